@@ -1,0 +1,87 @@
+// The only code that creates gauges: Load reads the profiles beside the library and
+// AddGauge turns one read profile into one gauge.
+#include "gauges/c_mirevane.h"
+#include "loading/key_names.h"
+#include "loading/library_path.h"
+
+#include <utility>
+
+namespace mirevane {
+
+void CMirevane::Load(const std::string& libraryPath) {
+    const LibraryPath parts = LibraryPath::Split(libraryPath);
+    const std::string moduleDirectory = parts.ModuleDirectory();
+
+    SettingsModel main("");
+    if (!main.ReadProfile(parts.MainProfile())) {
+        return; // no main profile: no gauge, bindings as they were
+    }
+    for (int action = 0; action < kDeveloperKeyCount; ++action) {
+        keyBindings_[action] = KeyNameToNumber(main.DeveloperKeys[action]);
+    }
+    AddGauge(main, parts.MainTable());
+
+    for (const std::string& name : main.Gauge) {
+        const std::string basePath = moduleDirectory + name;
+        SettingsModel further("");
+        if (further.ReadProfile(basePath + ".ini")) {
+            AddGauge(further, basePath + ".csv");
+        }
+    }
+
+    // Steps and the developer switch are global: the main profile's win on every gauge.
+    for (std::size_t i = 1; i < scales_.size(); ++i) {
+        scales_[i].SetValueStep(main.Value);
+        scales_[i].SetAngleStep(main.Angle);
+        scales_[i].SetRotateStep(main.Rotate);
+        scales_[i].SetDeveloperEnabled(main.Enabled);
+    }
+}
+
+void CMirevane::AddGauge(const SettingsModel& s, const std::string& tablePath) {
+    Subject subject;
+    subject.Parse(s.Subject);
+    // The parse always bounds indices by 255; the setting may only narrow what is read.
+    if (s.MaxArrayIndex >= 0) {
+        subject.SetMaxIndex(s.MaxArrayIndex);
+    }
+
+    CNeedleVibration vibration;
+    vibration.SetAmplitude(s.Amplitude);
+    vibration.SetPeriod(s.Period);
+    vibration.SetThreshold(s.Threshold);
+
+    NeedleScale scale;
+    scale.LoadTable(tablePath);
+    scale.SetValueStep(s.Value);
+    scale.SetAngleStep(s.Angle);
+    scale.SetRotateStep(s.Rotate);
+    scale.SetDeveloperEnabled(s.Enabled);
+
+    CEllipseGauge ellipse;
+    for (int32_t panelIndex : s.Ellipse) {
+        ellipse.AddPanelIndex(panelIndex);
+    }
+    ellipse.Setup(s.Division, s.Flattening, s.RotateAngle, s.StandbyAngle);
+    ellipse.SetDamping(s.NaturalFreq, s.DampingRatio);
+
+    // Reserve first so that the appends below cannot fail half-way: a gauge is in all six
+    // sequences or in none.
+    const std::size_t count = static_cast<std::size_t>(gaugeCount_) + 1;
+    subjects_.reserve(count);
+    vibrations_.reserve(count);
+    scales_.reserve(count);
+    ellipses_.reserve(count);
+    isElliptic_.reserve(count);
+    needlePanelIndex_.reserve(count);
+
+    subjects_.push_back(subject);
+    vibrations_.push_back(vibration);
+    scales_.push_back(std::move(scale));
+    ellipses_.push_back(std::move(ellipse));
+    isElliptic_.push_back(s.Division >= 2);
+    needlePanelIndex_.push_back(s.Needle);
+    ++gaugeCount_;
+}
+
+} // namespace mirevane

@@ -1,0 +1,19 @@
+// The platform seam without an operating system of its own: the file system through the
+// standard library, and single-byte text.
+#include "platform/platform.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace mirevane::platform {
+
+bool PathExists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::path(path), error);
+}
+
+bool IsLeadByte(unsigned char) noexcept {
+    return false;
+}
+
+} // namespace mirevane::platform
