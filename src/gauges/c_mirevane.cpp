@@ -1,21 +1,10 @@
 #include "gauges/c_mirevane.h"
 
-#include "plugin/panel_value.h"
-
 namespace mirevane {
 
 void CMirevane::Elapse(const AtsVehicleState& state, int32_t* panel,
                        const int32_t* sound) noexcept {
-    for (int32_t i = 0; i < gaugeCount_; ++i) {
-        const double value = subjects_[i].Value(state, panel, sound);
-        const double vibrated = vibrations_[i].Apply(value, state.location);
-        const double angle = scales_[i].ToAngle(vibrated);
-        if (isElliptic_[i]) {
-            ellipses_[i].Render(angle, state.time, panel);
-        } else if (IsHostArrayIndex(needlePanelIndex_[i])) {
-            panel[needlePanelIndex_[i]] = ToPanelValue(angle);
-        }
-    }
+    ElapseObserved(state, panel, sound, [](int32_t, double, double, double) noexcept {});
 }
 
 void CMirevane::Initialize() noexcept {

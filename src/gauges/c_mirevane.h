@@ -8,6 +8,7 @@
 #include "dynamics/needle_vibration.h"
 #include "gauges/subject.h"
 #include "plugin/host_records.h"
+#include "plugin/panel_value.h"
 
 #include <array>
 #include <cstdint>
@@ -21,6 +22,12 @@ public:
     // Per frame: subject -> vibration -> scale -> needle entry or elliptic render, gauge by
     // gauge in order. Allocates nothing.
     void Elapse(const AtsVehicleState& state, int32_t* panel, const int32_t* sound) noexcept;
+    // Elapse with a look at each gauge's stages, for the companion tool: after gauge i has
+    // written its entries, observer(i, value, vibrated, angleDegrees) runs. Elapse passes an
+    // observer that does nothing, so the plug-in pays nothing for it.
+    template <class Observer>
+    void ElapseObserved(const AtsVehicleState& state, int32_t* panel, const int32_t* sound,
+                        Observer&& observer) noexcept;
     // Asks every elliptic gauge to park all its images on the next frame; resets nothing else.
     void Initialize() noexcept;
     // Runs every developer action bound to this key on every gauge's scale.
@@ -52,5 +59,21 @@ private:
     std::vector<bool> isElliptic_;
     std::vector<int32_t> needlePanelIndex_;
 };
+
+template <class Observer>
+void CMirevane::ElapseObserved(const AtsVehicleState& state, int32_t* panel, const int32_t* sound,
+                               Observer&& observer) noexcept {
+    for (int32_t i = 0; i < gaugeCount_; ++i) {
+        const double value = subjects_[i].Value(state, panel, sound);
+        const double vibrated = vibrations_[i].Apply(value, state.location);
+        const double angle = scales_[i].ToAngle(vibrated);
+        if (isElliptic_[i]) {
+            ellipses_[i].Render(angle, state.time, panel);
+        } else if (IsHostArrayIndex(needlePanelIndex_[i])) {
+            panel[needlePanelIndex_[i]] = ToPanelValue(angle);
+        }
+        observer(i, value, vibrated, angle);
+    }
+}
 
 } // namespace mirevane
