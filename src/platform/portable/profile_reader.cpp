@@ -1,16 +1,214 @@
-// STUB: replaced by the direct profile reader.
-#include "platform/platform.h"
+// The direct profile reader. It follows the Windows profile functions' reading rules, which
+// the differential test checks against the real functions: the file is split into header and
+// key lines, then one lookup walks them. Every lookup reads the file afresh, as the Windows
+// functions do; lookups happen only while a profile loads.
+#include "platform/portable/profile_reader.h"
 
-namespace mirevane::platform {
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <string_view>
+#include <vector>
 
-uint32_t ProfileInt(const std::string&, const std::string&, const std::string&,
+namespace mirevane::portable {
+namespace {
+
+// The Windows functions copy a value into the caller's buffer: 256 characters for text, and
+// 30 for the integer, which they read as text first.
+constexpr std::size_t kTextLimit = 255;
+constexpr std::size_t kIntegerTextLimit = 29;
+
+bool IsBlank(char c) noexcept {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte >= 0x09 && byte <= 0x0D) || byte == 0x1A || byte == 0x20;
+}
+
+std::string_view Trim(std::string_view text) noexcept {
+    while (!text.empty() && IsBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// Names compare without regard to ASCII letter case; other bytes must be equal.
+bool SameName(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i];
+        char y = b[i];
+        x = x >= 'A' && x <= 'Z' ? static_cast<char>(x - 'A' + 'a') : x;
+        y = y >= 'A' && y <= 'Z' ? static_cast<char>(y - 'A' + 'a') : y;
+        if (x != y) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// One meaningful line of a profile: a section header, or a key with or without a value.
+struct Line {
+    bool isHeader = false;
+    std::string_view name;
+    std::optional<std::string_view> value; // absent for a key line without '='
+};
+
+std::vector<Line> SplitLines(std::string_view content) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (content.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+        content.remove_prefix(kByteOrderMark.size());
+    }
+    std::vector<Line> lines;
+    while (!content.empty()) {
+        // Any CR or LF ends a line; the empty lines between a CR and an LF fall away below.
+        const std::size_t end = std::min(content.find_first_of("\r\n"), content.size());
+        const std::string_view text = Trim(content.substr(0, end));
+        content.remove_prefix(std::min(end + 1, content.size()));
+        if (text.empty()) {
+            continue;
+        }
+        Line line;
+        const std::size_t close = text.rfind(']');
+        if (text.front() == '[' && close != std::string_view::npos) {
+            // Whatever follows the last ']' is ignored. A '[' without ']' is a key line.
+            line.isHeader = true;
+            line.name = Trim(text.substr(1, close - 1));
+        } else {
+            const std::size_t equals = text.find('=');
+            line.name = Trim(text.substr(0, equals));
+            if (equals != std::string_view::npos) {
+                line.value = Trim(text.substr(equals + 1));
+            }
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The whole file; nothing when it cannot be opened. A directory either cannot be opened or
+// reads as empty: no key either way.
+std::optional<std::string> ReadFile(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return std::nullopt;
+    }
+    std::string content;
+    char chunk[4096];
+    std::size_t count = 0;
+    while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        content.append(chunk, count);
+    }
+    std::fclose(file);
+    return content;
+}
+
+// The value text of the key, when the file holds the key with an '='. Only the first section
+// of the requested name is searched, and the first key of the name in it counts.
+std::optional<std::string> FindValue(const std::string& path, const std::string& section,
+                                     const std::string& key) {
+    const std::optional<std::string> content = ReadFile(path);
+    if (!content) {
+        return std::nullopt;
+    }
+    const std::string_view wantedSection = Trim(section);
+    // An empty (or blank) key name finds a key line that starts with '='.
+    const std::string_view wantedKey = Trim(key);
+    // Keys above the first header belong to a section without a name.
+    bool inside = wantedSection.empty();
+    for (const Line& line : SplitLines(*content)) {
+        if (line.isHeader) {
+            if (inside) {
+                return std::nullopt;
+            }
+            inside = SameName(line.name, wantedSection);
+        } else if (inside && SameName(line.name, wantedKey)) {
+            if (!line.value) {
+                return std::nullopt;
+            }
+            return std::string(*line.value);
+        }
+    }
+    return std::nullopt;
+}
+
+// One pair of matching quotes around a text of two or more characters is removed; the
+// default text too.
+std::string Unquoted(const std::string& value) {
+    if (value.size() > 1 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+// The default text loses its trailing spaces (0x20 only), but never its first character.
+std::string WithoutTrailingSpaces(std::string text) {
+    const std::size_t last = text.find_last_not_of(' ');
+    text.resize(last == std::string::npos ? std::min<std::size_t>(text.size(), 1) : last + 1);
+    return text;
+}
+
+int DigitValue(char c) noexcept {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'z') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'Z') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// Windows' integer reading: no overflow check, the lowest 32 bits kept, then negated.
+uint32_t ParseInteger(std::string_view text) noexcept {
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') {
+        text.remove_prefix(1);
+    }
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    int base = 10;
+    if (text.size() >= 2 && text[0] == '0') {
+        base = text[1] == 'x' ? 16 : text[1] == 'o' ? 8 : text[1] == 'b' ? 2 : 10;
+        if (base != 10) {
+            text.remove_prefix(2);
+        }
+    }
+    uint32_t total = 0;
+    for (const char c : text) {
+        const int digit = DigitValue(c);
+        if (digit < 0 || digit >= base) {
+            break;
+        }
+        total = total * static_cast<uint32_t>(base) + static_cast<uint32_t>(digit);
+    }
+    return negative ? 0u - total : total;
+}
+
+} // namespace
+
+uint32_t ProfileInt(const std::string& path, const std::string& section, const std::string& key,
                     int32_t defaultValue) {
-    return static_cast<uint32_t>(defaultValue);
+    const std::optional<std::string> value = FindValue(path, section, key);
+    const std::string text = value ? Unquoted(*value).substr(0, kIntegerTextLimit) : "";
+    if (text.empty()) {
+        return static_cast<uint32_t>(defaultValue);
+    }
+    return ParseInteger(text);
 }
 
-std::string ProfileText(const std::string&, const std::string&, const std::string&,
+std::string ProfileText(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& defaultText) {
-    return defaultText;
+    const std::optional<std::string> value = FindValue(path, section, key);
+    return Unquoted(value ? *value : WithoutTrailingSpaces(defaultText)).substr(0, kTextLimit);
 }
 
-} // namespace mirevane::platform
+} // namespace mirevane::portable
