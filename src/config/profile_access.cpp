@@ -15,13 +15,13 @@ void ReadProfileInt(const std::string& path, const std::string& section, const s
                                : static_cast<int32_t>(raw - 0x80000000u) - 0x7FFFFFFF - 1;
 }
 
-void ReadProfileText(const std::string& path, const std::string& section,
-                     const std::string& key, std::string& value) {
+void ReadProfileText(const std::string& path, const std::string& section, const std::string& key,
+                     std::string& value) {
     value = platform::ProfileText(path, section, key, value);
 }
 
-void ReadProfileDouble(const std::string& path, const std::string& section,
-                       const std::string& key, double& value) {
+void ReadProfileDouble(const std::string& path, const std::string& section, const std::string& key,
+                       double& value) {
     std::string text;
     ReadProfileText(path, section, key, text);
     ParseWholeDouble(text, value);
@@ -31,16 +31,22 @@ bool ParseWholeDouble(const std::string& text, double& value) {
     if (text.empty()) {
         return false;
     }
-    // strtod follows the C locale's decimal point. Turn a "." into that point so that a
-    // process running under a decimal-comma locale still reads "2.5" (and rejects "2,5").
-    std::string local = text;
-    const char point = *std::localeconv()->decimal_point;
-    if (point != '.') {
-        for (char& c : local) {
+    // strtod follows the C locale's decimal point (which may be more than one byte). Spell the
+    // text's "." that way, so that a process running under a decimal-comma locale still reads
+    // "2.5"; a text that already holds the locale's point ("2,5") is no number here.
+    const std::string point = std::localeconv()->decimal_point;
+    std::string local;
+    if (point == ".") {
+        local = text;
+    } else {
+        if (text.find(point) != std::string::npos) {
+            return false;
+        }
+        for (const char c : text) {
             if (c == '.') {
-                c = point;
-            } else if (c == point) {
-                return false;
+                local += point;
+            } else {
+                local += c;
             }
         }
     }
