@@ -7,7 +7,9 @@
 
 #include <clocale>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <limits>
 #include <string>
 
@@ -105,42 +107,52 @@ TEST_F(ProfileAccess, PaddedKeyFindsTheKeyInAnyLetterCase) {
     EXPECT_EQ(real, 2.5); // "2.5 m" does not convert
 }
 
-// Puts the C library's numbers into a locale that writes "2,5" for the test's lifetime.
-class DecimalCommaLocale {
+// Puts the C library's numbers, for the test's lifetime, into a locale whose decimal point is
+// the given text: an installed locale of one of the names, or else (not on Windows) one
+// compiled into a temporary folder with localedef, defining the decimal point alone.
+class NumericLocale {
 public:
-    DecimalCommaLocale() {
+    NumericLocale(const std::string& point, std::initializer_list<const char*> installed,
+                  const char* unicodeName)
+        : point_(point) {
+        for (const char* name : installed) {
+            if (Use(name)) {
+                return;
+            }
+        }
 #ifdef _WIN32
-        for (const char* name : {"German", "German_Germany.1252", "de-DE", "French"}) {
-            if (Use(name)) {
-                return;
-            }
-        }
+        (void)unicodeName;
 #else
-        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "nl_NL.UTF-8"}) {
-            if (Use(name)) {
-                return;
-            }
+        // A character map of the one character, and a numeric category that uses it.
+        std::string bytes;
+        for (const char c : point) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(c));
+            bytes += hex;
         }
-        // None installed: compile a locale that defines only the numbers into the folder.
-        folder_.Write("comma.def", "LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \".\"\n"
-                                   "grouping 3;3\nEND LC_NUMERIC\n");
-        const std::string command = "localedef -c -i '" + (folder_ / "comma.def") +
-                                    "' -f ANSI_X3.4-1968 '" + (folder_ / "comma") +
+        folder_.Write("point.cm", "<code_set_name> POINT\n<mb_cur_max> 2\n<mb_cur_min> 1\n"
+                                  "CHARMAP\n" +
+                                      std::string(unicodeName) + " " + bytes + "\nEND CHARMAP\n");
+        folder_.Write("point.def", "LC_NUMERIC\ndecimal_point \"" + std::string(unicodeName) +
+                                       "\"\nthousands_sep \"\"\ngrouping -1\nEND LC_NUMERIC\n");
+        // -c: the definition lacks the other categories on purpose.
+        const std::string command = "localedef -c -i '" + (folder_ / "point.def") + "' -f '" +
+                                    (folder_ / "point.cm") + "' '" + (folder_ / "point") +
                                     "' >/dev/null 2>&1";
         if (std::system(command.c_str()) != -1) {
             setenv("LOCPATH", folder_.path().c_str(), 1);
-            Use("comma");
+            Use("point");
         }
 #endif
     }
-    ~DecimalCommaLocale() {
+    ~NumericLocale() {
         std::setlocale(LC_NUMERIC, "C");
 #ifndef _WIN32
         unsetenv("LOCPATH");
 #endif
     }
-    DecimalCommaLocale(const DecimalCommaLocale&) = delete;
-    DecimalCommaLocale& operator=(const DecimalCommaLocale&) = delete;
+    NumericLocale(const NumericLocale&) = delete;
+    NumericLocale& operator=(const NumericLocale&) = delete;
 
     bool active() const {
         return active_;
@@ -149,10 +161,11 @@ public:
 private:
     bool Use(const char* name) {
         active_ = std::setlocale(LC_NUMERIC, name) != nullptr &&
-                  std::string(std::localeconv()->decimal_point) == ",";
+                  std::string(std::localeconv()->decimal_point) == point_;
         return active_;
     }
 
+    std::string point_;
     bool active_ = false;
 #ifndef _WIN32
     test::TempDir folder_;
@@ -160,7 +173,13 @@ private:
 };
 
 TEST(ParseWholeDouble, ReadsAPointUnderADecimalCommaLocale) {
-    const DecimalCommaLocale locale;
+    const NumericLocale locale(",",
+#ifdef _WIN32
+                               {"German", "German_Germany.1252", "French"},
+#else
+                               {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8"},
+#endif
+                               "<U002C>");
     if (!locale.active()) {
         GTEST_SKIP() << "no decimal-comma locale is installed and localedef could not make one";
     }
@@ -173,6 +192,17 @@ TEST(ParseWholeDouble, ReadsAPointUnderADecimalCommaLocale) {
     EXPECT_FALSE(ParseWholeDouble("2,5", value));
     EXPECT_FALSE(ParseWholeDouble("1.000,5", value));
     EXPECT_EQ(value, 99);
+}
+
+// The Arabic decimal separator takes two bytes in UTF-8.
+TEST(ParseWholeDouble, ReadsAPointUnderADecimalPointOfTwoBytes) {
+    const NumericLocale locale("\xD9\xAB", {"ps_AF.UTF-8"}, "<U066B>");
+    if (!locale.active()) {
+        GTEST_SKIP() << "no locale with a two-byte decimal point could be had here";
+    }
+    double value = 99;
+    EXPECT_TRUE(ParseWholeDouble("2.5", value));
+    EXPECT_EQ(value, 2.5);
 }
 
 TEST(ParseWholeDouble, RefusesTextThatDoesNotConvertWhole) {
