@@ -14,12 +14,24 @@
 
 namespace mirevane::test {
 
+// The records the host passes to SetVehicleSpec and SetBeaconData, by value.
+struct VehicleSpecRecord {
+    int32_t words[5];
+};
+struct BeaconDataRecord {
+    int32_t words[4];
+};
+static_assert(sizeof(VehicleSpecRecord) == 20, "host record size");
+static_assert(sizeof(BeaconDataRecord) == 16, "host record size");
+
 // The exports' signatures as the host declares them.
 struct Exports {
     using Void = void(__stdcall*)();
     using Int = void(__stdcall*)(int32_t);
     using Version = int32_t(__stdcall*)();
     using ElapseFn = AtsHandles(__stdcall*)(AtsVehicleState, int32_t*, int32_t*);
+    using VehicleSpecFn = void(__stdcall*)(VehicleSpecRecord);
+    using BeaconDataFn = void(__stdcall*)(BeaconDataRecord);
 
     Void Load;
     Void Dispose;
@@ -35,6 +47,8 @@ struct Exports {
     Void DoorOpen;
     Void DoorClose;
     Int SetSignal;
+    VehicleSpecFn SetVehicleSpec;
+    BeaconDataFn SetBeaconData;
 };
 
 class HostLibrary {
@@ -49,6 +63,33 @@ public:
         if (module_ == nullptr) {
             throw std::runtime_error("LoadLibraryA failed for " + path_.string());
         }
+        try {
+            FindExports();
+        } catch (...) {
+            FreeLibrary(module_);
+            throw;
+        }
+    }
+    ~HostLibrary() { FreeLibrary(module_); }
+    HostLibrary(const HostLibrary&) = delete;
+    HostLibrary& operator=(const HostLibrary&) = delete;
+
+    const Exports* operator->() const { return &exports_; }
+    const Exports& exports() const { return exports_; }
+    HMODULE module() const { return module_; }
+    // Where the copy was loaded from.
+    const std::filesystem::path& path() const { return path_; }
+
+    template <typename F> F Find(const char* name) const {
+        FARPROC address = GetProcAddress(module_, name);
+        if (address == nullptr) {
+            throw std::runtime_error(std::string("export not found: ") + name);
+        }
+        return reinterpret_cast<F>(reinterpret_cast<void*>(address));
+    }
+
+private:
+    void FindExports() {
         exports_.Load = Find<Exports::Void>("Load");
         exports_.Dispose = Find<Exports::Void>("Dispose");
         exports_.GetPluginVersion = Find<Exports::Version>("GetPluginVersion");
@@ -63,25 +104,10 @@ public:
         exports_.DoorOpen = Find<Exports::Void>("DoorOpen");
         exports_.DoorClose = Find<Exports::Void>("DoorClose");
         exports_.SetSignal = Find<Exports::Int>("SetSignal");
-    }
-    ~HostLibrary() { FreeLibrary(module_); }
-    HostLibrary(const HostLibrary&) = delete;
-    HostLibrary& operator=(const HostLibrary&) = delete;
-
-    const Exports& operator->() const { return exports_; }
-    const Exports& exports() const { return exports_; }
-    HMODULE module() const { return module_; }
-
-    template <typename F>
-    F Find(const char* name) const {
-        FARPROC address = GetProcAddress(module_, name);
-        if (address == nullptr) {
-            throw std::runtime_error(std::string("export not found: ") + name);
-        }
-        return reinterpret_cast<F>(reinterpret_cast<void*>(address));
+        exports_.SetVehicleSpec = Find<Exports::VehicleSpecFn>("SetVehicleSpec");
+        exports_.SetBeaconData = Find<Exports::BeaconDataFn>("SetBeaconData");
     }
 
-private:
     std::filesystem::path path_;
     HMODULE module_ = nullptr;
     Exports exports_{};
