@@ -44,8 +44,9 @@ TableLine ParseTableLine(const std::string& line) {
     return result;
 }
 
-bool ForEachTableLine(const std::string& path,
-                      const std::function<void(int, const std::string&, const TableLine&)>& onLine) {
+bool ForEachTableLine(
+    const std::string& path,
+    const std::function<void(int, const std::string&, const TableLine&)>& onLine) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return false;
@@ -61,19 +62,40 @@ bool ForEachTableLine(const std::string& path,
 }
 
 void LoadTableFile(const std::string& path, std::vector<std::pair<double, double>>& table) {
-    ForEachTableLine(path, [&table](int, const std::string&, const TableLine& row) {
-        if (row.outcome != TableLine::kPoint) {
-            return;
+    std::vector<std::pair<double, double>> rows;
+    const bool opened =
+        ForEachTableLine(path, [&rows](int, const std::string&, const TableLine& row) {
+            if (row.outcome == TableLine::kPoint) {
+                rows.emplace_back(row.value, row.angle);
+            }
+        });
+    if (!opened || rows.empty()) {
+        return;
+    }
+    // Sorted once, not inserted row by row: a big table written in descending order would
+    // otherwise move the whole table for every row. As with inserting, the first row of equal
+    // values keeps its value (0 or -0) and the last one gives the angle; the sort is stable,
+    // so that is the last row of each run.
+    const auto byValue = [](const std::pair<double, double>& a,
+                            const std::pair<double, double>& b) { return a.first < b.first; };
+    std::stable_sort(rows.begin(), rows.end(), byValue);
+    std::vector<std::pair<double, double>> merged;
+    merged.reserve(table.size() + rows.size());
+    auto old = table.begin();
+    for (auto first = rows.begin(); first != rows.end();) {
+        auto last = first;
+        while (last + 1 != rows.end() && last[1].first == first->first) {
+            ++last;
         }
-        const auto at = std::lower_bound(
-            table.begin(), table.end(), row.value,
-            [](const std::pair<double, double>& point, double value) { return point.first < value; });
-        if (at != table.end() && at->first == row.value) {
-            at->second = row.angle;
-        } else {
-            table.insert(at, {row.value, row.angle});
+        while (old != table.end() && old->first < first->first) {
+            merged.push_back(*old++);
         }
-    });
+        const bool known = old != table.end() && old->first == first->first;
+        merged.emplace_back(known ? (old++)->first : first->first, last->second);
+        first = last + 1;
+    }
+    merged.insert(merged.end(), old, table.end());
+    table.swap(merged);
 }
 
 } // namespace mirevane
