@@ -14,8 +14,8 @@ uint32_t ProfileInt(const std::string& path, const std::string& section, const s
                     int32_t defaultValue);
 // The text as GetPrivateProfileStringA gives it into a 256-character buffer: at most 255
 // characters; the default when the file, section or key is absent.
-std::string ProfileText(const std::string& path, const std::string& section,
-                        const std::string& key, const std::string& defaultText);
+std::string ProfileText(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& defaultText);
 
 // Whether any file-system entry, a directory included, stands at exactly this path.
 bool PathExists(const std::string& path);
@@ -26,5 +26,8 @@ bool IsLeadByte(unsigned char byte) noexcept;
 // Puts the zero-terminated text on the clipboard as CF_TEXT. False when the memory block
 // could not be allocated or locked.
 bool CopyTextToClipboard(const char* text);
+// The CF_TEXT now on the clipboard; empty when there is none or the clipboard cannot be
+// opened. Lets tests and the companion tool see what a copy left there.
+std::string ClipboardText();
 
 } // namespace mirevane::platform
