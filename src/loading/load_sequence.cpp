@@ -65,22 +65,32 @@ void CMirevane::AddGauge(const SettingsModel& s, const std::string& tablePath) {
     ellipse.Setup(s.Division, s.Flattening, s.RotateAngle, s.StandbyAngle);
     ellipse.SetDamping(s.NaturalFreq, s.DampingRatio);
 
-    // Reserve first so that the appends below cannot fail half-way: a gauge is in all six
-    // sequences or in none.
-    const std::size_t count = static_cast<std::size_t>(gaugeCount_) + 1;
-    subjects_.reserve(count);
-    vibrations_.reserve(count);
-    scales_.reserve(count);
-    ellipses_.reserve(count);
-    isElliptic_.reserve(count);
-    needlePanelIndex_.reserve(count);
-
-    subjects_.push_back(subject);
-    vibrations_.push_back(vibration);
-    scales_.push_back(std::move(scale));
-    ellipses_.push_back(std::move(ellipse));
-    isElliptic_.push_back(s.Division >= 2);
-    needlePanelIndex_.push_back(s.Needle);
+    // A gauge is in all six sequences or in none. Reserving first leaves only the element
+    // copies able to fail (a class with a virtual destructor is copied, not moved, and its
+    // copy allocates); should one fail, what was already appended is taken back.
+    const std::size_t before = static_cast<std::size_t>(gaugeCount_);
+    subjects_.reserve(before + 1);
+    vibrations_.reserve(before + 1);
+    scales_.reserve(before + 1);
+    ellipses_.reserve(before + 1);
+    isElliptic_.reserve(before + 1);
+    needlePanelIndex_.reserve(before + 1);
+    try {
+        subjects_.push_back(subject);
+        vibrations_.push_back(vibration);
+        scales_.push_back(std::move(scale));
+        ellipses_.push_back(std::move(ellipse));
+        isElliptic_.push_back(s.Division >= 2);
+        needlePanelIndex_.push_back(s.Needle);
+    } catch (...) {
+        subjects_.resize(before);
+        vibrations_.resize(before);
+        scales_.resize(before);
+        ellipses_.resize(before);
+        isElliptic_.resize(before);
+        needlePanelIndex_.resize(before);
+        throw;
+    }
     ++gaugeCount_;
 }
 
