@@ -1,0 +1,16 @@
+// Numbers as the tool writes them: the same characters from every C runtime, because they
+// come from std::to_chars and not from printf.
+#pragma once
+
+#include <string>
+
+namespace mirevane::tool {
+
+// 17 significant digits, enough to give back the same double: "180", "0.30000000000000004".
+std::string Digits17(double value);
+// The shortest text that reads back as the same double: "2.5", "0.1".
+std::string Shortest(double value);
+// Rounded to a few significant digits, for axis labels and summaries: "12.5", "1e+03".
+std::string Rounded(double value, int significantDigits);
+
+} // namespace mirevane::tool

@@ -1,0 +1,132 @@
+#include "profile_scan.h"
+
+#include "config/ascii_case.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace mirevane::tool {
+namespace {
+
+bool IsBlank(char c) {
+    return (c >= 0x09 && c <= 0x0D) || c == 0x1A || c == 0x20;
+}
+
+std::string Trim(const std::string& text) {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && IsBlank(text[begin])) {
+        ++begin;
+    }
+    while (end > begin && IsBlank(text[end - 1])) {
+        --end;
+    }
+    return text.substr(begin, end - begin);
+}
+
+// Lines as an editor numbers them: CR LF, LF and a lone CR each end one line.
+std::vector<std::string> EditorLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(line);
+            line.clear();
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+                ++i;
+            }
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty()) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+} // namespace
+
+bool SameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (ToLowerAscii(a[i]) != ToLowerAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+const ProfileKeyLine* ProfileScan::Find(const std::string& section, const std::string& key) const {
+    for (const ProfileKeyLine& line : keys) {
+        if (line.sectionLine > 0 && line.firstSection && SameName(line.section, section) &&
+            SameName(line.key, key)) {
+            return &line;
+        }
+    }
+    return nullptr;
+}
+
+ProfileScan ScanProfile(const std::string& path) {
+    ProfileScan scan;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return scan;
+    }
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    std::string text = buffer.str();
+    scan.readable = !in.bad();
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        scan.byteOrderMark = true;
+        text.erase(0, 3);
+    }
+
+    std::string section;
+    int sectionLine = 0;
+    bool firstSection = true;
+    const std::vector<std::string> lines = EditorLines(text);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const int number = static_cast<int>(i) + 1;
+        const std::string line = Trim(lines[i]);
+        if (line.empty()) {
+            continue;
+        }
+        const std::size_t close = line.rfind(']');
+        if (line.front() == '[' && close != std::string::npos) {
+            ProfileSectionLine header;
+            header.line = number;
+            header.name = Trim(line.substr(1, close - 1));
+            header.firstLine = number;
+            for (const ProfileSectionLine& earlier : scan.sections) {
+                if (SameName(earlier.name, header.name)) {
+                    header.firstLine = earlier.firstLine;
+                    break;
+                }
+            }
+            section = header.name;
+            sectionLine = number;
+            firstSection = header.firstLine == number;
+            scan.sections.push_back(header);
+            continue;
+        }
+        ProfileKeyLine key;
+        key.line = number;
+        key.section = section;
+        key.sectionLine = sectionLine;
+        key.firstSection = firstSection;
+        const std::size_t equals = line.find('=');
+        key.hasEquals = equals != std::string::npos;
+        key.key = Trim(line.substr(0, equals));
+        if (key.hasEquals) {
+            key.value = Trim(line.substr(equals + 1));
+        }
+        scan.keys.push_back(key);
+    }
+    return scan;
+}
+
+} // namespace mirevane::tool

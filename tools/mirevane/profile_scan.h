@@ -1,0 +1,42 @@
+// A profile file read line by line, as the profile functions see it, keeping line numbers:
+// what the settings model cannot tell (which line set a key, what it does not know).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace mirevane::tool {
+
+struct ProfileKeyLine {
+    int line = 0;
+    std::string section;      // as written, trimmed; empty before the first header
+    int sectionLine = 0;      // 0 before the first header
+    bool firstSection = true; // the first section of this name: the only one looked up
+    std::string key;          // trimmed
+    bool hasEquals = false;   // without '=' a lookup gives the default
+    std::string value;        // trimmed, as written (quotes kept)
+};
+
+struct ProfileSectionLine {
+    int line = 0;
+    std::string name;
+    int firstLine = 0; // the line of the first section of this name (== line for the first)
+};
+
+struct ProfileScan {
+    bool readable = false;
+    bool byteOrderMark = false;
+    std::vector<ProfileSectionLine> sections;
+    std::vector<ProfileKeyLine> keys;
+
+    // The line a lookup of (section, key) reads: first section of that name, first key of
+    // that name in it, both without regard to letter case; nullptr when there is none.
+    const ProfileKeyLine* Find(const std::string& section, const std::string& key) const;
+};
+
+ProfileScan ScanProfile(const std::string& path);
+
+// Letter case folded as the profile functions compare names (ASCII only).
+bool SameName(const std::string& a, const std::string& b);
+
+} // namespace mirevane::tool

@@ -1,0 +1,151 @@
+#include "replay.h"
+
+#include "gauge_entries.h"
+#include "platform/platform.h"
+#include "plugin/plugin.h"
+#include "subject_name.h"
+
+#include <array>
+#include <cmath>
+#include <limits>
+#include <memory>
+
+namespace mirevane::tool {
+namespace {
+
+// Put on the clipboard before a press of the copy key: a copy replaces it, and no number the
+// copy action formats can look like it.
+constexpr const char* kNoCopyMarker = "\x01mirevane: no copy\x01";
+
+constexpr double kDegreesPerRadian = 180.0 / 3.14159265358979323846;
+
+AtsVehicleState StateOf(const Frame& frame) {
+    AtsVehicleState state{};
+    state.location = frame.location;
+    state.speed = static_cast<float>(frame.speed);
+    state.time = frame.time;
+    state.bc = static_cast<float>(frame.bc);
+    state.mr = static_cast<float>(frame.mr);
+    state.er = static_cast<float>(frame.er);
+    state.bp = static_cast<float>(frame.bp);
+    state.sap = static_cast<float>(frame.sap);
+    state.current = static_cast<float>(frame.current);
+    return state;
+}
+
+// The key presses of one frame; returns the text a copy left on the clipboard, or "".
+// Only a press of the copy key can copy, so the clipboard is touched only around those,
+// and given back its earlier text when no copy came.
+std::string PressKeys(Plugin& plugin, const std::vector<int32_t>& keys) {
+    const int32_t copyKey = plugin.gaugeSet().keyBindings()[kCopyValueToClipboard];
+    bool watching = false;
+    std::string earlier;
+    for (int32_t key : keys) {
+        if (key == copyKey && !watching) {
+            earlier = platform::ClipboardText();
+            platform::CopyTextToClipboard(kNoCopyMarker);
+            watching = true;
+        }
+        plugin.KeyDown(key);
+    }
+    if (!watching) {
+        return "";
+    }
+    const std::string now = platform::ClipboardText();
+    if (now == kNoCopyMarker) {
+        platform::CopyTextToClipboard(earlier.c_str());
+        return "";
+    }
+    return now;
+}
+
+} // namespace
+
+Trace Replay(const std::string& pluginPath, const std::vector<Frame>& frames, bool observe) {
+    // As the host does: the library's path at attach, then Load before the first frame.
+    auto plugin = std::make_unique<Plugin>();
+    plugin->SetModulePath(pluginPath.c_str(), static_cast<int>(pluginPath.size()));
+    plugin->Load();
+    const CMirevane& gauges = plugin->gaugeSet();
+
+    Trace trace;
+    trace.observed = observe;
+    trace.panelColumns = EntriesWritten(gauges);
+    for (int32_t g = 0; g < gauges.gaugeCount(); ++g) {
+        GaugeInfo info;
+        info.elliptic = gauges.isElliptic()[g];
+        info.subject = SubjectName(gauges.subjects()[g]);
+        info.subjectMeaning = SubjectMeaning(gauges.subjects()[g]);
+        info.unit = SubjectUnit(gauges.subjects()[g]);
+        info.entries = EntriesWrittenBy(gauges, g);
+        trace.gauges.push_back(std::move(info));
+    }
+    const std::size_t gaugeCount = trace.gauges.size();
+    trace.times.reserve(frames.size());
+    trace.panelValues.reserve(frames.size() * trace.panelColumns.size());
+    trace.clipboard.reserve(frames.size());
+    if (observe) {
+        trace.samples.resize(frames.size() * gaugeCount);
+    }
+
+    std::array<int32_t, kHostArrayLast + 1> panel{};
+    std::array<int32_t, kHostArrayLast + 1> sound{};
+    for (std::size_t f = 0; f < frames.size(); ++f) {
+        const Frame& frame = frames[f];
+        if (frame.initialize) {
+            plugin->Initialize();
+        }
+        if (frame.brake) {
+            plugin->SetBrake(*frame.brake);
+        }
+        if (frame.power) {
+            plugin->SetPower(*frame.power);
+        }
+        if (frame.reverser) {
+            plugin->SetReverser(*frame.reverser);
+        }
+        for (const auto& [entry, value] : frame.panel) {
+            panel[entry] = value;
+        }
+        for (const auto& [entry, value] : frame.sound) {
+            sound[entry] = value;
+        }
+        trace.clipboard.push_back(PressKeys(*plugin, frame.keys));
+
+        const AtsVehicleState state = StateOf(frame);
+        if (observe) {
+            GaugeSample* samples = trace.samples.data() + f * gaugeCount;
+            plugin->gaugeSet().ElapseObserved(
+                state, panel.data(), sound.data(),
+                [&](int32_t g, double value, double vibrated, double angle) noexcept {
+                    GaugeSample& s = samples[g];
+                    s.value = value;
+                    s.vibrated = vibrated;
+                    s.angle = angle;
+                    s.shown = angle;
+                    if (!gauges.isElliptic()[g]) {
+                        return;
+                    }
+                    const CEllipseGauge& ellipse = gauges.ellipses()[g];
+                    // The damping holds radians and passes the angle through when it is off.
+                    s.damped = ellipse.damping().naturalFrequency() > 0.0
+                                   ? ellipse.damping().output() * kDegreesPerRadian
+                                   : angle;
+                    s.entry = ellipse.previousEntry();
+                    s.shown = IsHostArrayIndex(s.entry)
+                                  ? panel[static_cast<std::size_t>(s.entry)] / 1000.0
+                                  : std::numeric_limits<double>::quiet_NaN();
+                });
+        } else {
+            plugin->Elapse(state, panel.data(), sound.data());
+        }
+        trace.times.push_back(frame.time);
+        for (int32_t entry : trace.panelColumns) {
+            trace.panelValues.push_back(panel[static_cast<std::size_t>(entry)]);
+        }
+    }
+    trace.loaded = gauges.gaugeCount() > 0;
+    return trace;
+}
+
+} // namespace mirevane::tool
