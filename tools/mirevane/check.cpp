@@ -368,6 +368,7 @@ void Checker::CheckGauge(const CMirevane& gauges, int32_t g, const Profile& prof
     gauge.subjectText = s.Subject;
     gauge.subject = SubjectName(subject);
     gauge.subjectMeaning = SubjectMeaning(subject);
+    gauge.unit = SubjectUnit(subject);
     gauge.maxIndex = subject.maxIndex();
     gauge.elliptic = gauges.isElliptic()[g];
     gauge.needle = gauges.needlePanelIndex()[g];

@@ -33,6 +33,7 @@ struct GaugeSummary {
     std::string subjectText; // as written
     std::string subject;     // what the built subject reads: "kmph", "panel60", "nothing"
     std::string subjectMeaning;
+    std::string unit; // of the subject's values; empty for array entries
     int32_t maxIndex = 255;
     bool elliptic = false;
     int32_t needle = -1;

@@ -134,8 +134,8 @@ std::string CheckText(const CheckReport& r) {
     }
     for (const GaugeSummary& g : r.gauges) {
         out += "\nGauge " + std::to_string(g.number) + ": " + g.profile + "\n";
-        out +=
-            "  subject    '" + g.subjectText + "' -> " + g.subject + ": " + g.subjectMeaning + "\n";
+        out += "  subject    '" + g.subjectText + "' -> " + g.subject + ": " + g.subjectMeaning +
+               (g.unit.empty() ? "" : ", " + g.unit) + "\n";
         out += "  draws      " + Draws(g) + "\n";
         out += "  vibration  " + Vibration(g) + "\n";
         out += "  damping    " + Damping(g) + "\n";
@@ -179,7 +179,8 @@ std::string CheckJson(const CheckReport& r) {
         out += "      \"profile\": " + Json(g.profile) + ",\n";
         out += "      \"subject\": {\"text\": " + Json(g.subjectText) +
                ", \"reads\": " + Json(g.subject) + ", \"meaning\": " + Json(g.subjectMeaning) +
-               ", \"maxIndex\": " + std::to_string(g.maxIndex) + "},\n";
+               ", \"unit\": " + Json(g.unit) + ", \"maxIndex\": " + std::to_string(g.maxIndex) +
+               "},\n";
         out += "      \"elliptic\": " + JsonBool(g.elliptic) + ",\n";
         out += "      \"needle\": " + std::to_string(g.needle) + ",\n";
         out += "      \"entries\": [" + EntryList(g.entries) + "],\n";

@@ -2,6 +2,7 @@
 // what it reports is what the plug-in does with the same files.
 #include "check.h"
 #include "check_output.h"
+#include "loading/library_path.h"
 #include "output_file.h"
 #include "replay.h"
 #include "scenario.h"
@@ -18,6 +19,7 @@
 namespace {
 
 using namespace mirevane::tool;
+using mirevane::LibraryPath;
 
 constexpr const char* kPathHelp =
     "The plug-in's library or its main profile, e.g. Cab/Mirevane.dll or Cab/Mirevane.ini "
@@ -67,6 +69,14 @@ The trace is CSV: time, every panel entry a gauge can write (panelN, thousandths
 degree), and clipboard (what the copy key copied in that frame). --detail adds per gauge
 K: gK_value, gK_vibrated, gK_angle and, for elliptic gauges, gK_damped and gK_entry.)";
 
+// The host always hands the plug-in its full path. A bare file name would make the Windows
+// profile functions look for the profiles in the Windows folder, not in the current one:
+// "./" keeps the name short in messages and the files where the cab builder means them.
+std::string PluginPath(const std::string& argument) {
+    const LibraryPath parts = LibraryPath::Split(argument);
+    return parts.drive.empty() && parts.directory.empty() ? "./" + argument : argument;
+}
+
 std::vector<std::string> GaugeTitles(const CheckReport& report) {
     std::vector<std::string> titles;
     for (const GaugeSummary& g : report.gauges) {
@@ -87,7 +97,7 @@ std::vector<std::string> GaugeTitles(const CheckReport& report) {
 }
 
 int Check(const std::string& path, bool json, bool strict) {
-    const CheckReport report = RunCheck(path);
+    const CheckReport report = RunCheck(PluginPath(path));
     std::cout << (json ? CheckJson(report) : CheckText(report));
     std::cout.flush();
     if (report.errors() > 0 || (strict && report.warnings() > 0)) {
@@ -101,7 +111,7 @@ bool SameFile(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(a, b, error);
 }
 
-int Run(const std::string& path, const std::string& scenario, const std::string& out,
+int Run(const std::string& argument, const std::string& scenario, const std::string& out,
         std::optional<double> fps, bool detail, const std::string& plot) {
     if (!out.empty() && SameFile(out, scenario)) {
         throw InputError(out, 0, "--out names the scenario itself");
@@ -110,6 +120,7 @@ int Run(const std::string& path, const std::string& scenario, const std::string&
         throw InputError(plot, 0, "--plot names the scenario itself");
     }
     const std::vector<Frame> frames = ReadScenario(scenario, fps);
+    const std::string path = PluginPath(argument);
     const Trace trace = Replay(path, frames, detail || !plot.empty());
     if (!trace.loaded) {
         std::cerr << "mirevane run: warning: no gauge was loaded from " << path

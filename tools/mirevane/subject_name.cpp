@@ -13,10 +13,10 @@ struct Quantity {
 
 // By quantity number, 1..8, as the subject grammar numbers them.
 constexpr Quantity kQuantities[] = {
-    {"kmph", "km/h", "speed (km/h, magnitude)"}, {"bc", "kPa", "brake cylinder pressure"},
-    {"mr", "kPa", "main reservoir pressure"},    {"sap", "kPa", "straight air pipe pressure"},
-    {"bp", "kPa", "brake pipe pressure"},        {"er", "kPa", "equalising reservoir pressure"},
-    {"am", "A", "motor current (signed)"},       {"amabs", "A", "motor current (magnitude)"},
+    {"kmph", "km/h", "speed (magnitude)"},    {"bc", "kPa", "brake cylinder pressure"},
+    {"mr", "kPa", "main reservoir pressure"}, {"sap", "kPa", "straight air pipe pressure"},
+    {"bp", "kPa", "brake pipe pressure"},     {"er", "kPa", "equalising reservoir pressure"},
+    {"am", "A", "motor current (signed)"},    {"amabs", "A", "motor current (magnitude)"},
 };
 
 const Quantity* QuantityOf(const Subject& subject) {

@@ -12,7 +12,7 @@ namespace mirevane::tool {
 std::string SubjectName(const Subject& subject);
 // "km/h", "kPa", "A"; for panel and sound entries the empty text (they carry no unit).
 std::string SubjectUnit(const Subject& subject);
-// One phrase for a report: "speed (km/h, magnitude)", "panel entry 60".
+// What it reads in words, without the unit: "speed (magnitude)", "panel entry 60".
 std::string SubjectMeaning(const Subject& subject);
 
 } // namespace mirevane::tool

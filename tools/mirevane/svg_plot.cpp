@@ -287,7 +287,10 @@ void Chart(Svg& svg, double top, const Trace& trace, std::size_t g, const std::s
     double x = x1;
     for (auto it = legend.rbegin(); it != legend.rend(); ++it) {
         const Series& s = **it;
-        const std::string label = &s == &value ? s.label + " (right axis)" : s.label;
+        const std::string label =
+            &s != &value
+                ? s.label
+                : s.label + (gauge.unit.empty() ? "" : " in " + gauge.unit) + ", right axis";
         x -= TextWidth(label, 11.5);
         svg.Text(x, top + 42, label, "start", 11.5, "#333");
         x -= 28;

@@ -1,0 +1,626 @@
+"""End-to-end tests of the mirevane tool: check diagnostics on small configurations, run
+against values worked out by hand, key-frame interpolation, error exits and the SVG plot.
+
+    python3 test_tool.py --tool build/x/mirevane [--emulator /usr/lib/wine/wine64]
+        [--wineprefix DIR] [--examples examples]
+"""
+import argparse
+import json
+import os
+import shutil
+import sys
+import tempfile
+import unittest
+import xml.etree.ElementTree as ElementTree
+
+from tool_runner import Tool
+
+TOOL = None
+EXAMPLES = None
+
+# A plain speedometer needle that check finds nothing wrong with.
+GOOD_INI = "[SubjectKey]\nSubject = kmph\n[PanelIndex]\nNeedle = 20\n"
+GOOD_TABLE = "0,0\n100,270\n"
+
+
+class CabFolder:
+    """A throwaway folder holding a configuration; the tool runs inside it."""
+
+    def __init__(self, files):
+        self.path = tempfile.mkdtemp(prefix="mirevane-tool-")
+        for name, content in files.items():
+            data = content if isinstance(content, bytes) else content.encode("latin-1")
+            with open(os.path.join(self.path, name), "wb") as f:
+                f.write(data)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        shutil.rmtree(self.path, ignore_errors=True)
+
+    def file(self, name):
+        return os.path.join(self.path, name)
+
+    def run(self, *args):
+        return TOOL.run(list(args), cwd=self.path)
+
+    def check_json(self, *extra):
+        result = self.run("check", "Cab.dll", "--json", *extra)
+        report = json.loads(result.stdout_text)
+        return result, report
+
+
+def diagnostics(report):
+    return [(d["severity"], d["code"], d["file"], d["line"]) for d in report["diagnostics"]]
+
+
+def trace_rows(text):
+    lines = text.strip("\n").split("\n")
+    header = lines[0].split(",")
+    return [dict(zip(header, line.split(","))) for line in lines[1:]], header
+
+
+class CheckErrors(unittest.TestCase):
+    """Each error class, with the file and line it is reported at, and exit status 1."""
+
+    CASES = [
+        # name, files, expected (severity, code, file, line)
+        ("no main profile", {}, ("error", "no-main-profile", "./Cab.ini", 0)),
+        ("table missing", {"Cab.ini": GOOD_INI}, ("error", "table-missing", "./Cab.csv", 0)),
+        ("table empty", {"Cab.ini": GOOD_INI, "Cab.csv": ""},
+         ("error", "table-empty", "./Cab.csv", 0)),
+        ("table with one point", {"Cab.ini": GOOD_INI, "Cab.csv": "0,0\n"},
+         ("error", "table-single-point", "./Cab.csv", 0)),
+        ("subject names nothing",
+         {"Cab.ini": "[SubjectKey]\nSubject = speedo\n[PanelIndex]\nNeedle = 20\n",
+          "Cab.csv": GOOD_TABLE},
+         ("error", "subject-names-nothing", "./Cab.ini", 2)),
+        ("panel subject written with a point",
+         {"Cab.ini": "[SubjectKey]\nSubject = panel12.0\n[PanelIndex]\nNeedle = 20\n",
+          "Cab.csv": GOOD_TABLE},
+         ("error", "subject-names-nothing", "./Cab.ini", 2)),
+        ("needle beyond 255",
+         {"Cab.ini": "[SubjectKey]\nSubject = kmph\n[PanelIndex]\nNeedle = 256\n",
+          "Cab.csv": GOOD_TABLE},
+         ("error", "needle-out-of-range", "./Cab.ini", 4)),
+        ("needle never set", {"Cab.ini": "[SubjectKey]\nSubject = kmph\n", "Cab.csv": GOOD_TABLE},
+         ("error", "needle-out-of-range", "./Cab.ini", 0)),
+        ("elliptic gauge without division entries",
+         {"Cab.ini": "[SubjectKey]\nSubject = bc\n[Ellipse]\nDivision = 4\nFlattening = 0.5\n",
+          "Cab.csv": GOOD_TABLE},
+         ("error", "no-division-entry", "./Cab.ini", 4)),
+    ]
+
+    def test_each_error_is_reported_where_it_stands(self):
+        for name, files, expected in self.CASES:
+            with self.subTest(name), CabFolder(files) as cab:
+                result, report = cab.check_json()
+                self.assertIn(expected, diagnostics(report))
+                self.assertEqual(result.returncode, 1)
+
+    def test_a_setting_from_the_fallback_profile_is_reported_there(self):
+        files = {"Cab.ini": "[SubjectKey]\nSubject = kmph\n", "Cab.csv": GOOD_TABLE,
+                 "Ats.ini": "[PanelIndex]\nNeedle = 300\n"}
+        with CabFolder(files) as cab:
+            _, report = cab.check_json()
+            self.assertIn(("error", "needle-out-of-range", "./Ats.ini", 2), diagnostics(report))
+            self.assertTrue(report["fallbackProfile"]["found"])
+
+    def test_a_file_in_another_letter_case_is_named(self):
+        if TOOL.windows:
+            self.skipTest("Windows finds the file whatever its letter case")
+        with CabFolder({"Cab.ini": GOOD_INI, "cab.csv": GOOD_TABLE}) as cab:
+            _, report = cab.check_json()
+            missing = [d for d in report["diagnostics"] if d["code"] == "table-missing"]
+            self.assertEqual(len(missing), 1)
+            self.assertIn("'cab.csv' differs only in letter case", missing[0]["message"])
+
+
+def with_good(extra_ini="", table=GOOD_TABLE, **files):
+    cab = {"Cab.ini": GOOD_INI + extra_ini, "Cab.csv": table}
+    cab.update({name.replace("_", "."): text for name, text in files.items()})
+    return cab
+
+
+class CheckWarnings(unittest.TestCase):
+    """Each warning class on an otherwise sound configuration: reported at its line, with
+    the words a cab builder needs, and no error, so the exit status stays 0."""
+
+    CASES = [
+        # name, files, (code, file, line), words the message must hold
+        ("misspelt section", with_good("[Dampng]\nNaturalFreq = 3\n"),
+         ("unknown-section", "./Cab.ini", 5), "did you mean [Damping]"),
+        ("misspelt key", with_good("[Vibration]\nPeriods = 3\n"),
+         ("unknown-key", "./Cab.ini", 6), "did you mean Period?"),
+        ("key name run on", with_good("[Ellipse]\nDivision = 0\n[Damping]\nNaturalFrequency = 3\n"),
+         ("unknown-key", "./Cab.ini", 8), "did you mean NaturalFreq?"),
+        ("key in the wrong section", with_good("[Damping]\nPeriod = 3\n"),
+         ("unknown-key", "./Cab.ini", 6), "Period belongs in [Vibration]"),
+        ("division entry beyond 63", with_good("Ellipse64 = 3\n"),
+         ("unknown-key", "./Cab.ini", 5), "Ellipse0 to Ellipse63"),
+        ("double that does not convert", with_good("[Vibration]\nPeriod = 2.5 m\n"),
+         ("not-a-number", "./Cab.ini", 6), "'2.5 m' is not a number: Period keeps 0"),
+        ("double with a decimal comma", with_good("[Ellipse]\nStandbyAngle = 1,5\n"),
+         ("not-a-number", "./Cab.ini", 6), "StandbyAngle keeps 180"),
+        ("integer with a unit", with_good("[Advanced]\nMaxArrayIndex = 20 px\n"),
+         ("not-an-integer", "./Cab.ini", 6), "reads as 20"),
+        ("key without equals sign", with_good("[Vibration]\nPeriod\n"),
+         ("no-value", "./Cab.ini", 6), "has no '='"),
+        ("key given twice", with_good("Needle = 21\n"),
+         ("duplicate-key", "./Cab.ini", 5), "first at line 4"),
+        ("section given twice", with_good("[PanelIndex]\nEllipse0 = 3\n"),
+         ("duplicate-section", "./Cab.ini", 5), "only the first one is read"),
+        ("key before any section", {"Cab.ini": "Needle = 3\n" + GOOD_INI, "Cab.csv": GOOD_TABLE},
+         ("outside-section", "./Cab.ini", 1), "before any [section]"),
+        ("table lines skipped",
+         with_good(table="value,angle\n0,0\n10;45\n10,,45\n100,270\n"),
+         ("table-line-skipped", "./Cab.csv", 4), "field 2 of '10,,45' is not a number"),
+        ("table line with one number", with_good(table="0,0\n10;45\n100,270\n"),
+         ("table-line-skipped", "./Cab.csv", 2), "fewer than two"),
+        ("table value given twice", with_good(table="0,0\n50,100\n50,120\n100,270\n"),
+         ("table-duplicate-value", "./Cab.csv", 3), "first at line 2"),
+        ("table that turns back", with_good(table="0,0\n50,100\n100,50\n"),
+         ("table-not-monotonic", "./Cab.csv", 0), "rise and fall"),
+        ("byte order mark in a profile",
+         {"Cab.ini": b"\xef\xbb\xbf" + GOOD_INI.encode(), "Cab.csv": GOOD_TABLE},
+         ("byte-order-mark", "./Cab.ini", 1), "byte order mark"),
+        ("further gauge file not found", with_good("[FileName]\nGauge3 = oil\n"),
+         ("gauge-file-not-found", "./Cab.ini", 6), "oil.ini not found"),
+        ("key name that binds no key", with_good("[KeyIndex]\nSwitchAdjustMode = M\n"),
+         ("key-binds-nothing", "./Cab.ini", 6), "names no host key"),
+        ("two actions on one key", with_good("[KeyIndex]\nCopyValueToClipboard = d\n"),
+         ("key-bound-twice", "./Cab.ini", 0), "one press runs both"),
+        ("two gauges on one entry",
+         with_good("[FileName]\nGauge0 = second\n", second_ini=GOOD_INI, second_csv=GOOD_TABLE),
+         ("panel-written-twice", "./second.ini", 0), "gauge 1's value remains"),
+        ("division above 64",
+         {"Cab.ini": "[SubjectKey]\nSubject = bc\n[PanelIndex]\nEllipse0 = 30\n"
+                     "[Ellipse]\nDivision = 100\nFlattening = 0.5\n", "Cab.csv": GOOD_TABLE},
+         ("division-above-64", "./Cab.ini", 6), "64 divisions are used"),
+        ("MaxArrayIndex below the subject's entry",
+         {"Cab.ini": "[SubjectKey]\nSubject = panel12\n[PanelIndex]\nNeedle = 20\n"
+                     "[Advanced]\nMaxArrayIndex = 10\n", "Cab.csv": GOOD_TABLE},
+         ("max-index-below-subject", "./Cab.ini", 6), "reads 0 every frame"),
+        ("developer mode on", with_good("[DeveloperMode]\nEnabled = 1\n"),
+         ("developer-mode-enabled", "./Cab.ini", 6), "before you ship"),
+        ("global section in a further gauge file",
+         with_good("[FileName]\nGauge0 = second\n",
+                   second_ini="[SubjectKey]\nSubject = bc\n[PanelIndex]\nNeedle = 21\n"
+                              "[StepValue]\nAngle = 5\n", second_csv=GOOD_TABLE),
+         ("main-only-section", "./second.ini", 5), "main profile only"),
+        ("vibration half set", with_good("[Vibration]\nAmplitude = 2\n"),
+         ("vibration-half-set", "./Cab.ini", 6), "Period is 0"),
+        ("vibration on a signed value",
+         {"Cab.ini": "[SubjectKey]\nSubject = am\n[PanelIndex]\nNeedle = 20\n"
+                     "[Vibration]\nPeriod = 1\nAmplitude = 5\n", "Cab.csv": GOOD_TABLE},
+         ("vibration-drops-sign", "./Cab.ini", 7), "negative am value as a positive one"),
+        ("damping on a plain needle", with_good("[Damping]\nNaturalFreq = 5\n"),
+         ("damping-not-elliptic", "./Cab.ini", 6), "only on an elliptic gauge"),
+        ("panel subject read before it is written",
+         {"Cab.ini": "[SubjectKey]\nSubject = panel21\n[PanelIndex]\nNeedle = 20\n"
+                     "[FileName]\nGauge0 = second\n", "Cab.csv": GOOD_TABLE,
+          "second.ini": "[PanelIndex]\nNeedle = 21\n", "second.csv": GOOD_TABLE},
+         ("reads-later-entry", "./Cab.ini", 2), "gauge 1 writes later"),
+    ]
+
+    def test_each_warning_is_reported_where_it_stands(self):
+        for name, files, (code, file, line), words in self.CASES:
+            with self.subTest(name), CabFolder(files) as cab:
+                result, report = cab.check_json()
+                found = [d for d in report["diagnostics"]
+                         if (d["code"], d["file"], d["line"]) == (code, file, line)]
+                self.assertEqual(len(found), 1, report["diagnostics"])
+                self.assertEqual(found[0]["severity"], "warning")
+                self.assertIn(words, found[0]["message"])
+                errors = [d for d in report["diagnostics"] if d["severity"] == "error"]
+                self.assertEqual(errors, [])
+                self.assertEqual(result.returncode, 0)
+
+    def test_a_byte_order_mark_in_the_table_spoils_its_first_line(self):
+        files = with_good(table=b"\xef\xbb\xbf0,0\n50,100\n100,270\n")
+        with CabFolder(files) as cab:
+            _, report = cab.check_json()
+            found = diagnostics(report)
+            self.assertIn(("warning", "byte-order-mark", "./Cab.csv", 1), found)
+            self.assertIn(("warning", "table-line-skipped", "./Cab.csv", 1), found)
+            self.assertEqual(report["gauges"][0]["table"]["points"], 2)
+
+    def test_elliptic_divisions_without_an_entry_and_entries_never_drawn(self):
+        ini = ("[SubjectKey]\nSubject = bc\n[Ellipse]\nDivision = 4\nFlattening = 0.5\n"
+               "[PanelIndex]\nEllipse0 = 30\nEllipse1 = 31\nEllipse2 = 32\nEllipse5 = 35\n")
+        with CabFolder({"Cab.ini": ini, "Cab.csv": GOOD_TABLE}) as cab:
+            _, report = cab.check_json()
+            found = diagnostics(report)
+            # Division 3 has no entry: it is reported at the end of the key list, line 0.
+            self.assertIn(("warning", "division-without-entry", "./Cab.ini", 0), found)
+            self.assertIn(("warning", "ellipse-entry-unused", "./Cab.ini", 10), found)
+            self.assertEqual(report["gauges"][0]["entries"], [30, 31, 32])
+
+    def test_strict_turns_warnings_into_exit_status_1(self):
+        with CabFolder(with_good("[Vibration]\nPeriod = 2.5 m\n")) as cab:
+            self.assertEqual(cab.run("check", "Cab.dll").returncode, 0)
+            self.assertEqual(cab.run("check", "Cab.dll", "--strict").returncode, 1)
+
+
+class CheckReport(unittest.TestCase):
+    def test_a_sound_configuration_has_no_diagnostic_and_exit_status_0(self):
+        with CabFolder(with_good()) as cab:
+            result, report = cab.check_json("--strict")
+            self.assertEqual(report["diagnostics"], [])
+            self.assertEqual(result.returncode, 0)
+            gauge = report["gauges"][0]
+            self.assertEqual(gauge["subject"]["reads"], "kmph")
+            self.assertEqual(gauge["entries"], [20])
+            self.assertEqual(gauge["table"]["points"], 2)
+            self.assertEqual(gauge["table"]["maxAngle"], 270)
+
+    def test_the_library_and_the_main_profile_name_the_same_files(self):
+        with CabFolder(with_good("[Vibration]\nPeriod = x\n")) as cab:
+            by_library = cab.run("check", "Cab.dll", "--json").stdout_text
+            by_profile = cab.run("check", "Cab.ini", "--json").stdout_text
+            self.assertEqual(json.loads(by_library)["diagnostics"],
+                             json.loads(by_profile)["diagnostics"])
+
+    def test_text_and_json_carry_the_same_diagnostics(self):
+        files = with_good("[Dampng]\nx = 1\n[Vibration]\nPeriod = 2.5 m\n",
+                          table="0,0\nnote\n100,270\n")
+        with CabFolder(files) as cab:
+            _, report = cab.check_json()
+            text = cab.run("check", "Cab.dll").stdout_text
+            for d in report["diagnostics"]:
+                where = d["file"] + (":%d" % d["line"] if d["line"] else "")
+                line = "  %s: %s: %s [%s]" % (where, d["severity"], d["message"], d["code"])
+                self.assertIn(line, text.split("\n"))
+            self.assertIn("0 errors, 3 warnings.", text)
+
+    def test_the_report_lists_bindings_and_gauges_in_load_order(self):
+        files = with_good("[FileName]\nGauge0 = missing\nGauge1 = second\n[KeyIndex]\n"
+                          "ResetAdjustValue = k\n",
+                          second_ini="[SubjectKey]\nSubject = AM\n[PanelIndex]\nNeedle = 22\n",
+                          second_csv="-100,-90\n100,90\n")
+        with CabFolder(files) as cab:
+            _, report = cab.check_json()
+            self.assertEqual([g["profile"] for g in report["gauges"]],
+                             ["./Cab.ini", "./second.ini"])
+            self.assertEqual(report["gauges"][1]["subject"]["reads"], "am")
+            self.assertEqual(report["keyBindings"][8],
+                             {"action": "ResetAdjustValue", "name": "k", "key": 14})
+
+    def test_the_example_cab_is_clean(self):
+        result = TOOL.run(["check", os.path.join("cab", "Mirevane.dll"), "--strict"],
+                          cwd=EXAMPLES)
+        self.assertEqual(result.returncode, 0, result.stdout_text)
+        self.assertIn("0 errors, 0 warnings.", result.stdout_text)
+
+
+# A speedometer on panel 20 with the straight table 0 -> 0 degrees, 100 -> 270 degrees.
+SPEEDOMETER = {"Cab.ini": GOOD_INI, "Cab.csv": GOOD_TABLE}
+
+
+class RunValues(unittest.TestCase):
+    """Traces compared with values worked out by hand from the host record (floats), the
+    table, the +180 and the truncation to thousandths of a degree."""
+
+    def run_scenario(self, files, scenario, *extra):
+        files = dict(files)
+        files["scenario.csv"] = scenario
+        with CabFolder(files) as cab:
+            result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", *extra)
+            self.assertEqual(result.returncode, 0, result.stderr_text)
+            return trace_rows(result.stdout_text)
+
+    def test_speed_through_the_table(self):
+        # 50 km/h -> 135 + 180 = 315 degrees; 150 follows the last segment: 405 + 180.
+        rows, header = self.run_scenario(SPEEDOMETER, "time,speed\n0,0\n20,50\n40,-100\n60,150\n")
+        self.assertEqual(header, ["time", "panel20", "clipboard"])
+        self.assertEqual([r["panel20"] for r in rows], ["180000", "315000", "450000", "585000"])
+        self.assertEqual([r["time"] for r in rows], ["0", "20", "40", "60"])
+
+    def test_negative_angles_are_truncated_toward_zero(self):
+        # current 0.0001 is the float 9.99999974737875e-05; the table 0 -> -300, 100 -> 0
+        # gives 3 (x - 100) = -299.9997000000076, -119.9997000000076 degrees on the panel:
+        # -119999 (rounding down would give -120000).
+        files = {"Cab.ini": "[SubjectKey]\nSubject = am\n[PanelIndex]\nNeedle = 7\n",
+                 "Cab.csv": "0,-300\n100,0\n"}
+        rows, _ = self.run_scenario(files, "time,current\n0,0.0001\n10,-50\n")
+        self.assertEqual([r["panel7"] for r in rows], ["-119999", "-270000"])
+
+    def test_host_panel_and_sound_entries_feed_subjects(self):
+        files = {"Cab.ini": "[SubjectKey]\nSubject = panel60\n[PanelIndex]\nNeedle = 20\n"
+                            "[FileName]\nGauge0 = second\n",
+                 "Cab.csv": GOOD_TABLE,
+                 "second.ini": "[SubjectKey]\nSubject = sound3\n[PanelIndex]\nNeedle = 21\n",
+                 "second.csv": "0,0\n10,10\n"}
+        # An empty cell repeats the row before; sound3 = 7 gives 7 + 180.
+        rows, header = self.run_scenario(files, "time,panel60,sound3\n0,100,7\n10,,\n20,0,-7\n")
+        self.assertEqual(header, ["time", "panel20", "panel21", "clipboard"])
+        self.assertEqual([(r["panel20"], r["panel21"]) for r in rows],
+                         [("450000", "187000"), ("450000", "187000"), ("180000", "173000")])
+
+    def test_vibration_follows_the_distance_at_the_previous_frame_speed(self):
+        # Period 3.6 s at 10 km/h = one cycle per 10 m. Without a location column the train
+        # moves at the previous frame's speed: 0, 36 km/h x 0.25 s = 2.5 m, then + 72 km/h
+        # x 0.25 s = 7.5 m: phases 0, 90 and 270 degrees on bc = 50 with amplitude 1.
+        files = {"Cab.ini": "[SubjectKey]\nSubject = bc\n[PanelIndex]\nNeedle = 20\n"
+                            "[Vibration]\nPeriod = 3.6\nAmplitude = 1\n",
+                 "Cab.csv": "0,0\n100,100\n"}
+        rows, _ = self.run_scenario(files, "time,speed,bc\n0,36,50\n250,72,\n500,0,\n",
+                                    "--detail")
+        self.assertEqual([r["panel20"] for r in rows], ["230000", "231000", "229000"])
+        # sin at a product of doubles: a few units in the last place.
+        for row, expected in zip(rows, [50.0, 51.0, 49.0]):
+            self.assertAlmostEqual(float(row["g0_vibrated"]), expected, delta=1e-12)
+            self.assertEqual(float(row["g0_value"]), 50.0)
+
+    def test_a_location_column_is_used_as_it_stands(self):
+        files = {"Cab.ini": "[SubjectKey]\nSubject = bc\n[PanelIndex]\nNeedle = 20\n"
+                            "[Vibration]\nPeriod = 3.6\nAmplitude = 1\n",
+                 "Cab.csv": "0,0\n100,100\n"}
+        rows, _ = self.run_scenario(files, "time,location,bc\n0,7.5,50\n250,,\n")
+        self.assertEqual([r["panel20"] for r in rows], ["229000", "229000"])
+
+    def test_developer_keys_and_the_copy(self):
+        files = {"Cab.ini": GOOD_INI + "[DeveloperMode]\nEnabled = 1\n", "Cab.csv": GOOD_TABLE}
+        scenario = ("time,speed,keys\n"
+                    "0,50,\n"          # live: 135 + 180
+                    "100,,D\n"         # Angle mode, fixed angle 0
+                    "200,,A1 A1 A1\n"  # 0.1 + 0.1 + 0.1 = 0.30000000000000004
+                    "300,,S\n"         # copies "0.3"
+                    "400,,\n"          # an empty keys cell presses nothing
+                    "500,,7\n"         # key number 7 is D: Value mode, fixed value 0
+                    "600,,B1\n"        # value 10 -> 27 degrees
+                    "700,,S\n"         # no copy outside Angle mode
+                    "800,,D\n"         # Rotate: 1 degree per frame
+                    "900,,\n"
+                    "1000,,d\n")       # key names in any case: back to the live value
+        rows, _ = self.run_scenario(files, scenario, "--detail")
+        self.assertEqual([r["panel20"] for r in rows],
+                         ["315000", "180000", "180300", "180300", "180300", "180000", "207000",
+                          "207000", "181000", "182000", "315000"])
+        self.assertEqual([r["clipboard"] for r in rows],
+                         ["", "", "", "0.3", "", "", "", "", "", "", ""])
+        self.assertEqual(rows[2]["g0_angle"], "180.30000000000001")
+
+    def test_an_elliptic_gauge_draws_on_the_image_that_fits(self):
+        # Flattening 0.5, four divisions: bounds 19.832, 49.528, 74.696 and 180 degrees on
+        # Ellipse0..3 = 30..33. Angle 225 is drawn at 206.565 on 31, 180 at 540 on 30, 270
+        # at 270 on 33, 300 (folded 60) at 319.107 on 32; the image left is parked at 180.
+        files = {"Cab.ini": "[SubjectKey]\nSubject = kmph\n[Ellipse]\nDivision = 4\n"
+                            "Flattening = 0.5\n[PanelIndex]\nEllipse0 = 30\nEllipse1 = 31\n"
+                            "Ellipse2 = 32\nEllipse3 = 33\n",
+                 "Cab.csv": "0,0\n100,100\n"}
+        # The host writes entry 30 before every frame: 0 (an empty first cell), later 7. The
+        # gauge's parking and drawing overwrite it only where the gauge writes in that frame.
+        scenario = ("time,speed,initialize,panel30\n"
+                    "0,45,1,\n100,0,,\n200,90,,\n300,120,,\n"
+                    "400,,,7\n"
+                    "500,,1,\n")    # Initialize parks every image again
+        rows, header = self.run_scenario(files, scenario, "--detail")
+        self.assertEqual(header[:6], ["time", "panel30", "panel31", "panel32", "panel33",
+                                      "clipboard"])
+        table = [[r["panel30"], r["panel31"], r["panel32"], r["panel33"]] for r in rows]
+        self.assertEqual(table, [
+            ["180000", "206565", "180000", "180000"],
+            ["540000", "180000", "180000", "180000"],
+            ["180000", "180000", "180000", "270000"],
+            ["0", "180000", "319106", "180000"],
+            ["7", "180000", "319106", "180000"],
+            ["180000", "180000", "319106", "180000"],
+        ])
+        self.assertEqual([r["g0_entry"] for r in rows], ["31", "30", "33", "32", "32", "32"])
+        # Without damping the damped angle is the scale's angle itself.
+        self.assertEqual([r["g0_damped"] for r in rows], [r["g0_angle"] for r in rows])
+
+    def test_a_damped_needle_starts_at_rest(self):
+        # The damping holds 0 rad until its first re-sampling: drawn at 360 degrees on the
+        # division that covers folded angle 0, Ellipse0.
+        files = {"Cab.ini": "[SubjectKey]\nSubject = kmph\n[Ellipse]\nDivision = 2\n"
+                            "Flattening = 0.5\n[PanelIndex]\nEllipse0 = 30\nEllipse1 = 31\n"
+                            "[Damping]\nNaturalFreq = 4\nDampingRatio = 1\n",
+                 "Cab.csv": "0,0\n100,100\n"}
+        rows, _ = self.run_scenario(files, "time,speed\n0,45\n", "--detail")
+        self.assertEqual((rows[0]["panel30"], rows[0]["g0_damped"], rows[0]["g0_entry"]),
+                         ("360000", "0", "30"))
+
+    def test_detail_does_not_change_the_panel_entries(self):
+        scenario = os.path.join(EXAMPLES, "scenarios", "run.csv")
+        plain = TOOL.run(["run", os.path.join("cab", "Mirevane.dll"), "--scenario",
+                          os.path.join("scenarios", "run.csv"), "--fps", "10"], cwd=EXAMPLES)
+        detail = TOOL.run(["run", os.path.join("cab", "Mirevane.dll"), "--scenario",
+                           os.path.join("scenarios", "run.csv"), "--fps", "10", "--detail"],
+                          cwd=EXAMPLES)
+        self.assertTrue(os.path.exists(scenario))
+        plain_rows, plain_header = trace_rows(plain.stdout_text)
+        detail_rows, _ = trace_rows(detail.stdout_text)
+        self.assertGreater(len(plain_rows), 1000)
+        self.assertEqual([[r[c] for c in plain_header] for r in detail_rows],
+                         [[r[c] for c in plain_header] for r in plain_rows])
+
+
+class KeyFrames(unittest.TestCase):
+    """--fps: frames at a fixed rate between key rows, numbers interpolated."""
+
+    def run_fps(self, scenario, fps, *extra):
+        files = dict(SPEEDOMETER)
+        files["Cab.csv"] = "0,0\n100,100\n"
+        files["scenario.csv"] = scenario
+        with CabFolder(files) as cab:
+            result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--fps", fps, *extra)
+            self.assertEqual(result.returncode, 0, result.stderr_text)
+            return trace_rows(result.stdout_text)[0]
+
+    def test_frames_every_step_with_linear_values(self):
+        rows = self.run_fps("time,speed\n0,0\n1000,100\n", "4")
+        self.assertEqual([(r["time"], r["panel20"]) for r in rows],
+                         [("0", "180000"), ("250", "205000"), ("500", "230000"),
+                          ("750", "255000"), ("1000", "280000")])
+
+    def test_times_are_rounded_to_whole_milliseconds(self):
+        # 1000/3 ms: 0, 333, 667, 1000. At 333 ms the speed is 33.3, the float
+        # 33.29999923706055: 213.29999923706055 degrees -> 213299.
+        rows = self.run_fps("time,speed\n0,0\n1000,100\n", "3")
+        self.assertEqual([(r["time"], r["panel20"]) for r in rows],
+                         [("0", "180000"), ("333", "213299"), ("667", "246699"),
+                          ("1000", "280000")])
+
+    def test_the_last_row_closes_the_range(self):
+        rows = self.run_fps("time,speed\n0,0\n1100,110\n", "4")
+        self.assertEqual([r["time"] for r in rows], ["0", "250", "500", "750", "1000", "1100"])
+        self.assertEqual(rows[-1]["panel20"], "290000")
+
+    def test_keys_fire_once_at_the_first_frame_at_or_after_their_row(self):
+        scenario = "time,speed,keys\n0,0,\n600,60,C1\n1000,100,\n"
+        files = {"Cab.ini": GOOD_INI + "[DeveloperMode]\nEnabled = 1\n",
+                 "Cab.csv": "0,0\n100,100\n"}
+        files["scenario.csv"] = scenario.replace("C1", "D")
+        with CabFolder(files) as cab:
+            result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--fps", "4")
+            rows = trace_rows(result.stdout_text)[0]
+        # D at 600 ms reaches the frame at 750: Angle mode from there on, fixed angle 0.
+        self.assertEqual([(r["time"], r["panel20"]) for r in rows],
+                         [("0", "180000"), ("250", "205000"), ("500", "230000"),
+                          ("750", "180000"), ("1000", "180000")])
+
+    def test_location_integrates_the_generated_frames(self):
+        files = {"Cab.ini": "[SubjectKey]\nSubject = bc\n[PanelIndex]\nNeedle = 20\n"
+                            "[Vibration]\nPeriod = 3.6\nAmplitude = 1\n",
+                 "Cab.csv": "0,0\n100,100\n"}
+        # 36 km/h throughout: 2.5 m per 250 ms frame, a quarter of the 10 m cycle.
+        files["scenario.csv"] = "time,speed,bc\n0,36,50\n1000,36,50\n"
+        with CabFolder(files) as cab:
+            rows = trace_rows(cab.run("run", "Cab.dll", "--scenario", "scenario.csv",
+                                      "--fps", "4").stdout_text)[0]
+        self.assertEqual([r["panel20"] for r in rows],
+                         ["230000", "231000", "230000", "229000", "230000"])
+
+
+class ErrorExits(unittest.TestCase):
+    """Unreadable input: one line naming file and line, exit status 2, no trace left."""
+
+    CASES = [
+        # name, scenario text or None for a missing file, words of the message
+        ("missing scenario", None, "scenario.csv: cannot open the scenario file"),
+        ("row with too few cells", "time,speed\n0,1\n10\n", "scenario.csv:3: row has 1 cells"),
+        ("value that is not a number", "time,speed\n0,1\n10,fast\n",
+         "scenario.csv:3: speed: 'fast' is not a number"),
+        ("time that is not an integer", "time,speed\n0.5,1\n",
+         "scenario.csv:2: time: '0.5' is not a 32-bit integer"),
+        ("unknown column", "time,sped\n0,1\n", "scenario.csv:1: unknown column 'sped'"),
+        ("panel entry beyond 255", "time,panel256\n0,1\n",
+         "scenario.csv:1: unknown column 'panel256'"),
+        ("no time column", "speed\n1\n", "scenario.csv:1: the header has no 'time' column"),
+        ("unknown key name", "time,keys\n0,A3\n", "scenario.csv:2: keys: 'A3'"),
+        ("empty file", "", "scenario.csv: no header row"),
+    ]
+
+    def test_each_error_exits_with_2_and_a_located_message(self):
+        for name, scenario, words in self.CASES:
+            files = dict(SPEEDOMETER)
+            if scenario is not None:
+                files["scenario.csv"] = scenario
+            with self.subTest(name), CabFolder(files) as cab:
+                result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv",
+                                 "--out", "trace.csv", "--plot", "trace.svg")
+                self.assertEqual(result.returncode, 2)
+                message = [l for l in result.stderr_text.split("\n") if "mirevane" in l]
+                self.assertEqual(len(message), 1, result.stderr_text)
+                self.assertIn("error: " + words, message[0])
+                self.assertEqual(sorted(os.listdir(cab.path)), sorted(files))
+                self.assertEqual(result.stdout, b"")
+
+    def test_an_earlier_trace_is_left_as_it_was(self):
+        files = dict(SPEEDOMETER)
+        files["scenario.csv"] = "time,speed\n0,1\n10,x\n"
+        files["trace.csv"] = "earlier\n"
+        with CabFolder(files) as cab:
+            result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--out", "trace.csv")
+            self.assertEqual(result.returncode, 2)
+            with open(cab.file("trace.csv")) as f:
+                self.assertEqual(f.read(), "earlier\n")
+
+    def test_with_fps_key_frames_must_be_in_time_order(self):
+        files = dict(SPEEDOMETER)
+        files["scenario.csv"] = "time,speed\n0,1\n100,2\n50,3\n"
+        with CabFolder(files) as cab:
+            result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--fps", "10")
+            self.assertEqual(result.returncode, 2)
+            self.assertIn("scenario.csv:4: with --fps the key frames must be in time order",
+                          result.stderr_text)
+
+    def test_bad_arguments_exit_with_2(self):
+        with CabFolder(SPEEDOMETER) as cab:
+            for args in (["check"], ["run", "Cab.dll"], ["frobnicate"], [],
+                         ["check", "Cab.dll", "--colour"],
+                         ["run", "Cab.dll", "--scenario", "s.csv", "--fps", "0"],
+                         ["run", "Cab.dll", "--scenario", "s.csv", "--fps", "many"]):
+                with self.subTest(args=args):
+                    self.assertEqual(cab.run(*args).returncode, 2)
+
+    def test_help_speaks_to_a_cab_builder(self):
+        with CabFolder({}) as cab:
+            result = cab.run("run", "--help")
+            self.assertEqual(result.returncode, 0)
+            for words in ("--scenario", "--fps", "--plot", "empty cell repeats", "panelN"):
+                self.assertIn(words, result.stdout_text)
+            result = cab.run("--help")
+            self.assertIn("Exit status", result.stdout_text)
+
+
+class Plot(unittest.TestCase):
+    def test_the_plot_is_well_formed_svg_with_one_chart_per_gauge(self):
+        with tempfile.TemporaryDirectory(prefix="mirevane-plot-") as out:
+            # The tool writes beside the examples' own files only through --out and --plot.
+            svg_path = os.path.join(out, "run.svg")
+            trace_path = os.path.join(out, "run.csv")
+            result = TOOL.run(["run", os.path.join("cab", "Mirevane.dll"), "--scenario",
+                               os.path.join("scenarios", "run.csv"), "--fps", "10",
+                               "--out", os.path.relpath(trace_path, EXAMPLES),
+                               "--plot", os.path.relpath(svg_path, EXAMPLES)], cwd=EXAMPLES)
+            self.assertEqual(result.returncode, 0, result.stderr_text)
+            root = ElementTree.parse(svg_path).getroot()
+            ns = "{http://www.w3.org/2000/svg}"
+            self.assertEqual(root.tag, ns + "svg")
+            texts = ["".join(t.itertext()) for t in root.iter(ns + "text")]
+            titles = [t for t in texts if t.startswith("Gauge ")]
+            self.assertEqual(len(titles), 5)
+            self.assertEqual(texts.count("time (s)"), 5)
+            self.assertEqual(texts.count("needle angle (\u00b0)"), 5)
+            self.assertIn("drawn angle of the selected image", texts)
+            # Every curve stays inside the drawing.
+            width, height = float(root.get("width")), float(root.get("height"))
+            curves = list(root.iter(ns + "polyline"))
+            self.assertGreaterEqual(len(curves), 12)
+            for curve in curves:
+                for point in curve.get("points").split():
+                    x, y = (float(v) for v in point.split(","))
+                    self.assertTrue(0 <= x <= width and 0 <= y <= height, point)
+            self.assertTrue(os.path.exists(trace_path))
+
+    def test_a_cab_without_gauges_still_gives_a_well_formed_plot(self):
+        with CabFolder({"scenario.csv": "time\n0\n"}) as cab:
+            result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--plot", "p.svg")
+            self.assertEqual(result.returncode, 0)
+            self.assertIn("no gauge was loaded", result.stderr_text)
+            root = ElementTree.parse(cab.file("p.svg")).getroot()
+            self.assertTrue(root.tag.endswith("svg"))
+            self.assertEqual(result.stdout_text, "time,clipboard\n0,\n")
+
+
+def main():
+    global TOOL, EXAMPLES
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--tool", required=True)
+    parser.add_argument("--emulator")
+    parser.add_argument("--wineprefix")
+    parser.add_argument("--examples",
+                        default=os.path.join(os.path.dirname(__file__), "..", "..", "examples"))
+    args, rest = parser.parse_known_args()
+    TOOL = Tool(args.tool, args.emulator, args.wineprefix)
+    TOOL.keep_wine_running()
+    EXAMPLES = os.path.abspath(args.examples)
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,35 @@
+"""Runs the built mirevane tool, natively or through Wine, for the end-to-end tests."""
+import os
+import subprocess
+
+
+class Tool:
+    def __init__(self, executable, emulator=None, wineprefix=None):
+        self.executable = os.path.abspath(executable)
+        self.emulator = emulator
+        self.env = dict(os.environ)
+        if emulator:
+            self.env.setdefault("WINEDEBUG", "-all")
+            if wineprefix and "WINEPREFIX" not in self.env:
+                self.env["WINEPREFIX"] = os.path.abspath(wineprefix)
+
+    @property
+    def windows(self):
+        return bool(self.emulator)
+
+    def run(self, args, cwd, timeout=300):
+        """Runs the tool in cwd; paths in args should be relative to cwd, so that the same
+        arguments mean the same files to a native and to a Windows build under Wine."""
+        command = ([self.emulator] if self.emulator else []) + [self.executable] + list(args)
+        result = subprocess.run(command, cwd=cwd, env=self.env, capture_output=True,
+                                timeout=timeout)
+        result.stdout_text = result.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
+        result.stderr_text = result.stderr.decode("utf-8", "replace").replace("\r\n", "\n")
+        return result
+
+    def keep_wine_running(self):
+        """A Wine server that stays up between runs saves seconds on every start."""
+        if self.emulator:
+            server = os.path.join(os.path.dirname(self.emulator), "wineserver")
+            if os.path.exists(server):
+                subprocess.run([server, "-p120"], env=self.env, check=False)
