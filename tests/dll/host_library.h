@@ -53,12 +53,12 @@ struct Exports {
 
 class HostLibrary {
 public:
-    // Copies the built DLL into folder under fileName and loads it from there, so that its
-    // profile and tables are looked for in that folder.
-    HostLibrary(const std::filesystem::path& folder, const std::string& fileName = "Mirevane.dll")
+    // Copies the built DLL (or another one) into folder under fileName and loads it from
+    // there, so that its profile and tables are looked for in that folder.
+    HostLibrary(const std::filesystem::path& folder, const std::string& fileName = "Mirevane.dll",
+                const std::filesystem::path& dll = MIREVANE_DLL)
         : path_(folder / fileName) {
-        std::filesystem::copy_file(MIREVANE_DLL, path_,
-                                   std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy_file(dll, path_, std::filesystem::copy_options::overwrite_existing);
         module_ = LoadLibraryA(path_.string().c_str());
         if (module_ == nullptr) {
             throw std::runtime_error("LoadLibraryA failed for " + path_.string());
