@@ -6,19 +6,54 @@
 SHELL := /bin/bash
 export WINEDEBUG := -all
 
-.PHONY: all deps native win32 win64 test demo clean
+.PHONY: all deps native win32 win64 sanitize fuzz-build fuzz fuzz-run test demo clean
 
 all: native win32 win64
 
 deps:
 	@scripts/install-deps --check || scripts/install-deps
 
-native win32 win64: deps
+native win32 win64 sanitize: deps
 	cmake --preset $@ >/dev/null
 	cmake --build --preset $@
 
-test: native win32 win64
+# libFuzzer targets (fuzz/, clang): `make fuzz FUZZ_SECONDS=N` runs each for N seconds, one
+# after the other, from the seeds in fuzz/corpus/<target>. New inputs collect in
+# build/fuzz/corpus/<target>, findings in build/fuzz/findings/; a finding fails the run (once
+# fixed, its input joins the seeds, which every build's tests replay). `make test` runs each
+# for FUZZ_SMOKE_SECONDS from the seeds alone.
+FUZZ_TARGETS := subject table profile load
+FUZZ_SECONDS ?= 600
+FUZZ_SMOKE_SECONDS ?= 20
+FUZZ_DIR := $(CURDIR)/build/fuzz
+FUZZ_CORPUS ?= $(FUZZ_DIR)/corpus
+
+fuzz-build: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz
+
+fuzz: fuzz-build
+	@$(MAKE) --no-print-directory fuzz-run SECONDS=$(FUZZ_SECONDS)
+
+fuzz-run:
+	@mkdir -p $(FUZZ_DIR)/findings
+	@for t in $(FUZZ_TARGETS); do \
+	    mkdir -p $(FUZZ_CORPUS)/$$t; \
+	    if ! $(FUZZ_DIR)/fuzz/$${t}_fuzz $(FUZZ_CORPUS)/$$t $(CURDIR)/fuzz/corpus/$$t \
+	            -max_total_time=$(SECONDS) -timeout=60 -print_final_stats=1 \
+	            -artifact_prefix=$(FUZZ_DIR)/findings/$$t- >$(FUZZ_DIR)/$$t.log 2>&1; then \
+	        tail -n 40 $(FUZZ_DIR)/$$t.log; echo "fuzz $$t: FINDING (log: $(FUZZ_DIR)/$$t.log)"; \
+	        exit 1; \
+	    fi; \
+	    echo "fuzz $$t: $$(sed -n 's/^stat::number_of_executed_units: *//p' $(FUZZ_DIR)/$$t.log)" \
+	         "runs in $(SECONDS) s, no finding"; \
+	done
+
+test: native win32 win64 sanitize fuzz-build
 	ctest --preset native
+	ctest --preset sanitize
+	@rm -rf $(FUZZ_DIR)/smoke
+	@$(MAKE) --no-print-directory fuzz-run SECONDS=$(FUZZ_SMOKE_SECONDS) FUZZ_CORPUS=$(FUZZ_DIR)/smoke
 	ctest --preset win64
 	@if scripts/can-run-i386; then \
 	    ctest --preset win32; \
@@ -28,9 +63,29 @@ test: native win32 win64
 	    ctest --preset win32 -L binary; \
 	fi
 
-demo: win32
-	@echo "Mirevane.dll exports:"
-	@i686-w64-mingw32-objdump -p build/win32/Mirevane.dll | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$$/p'
+# The example cab through the tool: its check report, then a run and a calibration session
+# replayed through the plug-in's own code, with traces and plots under out/demo/.
+DEMO := $(CURDIR)/out/demo
+TOOL := $(CURDIR)/build/native/mirevane
+demo: native win32
+	@mkdir -p $(DEMO)
+	@echo; echo "== mirevane check examples/cab/Mirevane.dll"
+	@set -o pipefail; cd examples && $(TOOL) check cab/Mirevane.dll | tee $(DEMO)/check.txt
+	@echo; echo "== a run: acceleration, cruising, braking (examples/scenarios/run.csv, 30 frames/s)"
+	@cd examples && $(TOOL) run cab/Mirevane.dll --scenario scenarios/run.csv --fps 30 \
+	    --out $(DEMO)/run.csv --plot $(DEMO)/run.svg
+	@echo "== a calibration session: developer keys and copies (examples/calibration, 20 frames/s)"
+	@cd examples/calibration && $(TOOL) run ../cab/Mirevane.dll --scenario calibration.csv \
+	    --fps 20 --out $(DEMO)/calibration.csv --plot $(DEMO)/calibration.svg
+	@echo; echo "The plug-in for the simulator: build/win32/Mirevane.dll, exporting"
+	@i686-w64-mingw32-objdump -p build/win32/Mirevane.dll \
+	    | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$$/p' | awk 'NR > 1 && NF { printf " %s", $$NF } END { print "" }'
+	@echo; echo "Written:"
+	@echo "  $(DEMO)/check.txt        the check report"
+	@echo "  $(DEMO)/run.csv          the run's trace: panel entries per frame"
+	@echo "  $(DEMO)/run.svg          every needle over the run"
+	@echo "  $(DEMO)/calibration.csv  the calibration session's trace, copies in its clipboard column"
+	@echo "  $(DEMO)/calibration.svg  every needle over the calibration session"
 
 clean:
 	rm -rf build out
