@@ -1,13 +1,142 @@
-// STUB: replaced by the elliptic gauge.
+// Folded angles and drawn angles follow the ellipse (cos t, b sin t), b = 1 - flattening,
+// whose major axis points along the rotate angle. Every formula is evaluated in one fixed
+// order so that all builds write the same panel values.
 #include "dynamics/ellipse_gauge.h"
 
-namespace mirevane {
+#include "plugin/host_records.h"
+#include "plugin/panel_value.h"
 
-void CEllipseGauge::AddPanelIndex(int32_t panelIndex) { panelIndices_.push_back(panelIndex); }
-void CEllipseGauge::Setup(int32_t, double, double, double) {}
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace mirevane {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kDegreesPerRadian = 57.29577951308232;
+
+// Host times are 32-bit milliseconds that may wrap: the difference is taken modulo 2^32 and
+// read as signed, without the signed overflow a plain subtraction would risk.
+double StepSeconds(int32_t previousMilliseconds, int32_t milliseconds) noexcept {
+    const uint32_t wrapped =
+        static_cast<uint32_t>(milliseconds) - static_cast<uint32_t>(previousMilliseconds);
+    constexpr uint32_t kHalf = 0x80000000u;
+    const int32_t difference = wrapped < kHalf ? static_cast<int32_t>(wrapped)
+                                               : static_cast<int32_t>(wrapped - kHalf) +
+                                                     std::numeric_limits<int32_t>::min();
+    return static_cast<double>(difference) / 1000.0;
+}
+
+bool KeyBelow(const std::pair<double, int32_t>& entry, double key) noexcept {
+    return entry.first < key;
+}
+
+} // namespace
+
+void CEllipseGauge::AddPanelIndex(int32_t panelIndex) {
+    panelIndices_.push_back(panelIndex);
+}
+
+void CEllipseGauge::Setup(int32_t division, double flattening, double rotateAngleDegrees,
+                          double standbyAngleDegrees) {
+    // NaN counts as 0 like anything below it.
+    flattening_ = flattening > 0.0 ? std::min(flattening, 1.0) : 0.0;
+    const auto listSize = static_cast<int32_t>(panelIndices_.size());
+    // Below 2 counts as 2; no more divisions than panel indices (unless fewer than 2 exist).
+    divisionCount_ = std::max(2, std::min(division, listSize));
+    rotateAngle_ = rotateAngleDegrees;
+    standbyAngle_ = standbyAngleDegrees;
+    minorAxis_ = 1.0 - flattening_;
+    rotateRadians_ = rotateAngleDegrees * kPi / 180.0;
+
+    const int32_t n = divisionCount_;
+    // A division without a configured panel index draws nowhere.
+    auto panelIndex = [&](int32_t k) { return k < listSize ? panelIndices_[k] : -1; };
+
+    divisionTable_.clear();
+    divisionTable_.reserve(static_cast<std::size_t>(n));
+    const double b = minorAxis_;
+    const double bSquared = b * b;
+    if (bSquared != 1.0) {
+        // theta_k: the parameter angle at which the ellipse point's distance from the centre
+        // equals the needle length r_k, which steps evenly from 1 (k = 0) down to b.
+        double previousTheta = 0.0;
+        for (int32_t k = 0; k < n; ++k) {
+            const double r = (n - k - 1) * (1.0 - b) / (n - 1) + b;
+            const double theta =
+                std::acos(std::sqrt((r * r - bSquared) / (1.0 - bSquared))) * kDegreesPerRadian;
+            if (k > 0) {
+                InsertBoundary((previousTheta + theta) * 0.5, panelIndex(k - 1));
+            }
+            previousTheta = theta;
+        }
+    }
+    // A circle (b = 1) has no length steps: its quotient above would be 0/0, and only this
+    // entry is built.
+    InsertBoundary(180.0, panelIndex(n - 1));
+}
+
+void CEllipseGauge::InsertBoundary(double keyDegrees, int32_t panelIndex) {
+    // Map semantics: keys unique and ascending; a repeated boundary keeps the first entry,
+    // whose range is the only non-empty one.
+    const auto at =
+        std::lower_bound(divisionTable_.begin(), divisionTable_.end(), keyDegrees, KeyBelow);
+    if (at == divisionTable_.end() || at->first != keyDegrees) {
+        divisionTable_.insert(at, {keyDegrees, panelIndex});
+    }
+}
+
 void CEllipseGauge::SetDamping(double naturalFrequency, double dampingRatio) noexcept {
     damping_.SetParameters(naturalFrequency, dampingRatio);
 }
-void CEllipseGauge::Render(double, int32_t, int32_t*) noexcept {}
+
+void CEllipseGauge::Render(double angleDegrees, int32_t timeMilliseconds, int32_t* panel) noexcept {
+    double x = angleDegrees * kPi / 180.0;
+    // The first frame has no previous time: it moves nothing.
+    const double dt = hasPreviousTime_ ? StepSeconds(previousTime_, timeMilliseconds) : 0.0;
+    damping_.Step(dt, x);
+
+    // Folded angle: from the major axis, either way, 0..90 degrees.
+    double folded = std::fabs(x * 180.0 / kPi - rotateAngle_);
+    folded = std::fmod(folded, 180.0);
+    if (folded > 90.0) {
+        folded = 180.0 - folded;
+    }
+    const double phi = x - rotateRadians_;
+    const double drawn =
+        (std::atan2(minorAxis_ * std::sin(phi), std::cos(phi)) + 2.0 * kPi) * kDegreesPerRadian +
+        rotateAngle_;
+
+    const int32_t parked = ToPanelValue(standbyAngle_);
+    if (IsHostArrayIndex(previousEntry_)) {
+        panel[previousEntry_] = parked;
+    }
+
+    // The first division whose upper boundary reaches the folded angle, else the last.
+    int32_t selected = -1;
+    if (!divisionTable_.empty()) {
+        const auto at =
+            std::lower_bound(divisionTable_.begin(), divisionTable_.end(), folded, KeyBelow);
+        selected = at != divisionTable_.end() ? at->second : divisionTable_.back().second;
+    }
+
+    if (standbyRequest_) {
+        for (const auto& entry : divisionTable_) {
+            if (IsHostArrayIndex(entry.second)) {
+                panel[entry.second] = parked;
+            }
+        }
+        standbyRequest_ = false;
+    }
+    // Written last: the needle wins over the parking of its own entry.
+    if (IsHostArrayIndex(selected)) {
+        panel[selected] = ToPanelValue(drawn);
+    }
+
+    previousEntry_ = selected;
+    previousTime_ = timeMilliseconds;
+    hasPreviousTime_ = true;
+}
 
 } // namespace mirevane

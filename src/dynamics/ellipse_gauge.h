@@ -36,6 +36,9 @@ public:
     int32_t previousEntry() const noexcept { return previousEntry_; }
 
 private:
+    // Adds a division boundary as an ordered map would: an existing key is kept.
+    void InsertBoundary(double keyDegrees, int32_t panelIndex);
+
     CDampingObject damping_;
     std::vector<int32_t> panelIndices_;
     std::vector<std::pair<double, int32_t>> divisionTable_;
@@ -46,6 +49,8 @@ private:
     double flattening_ = 0.0;
     double rotateAngle_ = 0.0;
     double standbyAngle_ = 180.0;
+    double minorAxis_ = 1.0;     // 1 - flattening
+    double rotateRadians_ = 0.0; // rotate angle * pi / 180
     // Set at construction: a fresh host panel would otherwise show every image at angle 0.
     bool standbyRequest_ = true;
 };
