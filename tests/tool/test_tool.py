@@ -567,6 +567,36 @@ class ErrorExits(unittest.TestCase):
             self.assertIn("Exit status", result.stdout_text)
 
 
+class Outputs(unittest.TestCase):
+    def test_out_and_plot_replace_earlier_files_and_leave_nothing_else(self):
+        files = dict(SPEEDOMETER)
+        files.update({"scenario.csv": "time,speed\n0,0\n10,50\n", "trace.csv": "old\n",
+                      "plot.svg": "old\n"})
+        with CabFolder(files) as cab:
+            to_stdout = cab.run("run", "Cab.dll", "--scenario", "scenario.csv")
+            result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--out", "trace.csv",
+                             "--plot", "plot.svg")
+            self.assertEqual(result.returncode, 0, result.stderr_text)
+            self.assertEqual(result.stdout, b"")
+            with open(cab.file("trace.csv"), "rb") as f:
+                trace = f.read()
+            # LF line ends from every build, on standard output as in a file.
+            self.assertEqual(trace, b"time,panel20,clipboard\n0,180000,\n10,315000,\n")
+            self.assertEqual(to_stdout.stdout, trace)
+            ElementTree.parse(cab.file("plot.svg"))
+            self.assertEqual(sorted(os.listdir(cab.path)), sorted(files))
+
+    def test_the_scenario_is_never_overwritten(self):
+        files = dict(SPEEDOMETER)
+        files["scenario.csv"] = "time,speed\n0,0\n"
+        with CabFolder(files) as cab:
+            result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--out",
+                             "scenario.csv")
+            self.assertEqual(result.returncode, 2)
+            with open(cab.file("scenario.csv")) as f:
+                self.assertEqual(f.read(), "time,speed\n0,0\n")
+
+
 class Plot(unittest.TestCase):
     def test_the_plot_is_well_formed_svg_with_one_chart_per_gauge(self):
         with tempfile.TemporaryDirectory(prefix="mirevane-plot-") as out:

@@ -14,7 +14,9 @@
 
 #include <filesystem>
 #include <iostream>
+#include <locale>
 #include <optional>
+#include <sstream>
 
 namespace {
 
@@ -183,7 +185,18 @@ int main(int argc, char** argv) {
                         "Treat rows as key frames and generate N frames per second "
                         "(0 < N <= 1000).")
             ->type_name("N")
-            ->check(CLI::Range(0.0, 1000.0) & CLI::PositiveNumber);
+            ->check(CLI::Validator(
+                [](std::string& text) -> std::string {
+                    double n = 0.0;
+                    std::istringstream in(text);
+                    in.imbue(std::locale::classic());
+                    in >> n;
+                    const bool whole = !in.fail() && (in >> std::ws).eof();
+                    return whole && n > 0.0 && n <= 1000.0
+                               ? ""
+                               : "'" + text + "' is not a number above 0 and at most 1000";
+                },
+                ""));
     run->add_flag("--detail", detail,
                   "Add every gauge's stages: subject value, vibrated value, scale angle, and for "
                   "elliptic gauges the damped angle and the selected entry.");
