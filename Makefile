@@ -6,7 +6,7 @@
 SHELL := /bin/bash
 export WINEDEBUG := -all
 
-.PHONY: all deps native win32 win64 sanitize fuzz-build fuzz fuzz-run test demo clean
+.PHONY: all deps native win32 win64 sanitize fuzz-build fuzz fuzz-run test demo bench clean
 
 all: native win32 win64
 
@@ -86,6 +86,24 @@ demo: native win32
 	@echo "  $(DEMO)/run.svg          every needle over the run"
 	@echo "  $(DEMO)/calibration.csv  the calibration session's trace, copies in its clipboard column"
 	@echo "  $(DEMO)/calibration.svg  every needle over the calibration session"
+
+# Benchmarks (bench/, Google Benchmark): Elapse of a 17-gauge set, each stage, the floor of
+# its maths calls and the ratio, Load natively; medians over BENCH_REPETITIONS runs. Then Load
+# of the real DLL (the 64-bit build: this machine runs no 32-bit code) under wine64.
+BENCH_REPETITIONS ?= 9
+BENCH_WINE := $(CURDIR)/build/win64/bench
+bench: deps
+	cmake --preset native >/dev/null
+	cmake --build --preset native --target mirevane_bench
+	build/native/bench/mirevane_bench --benchmark_repetitions=$(BENCH_REPETITIONS) \
+	    --benchmark_report_aggregates_only=true
+	cmake --preset win64 >/dev/null
+	cmake --build --preset win64 --target Mirevane
+	@rm -rf $(BENCH_WINE) && mkdir -p $(BENCH_WINE)/cab && cp bench/config/* $(BENCH_WINE)/cab/
+	x86_64-w64-mingw32-g++ -std=c++17 -O2 -static -Wall -Wextra bench/wine/load_timer.cpp \
+	    -o $(BENCH_WINE)/load_timer.exe
+	WINEPREFIX=$(CURDIR)/build/win64/wineprefix /usr/lib/wine/wine64 $(BENCH_WINE)/load_timer.exe \
+	    build/win64/Mirevane.dll $(BENCH_WINE)/cab
 
 clean:
 	rm -rf build out
