@@ -32,7 +32,7 @@ public:
     }
 
     void PrintSummary() const {
-        std::printf("\nSummary (%s real time)\n",
+        std::printf("\nSummary (%s; CPU time, since on a shared machine wall time counts others)\n",
                     medians_ ? "medians of the repetitions" : "single runs");
         const auto line = [this](const char* name, const char* what, double scale,
                                  const char* unit) {
