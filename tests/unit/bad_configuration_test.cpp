@@ -1,7 +1,8 @@
 // The bad-configuration corpus (tests/data/bad): whatever a cab builder writes beside the
 // plug-in, Load and a thousand frames with key presses complete, nothing outside panel
 // entries 0..255 is written, the sound array is never written, and the six per-gauge
-// sequences keep equal lengths.
+// sequences keep equal lengths. In the native build `mirevane check` must also point at what
+// is wrong.
 #include "gauges/c_mirevane.h"
 #include "support/config_folder.h"
 #include "support/host_stand_in.h"
@@ -11,9 +12,15 @@
 
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
+
+#if defined(MIREVANE_TOOL)
+#include <sys/wait.h>
+#endif
 
 namespace mirevane {
 namespace {
@@ -93,6 +100,61 @@ TEST_P(BadConfiguration, LoadsAndRunsAThousandFramesWithinBounds) {
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     EXPECT_LT(took.count(), 60.0);
 }
+
+#if defined(MIREVANE_TOOL)
+// What `mirevane check` must say of each case: the diagnostic code, or where the tool has no
+// diagnostic for the fault, the line of its report that shows it.
+const std::map<std::string, std::string> kCheckShows = {
+    {"all-gauges-self", "[panel-written-twice]"},
+    {"binary-profile", "[outside-section]"},
+    {"binary-table", "[table-line-skipped]"},
+    {"broken-lines", "[outside-section]"},
+    {"division-max", "[division-above-64]"},
+    {"empty-files", "[table-empty]"},
+    {"gauge-absolute", "[gauge-file-not-found]"},
+    {"gauge-dot-dot", "[gauge-file-not-found]"},
+    {"gauge-name-300", "[gauge-file-not-found]"},
+    {"gauge-wildcards", "[gauge-file-not-found]"},
+    {"integer-overflow-texts", "[not-an-integer]"},
+    {"key-names-odd", "[key-binds-nothing]"},
+    {"natural-freq-1e308", "natural frequency 1e+308 rad/s, damping ratio 1e+308"},
+    {"nul-bytes", "[unknown-section]"},
+    {"numeric-denormal", "natural frequency 5e-324 rad/s"},
+    {"numeric-huge", "[needle-out-of-range]"},
+    {"numeric-infinity", "[not-an-integer]"},
+    {"numeric-nan", "[not-an-integer]"},
+    {"profile-is-directory", "[needle-out-of-range]"},
+    {"profile-line-100000", "[unknown-section]"},
+    {"subjects-odd", "[subject-names-nothing]"},
+    {"table-10mb-descending", "700000 points"},
+    {"table-extreme-values", "[table-not-monotonic]"},
+    {"table-is-directory", "[table-empty]"},
+    {"table-line-100000", "[table-line-skipped]"},
+    {"utf16-profile", "[outside-section]"},
+};
+
+TEST_P(BadConfiguration, CheckPointsAtTheFault) {
+    const auto expected = kCheckShows.find(GetParam());
+    ASSERT_NE(expected, kCheckShows.end()) << "say what check must report for this case";
+    test::LayOutConfiguration(kCorpus / GetParam(), library_.path());
+
+    const std::string command =
+        std::string(MIREVANE_TOOL) + " check '" + (library_.path() / "Mirevane.dll").string() + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string report;
+    char chunk[4096];
+    for (std::size_t count; (count = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
+        report.append(chunk, count);
+    }
+    const int status = pclose(pipe);
+    // 0: no error found, 1: errors found; anything else is the tool failing.
+    ASSERT_TRUE(WIFEXITED(status)) << report;
+    EXPECT_LE(WEXITSTATUS(status), 1) << report;
+    EXPECT_NE(report.find("Mirevane check of"), std::string::npos) << report;
+    EXPECT_NE(report.find(expected->second), std::string::npos) << report;
+}
+#endif
 
 INSTANTIATE_TEST_SUITE_P(Corpus, BadConfiguration, testing::ValuesIn(CaseNames()),
                          [](const testing::TestParamInfo<std::string>& info) {
