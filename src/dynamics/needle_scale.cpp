@@ -31,12 +31,15 @@ void NeedleScale::SetDeveloperEnabled(int32_t enabled) noexcept {
 
 double NeedleScale::ToAngle(double value) noexcept {
     switch (mode_) {
-    case AdjustMode::Value: return Interpolate(fixedValue_) + 180.0;
-    case AdjustMode::Angle: return fixedAngle_ + 180.0;
+    case AdjustMode::Value:
+        return Interpolate(fixedValue_) + 180.0;
+    case AdjustMode::Angle:
+        return fixedAngle_ + 180.0;
     case AdjustMode::Rotate:
         rotation_ += rotateStep_;
         return rotation_ + 180.0;
-    case AdjustMode::None: break;
+    case AdjustMode::None:
+        break;
     }
     return Interpolate(value) + 180.0;
 }
@@ -46,8 +49,8 @@ double NeedleScale::Interpolate(double x) const noexcept {
         return 0.0;
     }
     // hi: the first point whose key is greater than x, kept inside the table so that values
-    // beyond either end follow the outermost segment. NaN compares false everywhere and so
-    // lands on the first segment, giving NaN.
+    // beyond either end follow the outermost segment. No key is greater than NaN, so NaN
+    // lands on the last segment and gives NaN.
     auto hi = std::upper_bound(
         table_.begin(), table_.end(), x,
         [](double value, const std::pair<double, double>& point) { return value < point.first; });
@@ -104,9 +107,15 @@ void NeedleScale::SwitchAdjustMode() noexcept {
         return;
     }
     switch (mode_) {
-    case AdjustMode::None: mode_ = AdjustMode::Angle; break;
-    case AdjustMode::Angle: mode_ = AdjustMode::Value; break;
-    case AdjustMode::Value: mode_ = AdjustMode::Rotate; break;
+    case AdjustMode::None:
+        mode_ = AdjustMode::Angle;
+        break;
+    case AdjustMode::Angle:
+        mode_ = AdjustMode::Value;
+        break;
+    case AdjustMode::Value:
+        mode_ = AdjustMode::Rotate;
+        break;
     case AdjustMode::Rotate:
         mode_ = AdjustMode::None;
         rotation_ = 0.0;
