@@ -130,7 +130,8 @@ std::string CheckText(const CheckReport& r) {
         }
         out += "  developer mode " + std::string(r.developerMode ? "ON" : "off") +
                "; steps: value " + Shortest(r.valueStep) + ", angle " + Shortest(r.angleStep) +
-               ", rotate " + Shortest(r.rotateStep) + " degrees per frame\n";
+               ", rotate " + Shortest(r.rotateStep) +
+               " (angle and rotate in degrees, rotate per frame)\n";
     }
     for (const GaugeSummary& g : r.gauges) {
         out += "\nGauge " + std::to_string(g.number) + ": " + g.profile + "\n";
