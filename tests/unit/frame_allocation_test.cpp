@@ -309,8 +309,8 @@ TEST_F(Frames, AllocateNothingInAnyModeAcrossKeysAndInitialize) {
         state.location += state.speed / 3.6 * 0.02;
         // Now and then a frame without time. The clock wraps as the host's does, in unsigned
         // arithmetic: a signed overflow would be undefined.
-        state.time = static_cast<int32_t>(static_cast<uint32_t>(state.time) +
-                                          (frame % 97 == 0 ? 0u : 20u));
+        state.time =
+            static_cast<int32_t>(static_cast<uint32_t>(state.time) + (frame % 97 == 0 ? 0u : 20u));
         state.bc = static_cast<float>(frame % 11);
         state.mr = static_cast<float>(frame % 13);
         state.bp = static_cast<float>(frame % 7) - 2;
