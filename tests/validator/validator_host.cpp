@@ -227,9 +227,9 @@ private:
     // The 64-bit build has one calling convention; there is no stack balance to check.
     uint32_t Invoke(const Call& call, AtsHandles& handles) {
         const Exports& dll = library_->exports();
-        VehicleSpecRecord spec{};
+        VehicleSpecRecord vehicle{};
         BeaconDataRecord beacon{};
-        std::memcpy(spec.words, call.record.data(), sizeof spec.words);
+        std::memcpy(vehicle.words, call.record.data(), sizeof vehicle.words);
         std::memcpy(beacon.words, call.record.data(), sizeof beacon.words);
         switch (call.which) {
         case Export::Load:
@@ -241,7 +241,7 @@ private:
         case Export::GetPluginVersion:
             return static_cast<uint32_t>(dll.GetPluginVersion());
         case Export::SetVehicleSpec:
-            dll.SetVehicleSpec(spec);
+            dll.SetVehicleSpec(vehicle);
             break;
         case Export::Initialize:
             dll.Initialize(call.argument);
