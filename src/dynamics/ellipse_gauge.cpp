@@ -49,6 +49,7 @@ void CEllipseGauge::Setup(int32_t division, double flattening, double rotateAngl
     standbyAngle_ = standbyAngleDegrees;
     minorAxis_ = 1.0 - flattening_;
     rotateRadians_ = rotateAngleDegrees * kPi / 180.0;
+    parkedValue_ = ToPanelValue(standbyAngleDegrees);
 
     const int32_t n = divisionCount_;
     // A division without a configured panel index draws nowhere.
@@ -108,7 +109,7 @@ void CEllipseGauge::Render(double angleDegrees, int32_t timeMilliseconds, int32_
         (std::atan2(minorAxis_ * std::sin(phi), std::cos(phi)) + 2.0 * kPi) * kDegreesPerRadian +
         rotateAngle_;
 
-    const int32_t parked = ToPanelValue(standbyAngle_);
+    const int32_t parked = parkedValue_;
     if (IsHostArrayIndex(previousEntry_)) {
         panel[previousEntry_] = parked;
     }

@@ -49,8 +49,9 @@ private:
     double flattening_ = 0.0;
     double rotateAngle_ = 0.0;
     double standbyAngle_ = 180.0;
-    double minorAxis_ = 1.0;     // 1 - flattening
-    double rotateRadians_ = 0.0; // rotate angle * pi / 180
+    double minorAxis_ = 1.0;       // 1 - flattening
+    double rotateRadians_ = 0.0;   // rotate angle * pi / 180
+    int32_t parkedValue_ = 180000; // the standby angle as a panel value
     // Set at construction: a fresh host panel would otherwise show every image at angle 0.
     bool standbyRequest_ = true;
 };

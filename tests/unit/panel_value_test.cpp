@@ -29,7 +29,9 @@ INSTANTIATE_TEST_SUITE_P(
                     // the edges of the 32-bit range
                     PanelCase{2147483.647, 2147483647}, PanelCase{-2147483.647, -2147483647},
                     PanelCase{2147483.6479, 2147483647}, PanelCase{2147483.648, kInvalid},
-                    PanelCase{-2147483.6489, kInvalid}, PanelCase{1e300, kInvalid},
+                    PanelCase{-2147483.6489, kInvalid}, PanelCase{2147483.6475, 2147483647},
+                    PanelCase{-2147483.6485, std::numeric_limits<int32_t>::min()},
+                    PanelCase{2147483.64800001, kInvalid}, PanelCase{1e300, kInvalid},
                     PanelCase{-1e300, kInvalid},
                     PanelCase{std::numeric_limits<double>::infinity(), kInvalid},
                     PanelCase{-std::numeric_limits<double>::infinity(), kInvalid},
