@@ -1,6 +1,7 @@
 #include "config/settings_model.h"
 
 #include "config/profile_access.h"
+#include "config/profile_key_screen.h"
 #include "platform/platform.h"
 
 namespace mirevane {
@@ -17,6 +18,14 @@ std::string Padded(std::string name, std::size_t width) {
 
 constexpr std::size_t kWide = 17;
 
+// A text lookup that cannot find its key gives the default, but the profile functions trim
+// and unquote a default first: only a default they would leave alone may skip the lookup.
+bool DefaultPassesUnchanged(const std::string& text) {
+    const bool quoted = text.size() > 1 && (text.front() == '"' || text.front() == '\'') &&
+                        text.back() == text.front();
+    return text.size() <= 255 && (text.empty() || text.back() != ' ') && !quoted;
+}
+
 } // namespace
 
 SettingsModel::SettingsModel(const std::string& path) {
@@ -31,36 +40,52 @@ bool SettingsModel::ReadProfile(const std::string& requestedPath) {
     if (!platform::PathExists(path)) {
         return false;
     }
-    ReadProfileText(path, "SubjectKey", Padded("Subject", kWide), Subject);
+    // Keys the file cannot hold keep their value without a lookup, as a lookup would leave it.
+    const ProfileKeyScreen screen(path);
+    auto readText = [&](const char* section, const std::string& key, std::string& value) {
+        if (screen.MayHold(key) || !DefaultPassesUnchanged(value)) {
+            ReadProfileText(path, section, key, value);
+        }
+    };
+    auto readInt = [&](const char* section, const std::string& key, int32_t& value) {
+        if (screen.MayHold(key)) {
+            ReadProfileInt(path, section, key, value);
+        }
+    };
+    auto readDouble = [&](const char* section, const std::string& key, double& value) {
+        if (screen.MayHold(key)) {
+            ReadProfileDouble(path, section, key, value);
+        }
+    };
+    readText("SubjectKey", Padded("Subject", kWide), Subject);
     for (int k = 0; k < kFurtherGaugeCount; ++k) {
-        ReadProfileText(path, "FileName", Padded("Gauge" + std::to_string(k), 14), Gauge[k]);
+        readText("FileName", Padded("Gauge" + std::to_string(k), 14), Gauge[k]);
     }
-    ReadProfileInt(path, "PanelIndex", Padded("Needle", kWide), Needle);
+    readInt("PanelIndex", Padded("Needle", kWide), Needle);
     for (int k = 0; k < kEllipsePanelCount; ++k) {
-        ReadProfileInt(path, "PanelIndex", Padded("Ellipse" + std::to_string(k), kWide),
-                       Ellipse[k]);
+        readInt("PanelIndex", Padded("Ellipse" + std::to_string(k), kWide), Ellipse[k]);
     }
-    ReadProfileDouble(path, "Vibration", Padded("Period", kWide), Period);
-    ReadProfileDouble(path, "Vibration", Padded("Amplitude", kWide), Amplitude);
-    ReadProfileDouble(path, "Vibration", Padded("Threshold", kWide), Threshold);
-    ReadProfileDouble(path, "Damping", Padded("NaturalFreq", kWide), NaturalFreq);
-    ReadProfileDouble(path, "Damping", Padded("DampingRatio", kWide), DampingRatio);
-    ReadProfileDouble(path, "Ellipse", Padded("Flattening", kWide), Flattening);
-    ReadProfileDouble(path, "Ellipse", Padded("RotateAngle", kWide), RotateAngle);
-    ReadProfileInt(path, "Ellipse", Padded("Division", 10), Division);
-    ReadProfileDouble(path, "Ellipse", Padded("StandbyAngle", kWide), StandbyAngle);
-    ReadProfileInt(path, "DeveloperMode", Padded("Enabled", kWide), Enabled);
+    readDouble("Vibration", Padded("Period", kWide), Period);
+    readDouble("Vibration", Padded("Amplitude", kWide), Amplitude);
+    readDouble("Vibration", Padded("Threshold", kWide), Threshold);
+    readDouble("Damping", Padded("NaturalFreq", kWide), NaturalFreq);
+    readDouble("Damping", Padded("DampingRatio", kWide), DampingRatio);
+    readDouble("Ellipse", Padded("Flattening", kWide), Flattening);
+    readDouble("Ellipse", Padded("RotateAngle", kWide), RotateAngle);
+    readInt("Ellipse", Padded("Division", 10), Division);
+    readDouble("Ellipse", Padded("StandbyAngle", kWide), StandbyAngle);
+    readInt("DeveloperMode", Padded("Enabled", kWide), Enabled);
     static const char* const kKeyNames[kDeveloperKeyCount] = {
         "CopyValueToClipboard",  "AdjustIncrementSmall",  "AdjustDecrementSmall",
         "AdjustIncrementMedium", "AdjustDecrementMedium", "AdjustIncrementLarge",
         "AdjustDecrementLarge",  "SwitchAdjustMode ",     "ResetAdjustValue "};
     for (int k = 0; k < kDeveloperKeyCount; ++k) {
-        ReadProfileText(path, "KeyIndex", kKeyNames[k], DeveloperKeys[k]);
+        readText("KeyIndex", kKeyNames[k], DeveloperKeys[k]);
     }
-    ReadProfileDouble(path, "StepValue", Padded("Angle", kWide), Angle);
-    ReadProfileDouble(path, "StepValue", Padded("Value", kWide), Value);
-    ReadProfileDouble(path, "StepValue", Padded("Rotate", kWide), Rotate);
-    ReadProfileInt(path, "Advanced", Padded("MaxArrayIndex", kWide), MaxArrayIndex);
+    readDouble("StepValue", Padded("Angle", kWide), Angle);
+    readDouble("StepValue", Padded("Value", kWide), Value);
+    readDouble("StepValue", Padded("Rotate", kWide), Rotate);
+    readInt("Advanced", Padded("MaxArrayIndex", kWide), MaxArrayIndex);
     return true;
 }
 

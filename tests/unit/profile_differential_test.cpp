@@ -3,6 +3,7 @@
 // lookups.txt and compares them; it also records the Windows answers in expected.txt
 // (MIREVANE_RECORD_PROFILE_ANSWERS=1), which the native build, having no Windows functions,
 // checks the portable reader against.
+#include "config/profile_key_screen.h"
 #include "platform/platform.h"
 #include "platform/portable/profile_reader.h"
 
@@ -182,6 +183,24 @@ TEST(ProfileDifferential, PortableReaderGivesTheRecordedWindowsAnswers) {
     for (const Recorded& recorded : ReadExpected()) {
         EXPECT_TRUE(SameAnswer(recorded.lookup, recorded.answer, AskPortable(recorded.lookup)));
     }
+}
+
+// Load skips the lookups of keys the screen rules out: each must give what a lookup of the
+// same key in a file without it gives, on every awkward profile.
+TEST(ProfileDifferential, ScreenedOutKeysGiveTheAnswerOfAnAbsentKey) {
+    std::size_t screenedOut = 0;
+    for (const Recorded& recorded : ReadExpected()) {
+        const ProfileKeyScreen screen(CorpusPath(recorded.lookup.file));
+        if (screen.MayHold(recorded.lookup.key)) {
+            continue;
+        }
+        ++screenedOut;
+        Lookup absentKey = recorded.lookup;
+        absentKey.file = "empty_file.ini";
+        EXPECT_EQ(recorded.answer.integer, recorded.lookup.intDefault) << Describe(recorded.lookup);
+        EXPECT_TRUE(SameAnswer(recorded.lookup, recorded.answer, AskPortable(absentKey)));
+    }
+    EXPECT_GE(screenedOut, 20u) << "the corpus hardly exercises the screen";
 }
 
 #ifdef _WIN32

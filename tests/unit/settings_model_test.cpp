@@ -104,6 +104,25 @@ TEST_F(Settings, FallbackProfileLiesUnderTheProfile) {
     EXPECT_EQ(m.StandbyAngle, 45.0);
 }
 
+// A text key that a profile lacks still passes its layered value through the lookup's
+// default handling, which trims trailing spaces and drops one pair of quotes.
+TEST_F(Settings, LayeredTextLosesWhatTheDefaultHandlingDrops) {
+    const std::string quoted = folder.Write("quoted.ini", "[SubjectKey]\nSubject = \"\"bc\"\"\n");
+    const std::string spaced = folder.Write("spaced.ini", "[SubjectKey]\nSubject = \"bc  \"\n");
+    const std::string lacking = folder.Write("lacking.ini", "[PanelIndex]\nNeedle = 3\n");
+    const struct {
+        const std::string& setter;
+        const char* set;
+    } cases[] = {{quoted, "\"bc\""}, {spaced, "bc  "}};
+    for (const auto& c : cases) {
+        SettingsModel m("");
+        EXPECT_TRUE(m.ReadProfile(c.setter));
+        EXPECT_EQ(m.Subject, c.set);
+        EXPECT_TRUE(m.ReadProfile(lacking));
+        EXPECT_EQ(m.Subject, "bc") << c.set;
+    }
+}
+
 TEST_F(Settings, ProfileNotFoundChangesNothing) {
     folder.Write("Ats.ini", "[SubjectKey]\nSubject = bc\n");
     SettingsModel m("");
