@@ -1,5 +1,6 @@
 #include "config/profile_key_screen.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace mirevane {
@@ -18,10 +19,15 @@ bool IsNameBlank(char c) noexcept {
     return (byte >= 0x09 && byte <= 0x0D) || byte == 0x1A || byte == 0x20;
 }
 
+bool IsAscii(char c) noexcept {
+    return static_cast<unsigned char>(c) < 0x80;
+}
+
+// Both already lowered.
 bool SameAt(std::string_view content, std::size_t at, std::string_view name) noexcept {
     for (std::size_t i = 0; i < name.size(); ++i) {
         const char c = content[at + i];
-        if (static_cast<unsigned char>(c) < 0x80 && LowerAscii(c) != LowerAscii(name[i])) {
+        if (IsAscii(c) && c != name[i]) {
             return false;
         }
     }
@@ -51,9 +57,13 @@ ProfileKeyScreen::ProfileKeyScreen(const std::string& path) {
     if (!screens_) {
         content_.clear();
     }
+    for (char& c : content_) {
+        c = LowerAscii(c);
+    }
+    asciiOnly_ = std::all_of(content_.begin(), content_.end(), IsAscii);
 }
 
-bool ProfileKeyScreen::MayHold(std::string_view key) const noexcept {
+bool ProfileKeyScreen::MayHold(std::string_view key) const {
     while (!key.empty() && IsNameBlank(key.front())) {
         key.remove_prefix(1);
     }
@@ -63,8 +73,15 @@ bool ProfileKeyScreen::MayHold(std::string_view key) const noexcept {
     if (!screens_ || key.empty()) {
         return true;
     }
-    for (std::size_t at = 0; at + key.size() <= content_.size(); ++at) {
-        if (SameAt(content_, at, key)) {
+    std::string name(key);
+    for (char& c : name) {
+        c = LowerAscii(c);
+    }
+    if (asciiOnly_) {
+        return content_.find(name) != std::string::npos;
+    }
+    for (std::size_t at = 0; at + name.size() <= content_.size(); ++at) {
+        if (SameAt(content_, at, name)) {
             return true;
         }
     }

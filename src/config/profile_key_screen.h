@@ -18,11 +18,12 @@ public:
     // its surrounding blanks, occurs nowhere in the bytes, letter case aside. A byte beyond
     // ASCII counts as any character, since the profile functions compare names in the
     // ANSI code page.
-    bool MayHold(std::string_view key) const noexcept;
+    bool MayHold(std::string_view key) const;
 
 private:
-    std::string content_;
+    std::string content_; // ASCII letters lowered
     bool screens_ = false;
+    bool asciiOnly_ = true;
 };
 
 } // namespace mirevane
