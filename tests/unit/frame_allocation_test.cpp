@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cmath>
@@ -283,6 +284,44 @@ protected:
     CMirevane set_;
 };
 
+// Frames with every input moving, every adjust key but the copy key (copying formats text by
+// design) and an unbound one, the mode switched round and round, and Initialize now and then;
+// the host clock wraps on the way. Returns the adjust modes gauge 0 went through.
+std::array<bool, 4> RunFrames(CMirevane& set, int frames, int32_t* panel, const int32_t* sound) {
+    AtsVehicleState state{};
+    state.time = std::numeric_limits<int32_t>::max() - 30000;
+    std::array<bool, 4> modesSeen{};
+    const int32_t adjustKeys[] = {1, 2, 3, 4, 5, 6, 15, 11};
+    for (int frame = 0; frame < frames; ++frame) {
+        state.speed = static_cast<float>(60 + 50 * std::sin(frame * 0.01));
+        state.location += state.speed / 3.6 * 0.02;
+        // Now and then a frame without time. The clock wraps as the host's does, in unsigned
+        // arithmetic: a signed overflow would be undefined.
+        state.time =
+            static_cast<int32_t>(static_cast<uint32_t>(state.time) + (frame % 97 == 0 ? 0u : 20u));
+        state.bc = static_cast<float>(frame % 11);
+        state.mr = static_cast<float>(frame % 13);
+        state.er = static_cast<float>(frame % 5);
+        state.bp = static_cast<float>(frame % 7) - 2;
+        state.sap = static_cast<float>(frame % 9);
+        state.current = static_cast<float>(frame % 400) - 200;
+        if (frame % 100 == 50) {
+            set.KeyDown(7); // None -> Angle -> Value -> Rotate -> None
+        }
+        if (frame % 10 == 5) {
+            set.KeyDown(adjustKeys[(frame / 10) % 8]);
+        }
+        if (frame % 333 == 0) {
+            set.Initialize();
+        }
+        set.Elapse(state, panel, sound);
+        modesSeen[static_cast<int>(set.scales()[0].mode())] = true;
+    }
+    return modesSeen;
+}
+
+constexpr std::array<bool, 4> kEveryMode{true, true, true, true};
+
 TEST_F(Frames, AllocateNothingInAnyModeAcrossKeysAndInitialize) {
     AddPlain("panel0", 1); // reads what gauge 0 wrote this frame
     AddPlain("bc", 2);
@@ -297,41 +336,36 @@ TEST_F(Frames, AllocateNothingInAnyModeAcrossKeysAndInitialize) {
     std::array<int32_t, 256> panel{};
     std::array<int32_t, 256> sound{};
     sound[5] = 42;
-    AtsVehicleState state{};
-    state.time = std::numeric_limits<int32_t>::max() - 30000; // the host clock wraps on the way
-    std::array<bool, 4> modesSeen{};
-    // Every adjust key but the copy key (copying formats text by design), and one unbound key.
-    const int32_t adjustKeys[] = {1, 2, 3, 4, 5, 6, 15, 11};
-
     AllocationCounter counter;
-    for (int frame = 0; frame < 4000; ++frame) {
-        state.speed = static_cast<float>(60 + 50 * std::sin(frame * 0.01));
-        state.location += state.speed / 3.6 * 0.02;
-        // Now and then a frame without time. The clock wraps as the host's does, in unsigned
-        // arithmetic: a signed overflow would be undefined.
-        state.time =
-            static_cast<int32_t>(static_cast<uint32_t>(state.time) + (frame % 97 == 0 ? 0u : 20u));
-        state.bc = static_cast<float>(frame % 11);
-        state.mr = static_cast<float>(frame % 13);
-        state.bp = static_cast<float>(frame % 7) - 2;
-        state.current = static_cast<float>(frame % 400) - 200;
-        if (frame % 100 == 50) {
-            set_.KeyDown(7); // None -> Angle -> Value -> Rotate -> None
-        }
-        if (frame % 10 == 5) {
-            set_.KeyDown(adjustKeys[(frame / 10) % 8]);
-        }
-        if (frame % 333 == 0) {
-            set_.Initialize();
-        }
-        set_.Elapse(state, panel.data(), sound.data());
-        modesSeen[static_cast<int>(set_.scales()[0].mode())] = true;
-    }
+    const std::array<bool, 4> modesSeen = RunFrames(set_, 4000, panel.data(), sound.data());
     counter.Stop();
 
     EXPECT_EQ(counter.allocated(), 0);
     EXPECT_EQ(counter.freed(), 0);
-    EXPECT_EQ(modesSeen, (std::array<bool, 4>{true, true, true, true}));
+    EXPECT_EQ(modesSeen, kEveryMode);
+    EXPECT_NE(panel[0], 0) << "the frames ran";
+}
+
+// The benchmark's cab: 8 plain needles with vibration and 9 oval gauges with damping and 8
+// divisions, loaded from its files, developer mode on.
+TEST(FramesOfTheBenchmarkCab, AllocateNothingOver10000Frames) {
+    const std::filesystem::path cab =
+        std::filesystem::path(MIREVANE_TEST_DATA) / "../../bench/config";
+    CMirevane set;
+    set.Load((cab / "Mirevane.dll").string());
+    ASSERT_EQ(set.gaugeCount(), 17);
+    ASSERT_EQ(std::count(set.isElliptic().begin(), set.isElliptic().end(), true), 9);
+    ASSERT_TRUE(set.scales()[16].developerEnabled());
+
+    std::array<int32_t, 256> panel{};
+    std::array<int32_t, 256> sound{};
+    AllocationCounter counter;
+    const std::array<bool, 4> modesSeen = RunFrames(set, 10000, panel.data(), sound.data());
+    counter.Stop();
+
+    EXPECT_EQ(counter.allocated(), 0);
+    EXPECT_EQ(counter.freed(), 0);
+    EXPECT_EQ(modesSeen, kEveryMode);
     EXPECT_NE(panel[0], 0) << "the frames ran";
 }
 
