@@ -28,9 +28,10 @@ double StepSeconds(int32_t previousMilliseconds, int32_t milliseconds) noexcept 
     return static_cast<double>(difference) / 1000.0;
 }
 
-bool KeyBelow(const std::pair<double, int32_t>& entry, double key) noexcept {
+// A lambda rather than a function, so that the search inlines it.
+constexpr auto KeyBelow = [](const std::pair<double, int32_t>& entry, double key) noexcept {
     return entry.first < key;
-}
+};
 
 } // namespace
 

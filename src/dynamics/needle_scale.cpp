@@ -50,15 +50,17 @@ double NeedleScale::Interpolate(double x) const noexcept {
     }
     // hi: the first point whose key is greater than x, kept inside the table so that values
     // beyond either end follow the outermost segment. No key is greater than NaN, so NaN
-    // lands on the last segment and gives NaN.
-    auto hi = std::upper_bound(
-        table_.begin(), table_.end(), x,
-        [](double value, const std::pair<double, double>& point) { return value < point.first; });
-    if (hi == table_.begin()) {
-        hi = table_.begin() + 1;
-    } else if (hi == table_.end()) {
-        hi = table_.end() - 1;
+    // lands on the last segment and gives NaN. The search halves without branching on the
+    // comparison: a moving needle would make those branches hard to predict.
+    const std::pair<double, double>* first = table_.data();
+    std::size_t count = table_.size();
+    while (count > 1) {
+        const std::size_t half = count / 2;
+        first = x < first[half].first ? first : first + half;
+        count -= half;
     }
+    const std::pair<double, double>* const upper = first + (x < first->first ? 0 : 1);
+    const auto* const hi = std::clamp(upper, table_.data() + 1, table_.data() + table_.size() - 1);
     const auto lo = hi - 1;
     return (lo->second - hi->second) * (x - hi->first) / (lo->first - hi->first) + hi->second;
 }
