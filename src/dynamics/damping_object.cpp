@@ -44,7 +44,9 @@ void CDampingObject::SetParameters(double naturalFrequency, double dampingRatio)
     elapsed_ = 0.0;
 }
 
-CDampingObject::Response CDampingObject::Evaluate(double t) const noexcept {
+// Inline: in the every-frame call the compiler can then drop the derivative, which only a
+// re-sampling frame uses.
+inline CDampingObject::Response CDampingObject::Evaluate(double t) const noexcept {
     const double omega = naturalFrequency_;
     const double wd = dampedFrequency_;
     const double v0 = slope_;
