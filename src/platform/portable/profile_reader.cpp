@@ -89,12 +89,12 @@ std::vector<Line> SplitLines(std::string_view content) {
     return lines;
 }
 
-// The whole file; nothing when it cannot be opened. A directory either cannot be opened or
-// reads as empty: no key either way.
-std::optional<std::string> ReadFile(const std::string& path) {
+// The whole file. One that cannot be opened answers as an empty one, without any key; a
+// directory either cannot be opened or reads as empty.
+std::string ReadFile(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
-        return std::nullopt;
+        return {};
     }
     std::string content;
     char chunk[4096];
@@ -106,20 +106,16 @@ std::optional<std::string> ReadFile(const std::string& path) {
     return content;
 }
 
-// The value text of the key, when the file holds the key with an '='. Only the first section
-// of the requested name is searched, and the first key of the name in it counts.
-std::optional<std::string> FindValue(const std::string& path, const std::string& section,
+// The value text of the key, when the profile holds the key with an '='. Only the first
+// section of the requested name is searched, and the first key of the name in it counts.
+std::optional<std::string> FindValue(std::string_view content, const std::string& section,
                                      const std::string& key) {
-    const std::optional<std::string> content = ReadFile(path);
-    if (!content) {
-        return std::nullopt;
-    }
     const std::string_view wantedSection = Trim(section);
     // An empty (or blank) key name finds a key line that starts with '='.
     const std::string_view wantedKey = Trim(key);
     // Keys above the first header belong to a section without a name.
     bool inside = wantedSection.empty();
-    for (const Line& line : SplitLines(*content)) {
+    for (const Line& line : SplitLines(content)) {
         if (line.isHeader) {
             if (inside) {
                 return std::nullopt;
@@ -195,9 +191,9 @@ uint32_t ParseInteger(std::string_view text) noexcept {
 
 } // namespace
 
-uint32_t ProfileInt(const std::string& path, const std::string& section, const std::string& key,
-                    int32_t defaultValue) {
-    const std::optional<std::string> value = FindValue(path, section, key);
+uint32_t ProfileIntIn(std::string_view content, const std::string& section, const std::string& key,
+                      int32_t defaultValue) {
+    const std::optional<std::string> value = FindValue(content, section, key);
     const std::string text = value ? Unquoted(*value).substr(0, kIntegerTextLimit) : "";
     if (text.empty()) {
         return static_cast<uint32_t>(defaultValue);
@@ -205,10 +201,20 @@ uint32_t ProfileInt(const std::string& path, const std::string& section, const s
     return ParseInteger(text);
 }
 
+std::string ProfileTextIn(std::string_view content, const std::string& section,
+                          const std::string& key, const std::string& defaultText) {
+    const std::optional<std::string> value = FindValue(content, section, key);
+    return Unquoted(value ? *value : WithoutTrailingSpaces(defaultText)).substr(0, kTextLimit);
+}
+
+uint32_t ProfileInt(const std::string& path, const std::string& section, const std::string& key,
+                    int32_t defaultValue) {
+    return ProfileIntIn(ReadFile(path), section, key, defaultValue);
+}
+
 std::string ProfileText(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& defaultText) {
-    const std::optional<std::string> value = FindValue(path, section, key);
-    return Unquoted(value ? *value : WithoutTrailingSpaces(defaultText)).substr(0, kTextLimit);
+    return ProfileTextIn(ReadFile(path), section, key, defaultText);
 }
 
 } // namespace mirevane::portable

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace mirevane::portable {
 
@@ -15,5 +16,12 @@ uint32_t ProfileInt(const std::string& path, const std::string& section, const s
 // As GetPrivateProfileStringA into a 256-character buffer: at most 255 characters.
 std::string ProfileText(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& defaultText);
+
+// The same two lookups on a profile's bytes already read, for tests and fuzzing that need
+// the reading rules without the file system.
+uint32_t ProfileIntIn(std::string_view content, const std::string& section, const std::string& key,
+                      int32_t defaultValue);
+std::string ProfileTextIn(std::string_view content, const std::string& section,
+                          const std::string& key, const std::string& defaultText);
 
 } // namespace mirevane::portable
