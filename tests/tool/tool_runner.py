@@ -28,8 +28,14 @@ class Tool:
         return result
 
     def keep_wine_running(self):
-        """A Wine server that stays up between runs saves seconds on every start."""
+        """Starts Wine's server and its system processes (services, explorer) once, for
+        every later run to share. Started by a captured run instead, they would inherit its
+        output pipe, and reading the output would wait seconds for them to exit; started
+        here, they hold none of our pipes."""
         if self.emulator:
             server = os.path.join(os.path.dirname(self.emulator), "wineserver")
+            quiet = {"stdin": subprocess.DEVNULL, "stdout": subprocess.DEVNULL,
+                     "stderr": subprocess.DEVNULL, "env": self.env, "check": False}
             if os.path.exists(server):
-                subprocess.run([server, "-p120"], env=self.env, check=False)
+                subprocess.run([server, "-p120"], **quiet)
+            subprocess.run([self.emulator, "cmd", "/c", "exit"], **quiet)
