@@ -50,17 +50,21 @@ double NeedleScale::Interpolate(double x) const noexcept {
     }
     // hi: the first point whose key is greater than x, kept inside the table so that values
     // beyond either end follow the outermost segment. No key is greater than NaN, so NaN
-    // lands on the last segment and gives NaN. The search halves without branching on the
-    // comparison: a moving needle would make those branches hard to predict.
-    const std::pair<double, double>* first = table_.data();
-    std::size_t count = table_.size();
-    while (count > 1) {
-        const std::size_t half = count / 2;
-        first = x < first[half].first ? first : first + half;
-        count -= half;
+    // lands on the last segment and gives NaN.
+    const std::size_t last = table_.size() - 1;
+    std::size_t h = std::min(segmentHint_, last);
+    const bool aboveLower = h == 1 || !(x < table_[h - 1].first);
+    const bool belowUpper = h == last || x < table_[h].first;
+    if (!(aboveLower && belowUpper)) {
+        const auto upper =
+            std::upper_bound(table_.begin(), table_.end(), x,
+                             [](double value, const std::pair<double, double>& point) {
+                                 return value < point.first;
+                             });
+        h = std::clamp<std::size_t>(static_cast<std::size_t>(upper - table_.begin()), 1, last);
+        segmentHint_ = h;
     }
-    const std::pair<double, double>* const upper = first + (x < first->first ? 0 : 1);
-    const auto* const hi = std::clamp(upper, table_.data() + 1, table_.data() + table_.size() - 1);
+    const auto hi = table_.begin() + static_cast<std::ptrdiff_t>(h);
     const auto lo = hi - 1;
     return (lo->second - hi->second) * (x - hi->first) / (lo->first - hi->first) + hi->second;
 }

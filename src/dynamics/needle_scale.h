@@ -52,6 +52,9 @@ private:
     void Adjust(double valueDelta, double angleDelta) noexcept;
 
     std::vector<std::pair<double, double>> table_;
+    // The upper point of the segment the last value fell in. A needle moves little from one
+    // frame to the next, so the search usually ends at once; the result never depends on it.
+    mutable std::size_t segmentHint_ = 1;
     double fixedValue_ = 0.0;
     double valueStep_ = 0.0;
     double fixedAngle_ = 0.0;

@@ -132,8 +132,26 @@ TEST_F(Scale, BehavesAsAnOrderedMapOfItsRows) {
         NeedleScale scale = WithTable(rows);
         const std::vector<std::pair<double, double>> table(expected.begin(), expected.end());
         ASSERT_EQ(scale.table(), table) << rows;
+        // Up, down, and jumping about among keys, between them, beyond both ends, infinities
+        // and NaN: where the previous value fell must never change where this one falls.
+        std::vector<double> xs;
         for (double x = -12; x <= 12; x += 0.125) {
-            EXPECT_EQ(scale.Interpolate(x), MapInterpolate(expected, x)) << rows << " at " << x;
+            xs.push_back(x);
+        }
+        for (double x = 12; x >= -12; x -= 0.375) {
+            xs.push_back(x);
+        }
+        std::uniform_int_distribution<int> pick(-60, 60);
+        for (int i = 0; i < 200; ++i) {
+            xs.push_back(i % 17 == 0   ? std::numeric_limits<double>::infinity() * (i % 2 ? 1 : -1)
+                         : i % 23 == 0 ? std::numeric_limits<double>::quiet_NaN()
+                                       : pick(random) * 0.125);
+        }
+        for (const double x : xs) {
+            const double got = scale.Interpolate(x);
+            const double want = MapInterpolate(expected, x);
+            EXPECT_TRUE(got == want || (std::isnan(got) && std::isnan(want)))
+                << rows << " at " << x << ": " << got << ", expected " << want;
         }
     }
 }
