@@ -88,15 +88,16 @@ demo: native win32
 	@echo "  $(DEMO)/calibration.svg  every needle over the calibration session"
 
 # Benchmarks (bench/, Google Benchmark): Elapse of a 17-gauge set, each stage, the floor of
-# its maths calls and the ratio, Load natively; medians over BENCH_REPETITIONS runs. Then Load
-# of the real DLL (the 64-bit build: this machine runs no 32-bit code) under wine64.
-BENCH_REPETITIONS ?= 9
+# its maths calls and the ratio, Load natively; medians over BENCH_REPETITIONS runs, taken in
+# random interleaving so that a change in the machine's speed meets Elapse and the floor alike.
+# Then Load of the real DLL (the 64-bit build: this machine runs no 32-bit code) under wine64.
+BENCH_REPETITIONS ?= 15
 BENCH_WINE := $(CURDIR)/build/win64/bench
 bench: deps
 	cmake --preset native >/dev/null
 	cmake --build --preset native --target mirevane_bench
 	build/native/bench/mirevane_bench --benchmark_repetitions=$(BENCH_REPETITIONS) \
-	    --benchmark_report_aggregates_only=true
+	    --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
 	cmake --preset win64 >/dev/null
 	cmake --build --preset win64 --target Mirevane
 	@rm -rf $(BENCH_WINE) && mkdir -p $(BENCH_WINE)/cab && cp bench/config/* $(BENCH_WINE)/cab/
