@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <optional>
 #include <string_view>
-#include <vector>
 
 namespace mirevane::portable {
 namespace {
@@ -57,12 +56,12 @@ struct Line {
     std::optional<std::string_view> value; // absent for a key line without '='
 };
 
-std::vector<Line> SplitLines(std::string_view content) {
+// Calls visit(line) for each meaningful line, in order, until it returns false.
+template <class Visit> void ForEachLine(std::string_view content, Visit&& visit) {
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
     if (content.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
         content.remove_prefix(kByteOrderMark.size());
     }
-    std::vector<Line> lines;
     while (!content.empty()) {
         // Any CR or LF ends a line; the empty lines between a CR and an LF fall away below.
         const std::size_t end = std::min(content.find_first_of("\r\n"), content.size());
@@ -84,9 +83,10 @@ std::vector<Line> SplitLines(std::string_view content) {
                 line.value = Trim(text.substr(equals + 1));
             }
         }
-        lines.push_back(line);
+        if (!visit(line)) {
+            return;
+        }
     }
-    return lines;
 }
 
 // The whole file. One that cannot be opened answers as an empty one, without any key; a
@@ -115,20 +115,24 @@ std::optional<std::string> FindValue(std::string_view content, const std::string
     const std::string_view wantedKey = Trim(key);
     // Keys above the first header belong to a section without a name.
     bool inside = wantedSection.empty();
-    for (const Line& line : SplitLines(content)) {
+    std::optional<std::string> found;
+    ForEachLine(content, [&](const Line& line) {
         if (line.isHeader) {
             if (inside) {
-                return std::nullopt;
+                return false; // only the first section of the name counts
             }
             inside = SameName(line.name, wantedSection);
-        } else if (inside && SameName(line.name, wantedKey)) {
-            if (!line.value) {
-                return std::nullopt;
-            }
-            return std::string(*line.value);
+            return true;
         }
-    }
-    return std::nullopt;
+        if (inside && SameName(line.name, wantedKey)) {
+            if (line.value) {
+                found = std::string(*line.value);
+            }
+            return false; // the first key of the name counts, with or without '='
+        }
+        return true;
+    });
+    return found;
 }
 
 // One pair of matching quotes around a text of two or more characters is removed; the
