@@ -70,7 +70,8 @@ bool ProfileKeyScreen::MayHold(std::string_view key) const {
     while (!key.empty() && IsNameBlank(key.back())) {
         key.remove_suffix(1);
     }
-    if (!screens_ || key.empty()) {
+    // A name beyond ASCII may fold onto ASCII letters of the file in the ANSI code page.
+    if (!screens_ || key.empty() || !std::all_of(key.begin(), key.end(), IsAscii)) {
         return true;
     }
     std::string name(key);

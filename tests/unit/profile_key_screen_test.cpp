@@ -33,6 +33,8 @@ TEST(ProfileKeyScreen, SaysNotThereOnlyWhenTheNameOccursNowhere) {
         {"empty file", "", "Needle", false},
         {"byte beyond ASCII stands for any letter", "[Ellipse]\nD\xFDvision = 8\n", "Division",
          true},
+        {"request beyond ASCII is never screened", "[Ellipse]\nDivision = 8\n", "D\xFDvision",
+         true},
         {"UTF-8 byte order mark", "\xEF\xBB\xBF[Vibration]\nPeriod=2\n", "Period", true},
         {"UTF-16 LE is not screened", std::string("\xFF\xFE[\0A\0]\0", 8), "Period", true},
         {"UTF-16 BE is not screened", std::string("\xFE\xFF\0[\0A\0]", 8), "Period", true},
