@@ -5,10 +5,10 @@
 // is called directly and the exception reaches the test; in the DLL the Load export catches
 // it, so that it never reaches the host.
 //
-// A program of its own: it replaces the global allocation functions, which is a decision for
-// the whole program. The replacement is complete, so that every allocation and release goes
-// through malloc and free, whatever form of new or delete the standard library uses.
+// A program of its own: it replaces the global allocation functions
+// (support/replaced_allocation.cpp), which is a decision for the whole program.
 #include "gauges/c_mirevane.h"
+#include "support/allocation_hooks.h"
 #include "support/host_stand_in.h"
 #include "support/temp_dir.h"
 
@@ -29,116 +29,16 @@ namespace {
 std::atomic<long> allowance{-1};
 std::atomic<bool> failed{false};
 
-void* Allocate(std::size_t size) {
+} // namespace
+
+void mirevane::test::BeforeAllocation() {
     if (allowance.load() >= 0 && allowance.fetch_sub(1) == 0) {
         failed = true;
         throw std::bad_alloc();
     }
-    // malloc(0) may return null; operator new must return a unique pointer.
-    if (void* block = std::malloc(size == 0 ? 1 : size)) {
-        return block;
-    }
-    throw std::bad_alloc();
 }
 
-void* AllocateNoThrow(std::size_t size) noexcept {
-    try {
-        return Allocate(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-#if defined(__cpp_aligned_new)
-// Over-aligned blocks from malloc: the block's own address is kept just before the aligned one.
-void* AllocateAligned(std::size_t size, std::align_val_t alignment) {
-    const auto align = static_cast<std::size_t>(alignment);
-    void* raw = Allocate(size + align + sizeof(void*));
-    const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(raw) + sizeof(void*);
-    const std::uintptr_t aligned = (first + align - 1) & ~static_cast<std::uintptr_t>(align - 1);
-    static_cast<void**>(reinterpret_cast<void*>(aligned))[-1] = raw;
-    return reinterpret_cast<void*>(aligned);
-}
-
-void FreeAligned(void* block) noexcept {
-    if (block != nullptr) {
-        std::free(static_cast<void**>(block)[-1]);
-    }
-}
-#endif
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    return Allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return Allocate(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return AllocateNoThrow(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return AllocateNoThrow(size);
-}
-void operator delete(void* block) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, const std::nothrow_t&) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block, const std::nothrow_t&) noexcept {
-    std::free(block);
-}
-#if defined(__cpp_aligned_new)
-void* operator new(std::size_t size, std::align_val_t alignment) {
-    return AllocateAligned(size, alignment);
-}
-void* operator new[](std::size_t size, std::align_val_t alignment) {
-    return AllocateAligned(size, alignment);
-}
-void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-    try {
-        return AllocateAligned(size, alignment);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-    try {
-        return AllocateAligned(size, alignment);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void operator delete(void* block, std::align_val_t) noexcept {
-    FreeAligned(block);
-}
-void operator delete[](void* block, std::align_val_t) noexcept {
-    FreeAligned(block);
-}
-void operator delete(void* block, std::size_t, std::align_val_t) noexcept {
-    FreeAligned(block);
-}
-void operator delete[](void* block, std::size_t, std::align_val_t) noexcept {
-    FreeAligned(block);
-}
-void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept {
-    FreeAligned(block);
-}
-void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept {
-    FreeAligned(block);
-}
-#endif
+void mirevane::test::BeforeRelease() noexcept {}
 
 namespace mirevane {
 namespace {
