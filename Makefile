@@ -6,7 +6,7 @@
 SHELL := /bin/bash
 export WINEDEBUG := -all
 
-.PHONY: all deps native win32 win64 sanitize fuzz-build fuzz fuzz-run test demo bench clean
+.PHONY: all deps native win32 win64 sanitize fuzz-build fuzz fuzz-run format format-check test demo bench clean
 
 all: native win32 win64
 
@@ -50,7 +50,18 @@ fuzz-run:
 	         "runs in $$(( $$(date +%s) - start )) s, no finding"; \
 	done
 
-test: native win32 win64 sanitize fuzz-build
+# The sources follow .clang-format: `make format` rewrites them, `make test` checks them first.
+CLANG_FORMAT := clang-format-14
+FORMATTED = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null || find src tests tools fuzz bench -name '*.cpp' -o -name '*.h')
+
+format: deps
+	$(CLANG_FORMAT) -i $(FORMATTED)
+
+format-check: deps
+	@$(CLANG_FORMAT) --dry-run -Werror $(FORMATTED) || \
+	    { echo "Sources differ from .clang-format: run make format"; exit 1; }
+
+test: format-check native win32 win64 sanitize fuzz-build
 	ctest --preset native
 	ctest --preset sanitize
 	@rm -rf $(FUZZ_DIR)/smoke

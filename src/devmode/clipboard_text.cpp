@@ -6,8 +6,8 @@ namespace mirevane {
 
 std::string FormatClipboardAngle(double angleDegrees) {
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, angleDegrees,
-                                      std::chars_format::general, 6);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, angleDegrees, std::chars_format::general, 6);
     std::string text(buffer, result.ptr);
     // to_chars writes at least two exponent digits, as C does; pad to three.
     const std::size_t e = text.find('e');

@@ -77,15 +77,24 @@ double Subject::Value(const AtsVehicleState& state, const int32_t* panel,
         break;
     }
     switch (index_) {
-    case 1: return std::fabs(static_cast<double>(state.speed));
-    case 2: return state.bc;
-    case 3: return state.mr;
-    case 4: return state.sap;
-    case 5: return state.bp;
-    case 6: return state.er;
-    case 7: return state.current;
-    case 8: return std::fabs(static_cast<double>(state.current));
-    default: return 0.0;
+    case 1:
+        return std::fabs(static_cast<double>(state.speed));
+    case 2:
+        return state.bc;
+    case 3:
+        return state.mr;
+    case 4:
+        return state.sap;
+    case 5:
+        return state.bp;
+    case 6:
+        return state.er;
+    case 7:
+        return state.current;
+    case 8:
+        return std::fabs(static_cast<double>(state.current));
+    default:
+        return 0.0;
     }
 }
 

@@ -8,9 +8,9 @@ namespace mirevane {
 
 // Passed by value to Elapse once per frame. Read only.
 struct AtsVehicleState {
-    double location;  // metres
-    float speed;      // km/h
-    int32_t time;     // milliseconds
+    double location; // metres
+    float speed;     // km/h
+    int32_t time;    // milliseconds
     float bc;
     float mr;
     float er;
