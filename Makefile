@@ -25,7 +25,7 @@ native win32 win64 sanitize: deps
 # the seeds alone.
 FUZZ_TARGETS := subject table profile load
 FUZZ_SECONDS ?= 600
-FUZZ_SMOKE_SECONDS ?= 20
+FUZZ_SMOKE_SECONDS ?= 30
 FUZZ_DIR := $(CURDIR)/build/fuzz
 FUZZ_CORPUS ?= $(FUZZ_DIR)/corpus
 
