@@ -133,6 +133,59 @@ struct Where {
     int line = 0;
 };
 
+// What the plug-in built for gauge g, as the report describes it.
+GaugeSummary Summarise(const CMirevane& gauges, int32_t g, const Profile& profile) {
+    const Subject& subject = gauges.subjects()[g];
+    const CNeedleVibration& vibration = gauges.vibrations()[g];
+    const CEllipseGauge& ellipse = gauges.ellipses()[g];
+    const SettingsModel& s = *profile.settings;
+    GaugeSummary gauge;
+    gauge.number = g;
+    gauge.profile = profile.path;
+    gauge.tableFile = profile.table;
+    gauge.subjectText = s.Subject;
+    gauge.subject = SubjectName(subject);
+    gauge.subjectMeaning = SubjectMeaning(subject);
+    gauge.unit = SubjectUnit(subject);
+    gauge.maxIndex = subject.maxIndex();
+    gauge.elliptic = gauges.isElliptic()[g];
+    gauge.needle = gauges.needlePanelIndex()[g];
+    gauge.entries = EntriesWrittenBy(gauges, g);
+    gauge.amplitude = vibration.amplitude();
+    gauge.period = s.Period;
+    gauge.wavelength = vibration.amplitude() != 0.0 && vibration.spatialFrequency() != 0.0
+                           ? 6.283185307179586 / vibration.spatialFrequency()
+                           : 0.0;
+    gauge.threshold = vibration.threshold();
+    gauge.naturalFrequency = ellipse.damping().naturalFrequency();
+    gauge.dampingRatio = ellipse.damping().dampingRatio();
+    gauge.division = s.Division;
+    gauge.divisionCount = ellipse.divisionCount();
+    gauge.flattening = ellipse.flattening();
+    gauge.rotateAngle = ellipse.rotateAngle();
+    gauge.standbyAngle = ellipse.standbyAngle();
+    gauge.divisionTable = ellipse.divisionTable();
+    const auto& points = gauges.scales()[g].table();
+    gauge.table.points = static_cast<int>(points.size());
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const auto& [value, angle] = points[i];
+        gauge.table.minValue = i == 0 ? value : std::min(gauge.table.minValue, value);
+        gauge.table.maxValue = i == 0 ? value : std::max(gauge.table.maxValue, value);
+        gauge.table.minAngle = i == 0 ? angle : std::min(gauge.table.minAngle, angle);
+        gauge.table.maxAngle = i == 0 ? angle : std::max(gauge.table.maxAngle, angle);
+    }
+    return gauge;
+}
+
+// One gauge under check: what the plug-in built and the lines that built it.
+struct GaugeUnderCheck {
+    const Subject& subject;
+    const SettingsModel& settings;
+    const Profile& profile;
+    GaugeSummary& summary;
+    std::string name; // "gauge 3", for messages
+};
+
 class Checker {
 public:
     explicit Checker(CheckReport& report) : report_(report) {}
@@ -176,6 +229,11 @@ private:
     void CheckUnknownKey(const std::string& path, const ProfileKeyLine& line);
     void CheckTable(GaugeSummary& gauge);
     void CheckGauge(const CMirevane& gauges, int32_t g, const Profile& profile);
+    void CheckSubject(const GaugeUnderCheck& c);
+    void CheckTablePoints(const GaugeUnderCheck& c,
+                          const std::vector<std::pair<double, double>>& points);
+    void CheckDrawing(const GaugeUnderCheck& c);
+    void CheckVibration(const GaugeUnderCheck& c);
     void CheckGaugeSet(const CMirevane& gauges, const Profile& main);
 
     CheckReport& report_;
@@ -354,73 +412,45 @@ void Checker::CheckTable(GaugeSummary& gauge) {
 }
 
 void Checker::CheckGauge(const CMirevane& gauges, int32_t g, const Profile& profile) {
-    const Subject& subject = gauges.subjects()[g];
-    const CNeedleVibration& vibration = gauges.vibrations()[g];
-    const NeedleScale& scale = gauges.scales()[g];
-    const CEllipseGauge& ellipse = gauges.ellipses()[g];
-    const SettingsModel& s = *profile.settings;
+    report_.gauges.push_back(Summarise(gauges, g, profile));
+    const GaugeUnderCheck c{gauges.subjects()[g], *profile.settings, profile, report_.gauges.back(),
+                            "gauge " + std::to_string(g)};
+    CheckSubject(c);
+    CheckTable(c.summary);
+    CheckTablePoints(c, gauges.scales()[g].table());
+    CheckDrawing(c);
+    CheckVibration(c);
+}
 
-    report_.gauges.emplace_back();
-    GaugeSummary& gauge = report_.gauges.back();
-    gauge.number = g;
-    gauge.profile = profile.path;
-    gauge.tableFile = profile.table;
-    gauge.subjectText = s.Subject;
-    gauge.subject = SubjectName(subject);
-    gauge.subjectMeaning = SubjectMeaning(subject);
-    gauge.unit = SubjectUnit(subject);
-    gauge.maxIndex = subject.maxIndex();
-    gauge.elliptic = gauges.isElliptic()[g];
-    gauge.needle = gauges.needlePanelIndex()[g];
-    gauge.entries = EntriesWrittenBy(gauges, g);
-    gauge.amplitude = vibration.amplitude();
-    gauge.period = s.Period;
-    gauge.wavelength = vibration.amplitude() != 0.0 && vibration.spatialFrequency() != 0.0
-                           ? 6.283185307179586 / vibration.spatialFrequency()
-                           : 0.0;
-    gauge.threshold = vibration.threshold();
-    gauge.naturalFrequency = ellipse.damping().naturalFrequency();
-    gauge.dampingRatio = ellipse.damping().dampingRatio();
-    gauge.division = s.Division;
-    gauge.divisionCount = ellipse.divisionCount();
-    gauge.flattening = ellipse.flattening();
-    gauge.rotateAngle = ellipse.rotateAngle();
-    gauge.standbyAngle = ellipse.standbyAngle();
-    gauge.divisionTable = ellipse.divisionTable();
-    const auto& points = scale.table();
-    gauge.table.points = static_cast<int>(points.size());
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        const auto& [value, angle] = points[i];
-        gauge.table.minValue = i == 0 ? value : std::min(gauge.table.minValue, value);
-        gauge.table.maxValue = i == 0 ? value : std::max(gauge.table.maxValue, value);
-        gauge.table.minAngle = i == 0 ? angle : std::min(gauge.table.minAngle, angle);
-        gauge.table.maxAngle = i == 0 ? angle : std::max(gauge.table.maxAngle, angle);
-    }
-    const std::string name = "gauge " + std::to_string(g);
-
-    // What it reads.
+// What it reads.
+void Checker::CheckSubject(const GaugeUnderCheck& c) {
+    const SettingsModel& s = c.settings;
+    const Subject& subject = c.subject;
     if (subject.kind() == Subject::kVehicle && subject.index() == 0) {
         const std::string lower = Lower(s.Subject);
         const bool array = lower.rfind("panel", 0) == 0 || lower.rfind("sound", 0) == 0;
-        Add(true, "subject-names-nothing", Locate(profile, "SubjectKey", "Subject"),
-            "Subject = " + Quoted(s.Subject) + " names nothing: " + name + " always reads 0" +
+        Add(true, "subject-names-nothing", Locate(c.profile, "SubjectKey", "Subject"),
+            "Subject = " + Quoted(s.Subject) + " names nothing: " + c.name + " always reads 0" +
                 (array ? " (an entry number 0..255 without a decimal point must follow)"
                        : " (use kmph, bc, mr, sap, bp, er, am, amabs, panelN or soundN)"));
     } else if (subject.kind() != Subject::kVehicle && subject.index() > subject.maxIndex()) {
-        Add(false, "max-index-below-subject", Locate(profile, "Advanced", "MaxArrayIndex"),
+        Add(false, "max-index-below-subject", Locate(c.profile, "Advanced", "MaxArrayIndex"),
             "MaxArrayIndex " + std::to_string(subject.maxIndex()) + " is below the entry " +
-                std::to_string(subject.index()) + " that " + name +
+                std::to_string(subject.index()) + " that " + c.name +
                 " reads: it reads 0 every frame");
     }
+}
 
-    // Its calibration table.
-    CheckTable(gauge);
+// Its calibration points.
+void Checker::CheckTablePoints(const GaugeUnderCheck& c,
+                               const std::vector<std::pair<double, double>>& points) {
+    const GaugeSummary& gauge = c.summary;
     if (gauge.table.found && points.empty()) {
-        Add(true, "table-empty", profile.table, 0,
+        Add(true, "table-empty", c.profile.table, 0,
             "the table holds no calibration point: the needle stands at 180 degrees whatever "
             "the value");
     } else if (points.size() == 1) {
-        Add(true, "table-single-point", profile.table, 0,
+        Add(true, "table-single-point", c.profile.table, 0,
             "the table holds a single calibration point: at least two are needed, the needle "
             "stands at 180 degrees whatever the value");
     } else if (points.size() > 2) {
@@ -431,30 +461,34 @@ void Checker::CheckGauge(const CMirevane& gauges, int32_t g, const Profile& prof
             falls = falls || points[i].second < points[i - 1].second;
         }
         if (rises && falls) {
-            Add(false, "table-not-monotonic", profile.table, 0,
+            Add(false, "table-not-monotonic", c.profile.table, 0,
                 "the angles rise and fall as the value grows: the needle turns back inside the "
                 "table");
         }
     }
+}
 
-    // Where it draws.
+// Where it draws.
+void Checker::CheckDrawing(const GaugeUnderCheck& c) {
+    const GaugeSummary& gauge = c.summary;
+    const SettingsModel& s = c.settings;
     const bool hasNeedle = IsHostArrayIndex(gauge.needle);
     if (!gauge.elliptic) {
         if (!hasNeedle) {
-            Add(true, "needle-out-of-range", Locate(profile, "PanelIndex", "Needle"),
+            Add(true, "needle-out-of-range", Locate(c.profile, "PanelIndex", "Needle"),
                 "Needle = " + std::to_string(gauge.needle) +
-                    " is outside the panel entries 0..255: " + name + " is never drawn");
+                    " is outside the panel entries 0..255: " + c.name + " is never drawn");
         }
         if (s.NaturalFreq > 0.0) {
-            Add(false, "damping-not-elliptic", Locate(profile, "Damping", "NaturalFreq"),
-                "damping acts only on an elliptic gauge (Division 2 or more): " + name +
+            Add(false, "damping-not-elliptic", Locate(c.profile, "Damping", "NaturalFreq"),
+                "damping acts only on an elliptic gauge (Division 2 or more): " + c.name +
                     " is a plain needle and moves undamped");
         }
     } else {
-        const Where division = Locate(profile, "Ellipse", "Division");
+        const Where division = Locate(c.profile, "Ellipse", "Division");
         if (gauge.entries.empty()) {
             Add(true, "no-division-entry", division,
-                "Division = " + std::to_string(s.Division) + " makes " + name +
+                "Division = " + std::to_string(s.Division) + " makes " + c.name +
                     " elliptic, but none of its division entries (Ellipse0..) lies in 0..255: "
                     "it is never drawn");
         } else {
@@ -465,7 +499,7 @@ void Checker::CheckGauge(const CMirevane& gauges, int32_t g, const Profile& prof
                 const int k = round ? gauge.divisionCount - 1 : static_cast<int>(i);
                 if (!IsHostArrayIndex(entry)) {
                     Add(false, "division-without-entry",
-                        Locate(profile, "PanelIndex", "Ellipse" + std::to_string(k)),
+                        Locate(c.profile, "PanelIndex", "Ellipse" + std::to_string(k)),
                         "division " + std::to_string(k) + " has no panel entry (Ellipse" +
                             std::to_string(k) + " = " + std::to_string(entry) +
                             "): the needle vanishes between folded angles " + Rounded(lower, 4) +
@@ -488,7 +522,7 @@ void Checker::CheckGauge(const CMirevane& gauges, int32_t g, const Profile& prof
             const int32_t entry = s.Ellipse[k];
             if (IsHostArrayIndex(entry) && drawn.count(entry) == 0) {
                 Add(false, "ellipse-entry-unused",
-                    Locate(profile, "PanelIndex", "Ellipse" + std::to_string(k)),
+                    Locate(c.profile, "PanelIndex", "Ellipse" + std::to_string(k)),
                     "Ellipse" + std::to_string(k) + " = " + std::to_string(entry) +
                         " is never drawn: " +
                         (k >= gauge.divisionCount
@@ -500,23 +534,28 @@ void Checker::CheckGauge(const CMirevane& gauges, int32_t g, const Profile& prof
             }
         }
         if (hasNeedle) {
-            Add(false, "needle-ignored", Locate(profile, "PanelIndex", "Needle"),
-                "Needle = " + std::to_string(gauge.needle) + " is ignored: elliptic " + name +
+            Add(false, "needle-ignored", Locate(c.profile, "PanelIndex", "Needle"),
+                "Needle = " + std::to_string(gauge.needle) + " is ignored: elliptic " + c.name +
                     " draws on its Ellipse entries");
         }
     }
+}
 
-    // How it trembles.
+// How it trembles.
+void Checker::CheckVibration(const GaugeUnderCheck& c) {
+    const GaugeSummary& gauge = c.summary;
+    const SettingsModel& s = c.settings;
+    const Subject& subject = c.subject;
     const bool signedValues = subject.kind() != Subject::kVehicle || subject.index() == 7;
     if (signedValues && gauge.wavelength != 0.0) {
-        Add(false, "vibration-drops-sign", Locate(profile, "Vibration", "Amplitude"),
-            "the tremble works on the magnitude: " + name + " shows a negative " + gauge.subject +
+        Add(false, "vibration-drops-sign", Locate(c.profile, "Vibration", "Amplitude"),
+            "the tremble works on the magnitude: " + c.name + " shows a negative " + gauge.subject +
                 " value as a positive one");
     }
     if ((s.Amplitude != 0.0) != (s.Period != 0.0)) {
         const bool amplitudeSet = s.Amplitude != 0.0;
         Add(false, "vibration-half-set",
-            Locate(profile, "Vibration", amplitudeSet ? "Amplitude" : "Period"),
+            Locate(c.profile, "Vibration", amplitudeSet ? "Amplitude" : "Period"),
             std::string("the tremble is off: ") + (amplitudeSet ? "Amplitude" : "Period") +
                 " is set but " + (amplitudeSet ? "Period" : "Amplitude") + " is 0");
     }
