@@ -1,92 +1,86 @@
 #include "config/settings_model.h"
 
 #include "config/profile_access.h"
+#include "config/profile_format.h"
 #include "config/profile_key_screen.h"
+#include "config/text.h"
 #include "platform/platform.h"
+
+#include <cstdlib>
 
 namespace mirevane {
 namespace {
 
-// Key names go to the lookup padded with trailing blanks, as the profile functions have
-// always been called; they match keys written without them.
-std::string Padded(std::string name, std::size_t width) {
-    if (name.size() < width) {
-        name.append(width - name.size(), ' ');
-    }
-    return name;
-}
-
-constexpr std::size_t kWide = 17;
-
 // A text lookup that cannot find its key gives the default, but the profile functions trim
 // and unquote a default first: only a default they would leave alone may skip the lookup.
 bool DefaultPassesUnchanged(const std::string& text) {
-    const bool quoted = text.size() > 1 && (text.front() == '"' || text.front() == '\'') &&
-                        text.back() == text.front();
-    return text.size() <= 255 && (text.empty() || text.back() != ' ') && !quoted;
+    return text.size() <= 255 && (text.empty() || text.back() != ' ') && !IsQuoted(text);
 }
+
+// The lookups of one profile file. Keys the file cannot hold keep their value without a
+// lookup, as a lookup would leave it.
+class FileLookups : public ProfileLookups {
+public:
+    explicit FileLookups(const std::string& path) : path_(path), screen_(path) {}
+
+    void Text(const std::string& section, const std::string& key, std::string& value) override {
+        if (screen_.MayHold(key) || !DefaultPassesUnchanged(value)) {
+            ReadProfileText(path_, section, key, value);
+        }
+    }
+    void Int(const std::string& section, const std::string& key, int32_t& value) override {
+        if (screen_.MayHold(key)) {
+            ReadProfileInt(path_, section, key, value);
+        }
+    }
+    void Double(const std::string& section, const std::string& key, double& value) override {
+        if (screen_.MayHold(key)) {
+            ReadProfileDouble(path_, section, key, value);
+        }
+    }
+
+private:
+    const std::string& path_;
+    const ProfileKeyScreen screen_;
+};
 
 } // namespace
 
-SettingsModel::SettingsModel(const std::string& path) {
-    Gauge.fill("null");
-    Ellipse.fill(-1);
-    DeveloperKeys = {"S", "A1", "A2", "B1", "B2", "C1", "C2", "D", "L"};
-    ReadProfile(path);
+SettingsModel::SettingsModel() {
+    for (const SettingKey& key : ProfileFormat()) {
+        const SettingField field = key.row->field(*this, key.k);
+        if (auto* text = std::get_if<std::string*>(&field)) {
+            **text = key.defaultText;
+        } else if (auto* integer = std::get_if<int32_t*>(&field)) {
+            **integer = static_cast<int32_t>(std::strtol(key.defaultText.c_str(), nullptr, 10));
+        } else {
+            **std::get_if<double*>(&field) = std::strtod(key.defaultText.c_str(), nullptr);
+        }
+    }
 }
 
 bool SettingsModel::ReadProfile(const std::string& requestedPath) {
-    const std::string& path = requestedPath.empty() ? defaultPath : requestedPath;
+    const std::string path = requestedPath.empty() ? kFallbackProfile : requestedPath;
     if (!platform::PathExists(path)) {
         return false;
     }
-    // Keys the file cannot hold keep their value without a lookup, as a lookup would leave it.
-    const ProfileKeyScreen screen(path);
-    auto readText = [&](const char* section, const std::string& key, std::string& value) {
-        if (screen.MayHold(key) || !DefaultPassesUnchanged(value)) {
-            ReadProfileText(path, section, key, value);
-        }
-    };
-    auto readInt = [&](const char* section, const std::string& key, int32_t& value) {
-        if (screen.MayHold(key)) {
-            ReadProfileInt(path, section, key, value);
-        }
-    };
-    auto readDouble = [&](const char* section, const std::string& key, double& value) {
-        if (screen.MayHold(key)) {
-            ReadProfileDouble(path, section, key, value);
-        }
-    };
-    readText("SubjectKey", Padded("Subject", kWide), Subject);
-    for (int k = 0; k < kFurtherGaugeCount; ++k) {
-        readText("FileName", Padded("Gauge" + std::to_string(k), 14), Gauge[k]);
-    }
-    readInt("PanelIndex", Padded("Needle", kWide), Needle);
-    for (int k = 0; k < kEllipsePanelCount; ++k) {
-        readInt("PanelIndex", Padded("Ellipse" + std::to_string(k), kWide), Ellipse[k]);
-    }
-    readDouble("Vibration", Padded("Period", kWide), Period);
-    readDouble("Vibration", Padded("Amplitude", kWide), Amplitude);
-    readDouble("Vibration", Padded("Threshold", kWide), Threshold);
-    readDouble("Damping", Padded("NaturalFreq", kWide), NaturalFreq);
-    readDouble("Damping", Padded("DampingRatio", kWide), DampingRatio);
-    readDouble("Ellipse", Padded("Flattening", kWide), Flattening);
-    readDouble("Ellipse", Padded("RotateAngle", kWide), RotateAngle);
-    readInt("Ellipse", Padded("Division", 10), Division);
-    readDouble("Ellipse", Padded("StandbyAngle", kWide), StandbyAngle);
-    readInt("DeveloperMode", Padded("Enabled", kWide), Enabled);
-    static const char* const kKeyNames[kDeveloperKeyCount] = {
-        "CopyValueToClipboard",  "AdjustIncrementSmall",  "AdjustDecrementSmall",
-        "AdjustIncrementMedium", "AdjustDecrementMedium", "AdjustIncrementLarge",
-        "AdjustDecrementLarge",  "SwitchAdjustMode ",     "ResetAdjustValue "};
-    for (int k = 0; k < kDeveloperKeyCount; ++k) {
-        readText("KeyIndex", kKeyNames[k], DeveloperKeys[k]);
-    }
-    readDouble("StepValue", Padded("Angle", kWide), Angle);
-    readDouble("StepValue", Padded("Value", kWide), Value);
-    readDouble("StepValue", Padded("Rotate", kWide), Rotate);
-    readInt("Advanced", Padded("MaxArrayIndex", kWide), MaxArrayIndex);
+    FileLookups lookups(path);
+    Read(lookups);
     return true;
+}
+
+void SettingsModel::Read(ProfileLookups& lookups) {
+    for (const SettingKey& key : ProfileFormat()) {
+        const std::string& section = key.row->section;
+        const SettingField field = key.row->field(*this, key.k);
+        if (auto* text = std::get_if<std::string*>(&field)) {
+            lookups.Text(section, key.lookupName, **text);
+        } else if (auto* integer = std::get_if<int32_t*>(&field)) {
+            lookups.Int(section, key.lookupName, **integer);
+        } else {
+            lookups.Double(section, key.lookupName, **std::get_if<double*>(&field));
+        }
+    }
 }
 
 } // namespace mirevane

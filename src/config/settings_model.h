@@ -1,6 +1,9 @@
-// The in-memory image of one profile: one field per key of the format, each with its
-// built-in default. Filled in layers: defaults, the fallback profile ./Ats.ini, a profile.
+// The in-memory image of one profile: one field per key of the format (config/profile_format.h
+// says, per key, its section, type, default and meaning). Construction gives the defaults;
+// each ReadProfile lays one more profile over what the model holds.
 #pragma once
+
+#include "devmode/developer_actions.h"
 
 #include <array>
 #include <cstdint>
@@ -8,65 +11,56 @@
 
 namespace mirevane {
 
-// Indices of the nine developer key names, in dispatch order.
-enum DeveloperKey : int {
-    kCopyValueToClipboard,
-    kAdjustIncrementSmall,
-    kAdjustDecrementSmall,
-    kAdjustIncrementMedium,
-    kAdjustDecrementMedium,
-    kAdjustIncrementLarge,
-    kAdjustDecrementLarge,
-    kSwitchAdjustMode,
-    kResetAdjustValue,
-    kDeveloperKeyCount
-};
-
 constexpr int kFurtherGaugeCount = 16;
 constexpr int kEllipsePanelCount = 64;
 
+// The lookups that reading one profile makes, one call per key of the format: the seam
+// between the settings model and the profile files. value holds the field's current value
+// and is the lookup's default, so a key the profile lacks leaves it as it was.
+class ProfileLookups {
+public:
+    virtual ~ProfileLookups() = default;
+    virtual void Text(const std::string& section, const std::string& key, std::string& value) = 0;
+    virtual void Int(const std::string& section, const std::string& key, int32_t& value) = 0;
+    virtual void Double(const std::string& section, const std::string& key, double& value) = 0;
+};
+
 class SettingsModel {
 public:
-    // Defaults, then ReadProfile(path) with its result ignored (the empty path reads the
-    // fallback profile).
-    explicit SettingsModel(const std::string& path);
+    // Under every profile, relative to the process's current directory (the host's working
+    // directory), not the library's folder.
+    static constexpr const char* kFallbackProfile = "./Ats.ini";
+
+    // Every field at its default; reads nothing.
+    SettingsModel();
     SettingsModel(const SettingsModel&) = delete;
     SettingsModel& operator=(const SettingsModel&) = delete;
 
-    // Lays the profile over what the model holds; false when no file-system entry is there.
+    // Lays the profile over what the model holds; false, with nothing changed, when no
+    // file-system entry stands at the path. The empty path names the fallback profile.
     bool ReadProfile(const std::string& path);
+    // Every key of the format through `lookups`, once each, in the format's order.
+    void Read(ProfileLookups& lookups);
 
-    // [SubjectKey]
-    std::string Subject = "kmph";
-    // [FileName] Gauge0..Gauge15
-    std::array<std::string, kFurtherGaugeCount> Gauge;
-    // [PanelIndex]
-    int32_t Needle = -1;
-    std::array<int32_t, kEllipsePanelCount> Ellipse;
-    // [Vibration]
-    double Period = 0.0;
-    double Amplitude = 0.0;
-    double Threshold = 0.0;
-    // [Damping]
-    double NaturalFreq = 0.0;
-    double DampingRatio = 0.0;
-    // [Ellipse]
-    double Flattening = 0.0;
-    double RotateAngle = 0.0;
-    int32_t Division = 0;
-    double StandbyAngle = 180.0;
-    // [DeveloperMode]
-    int32_t Enabled = 0;
-    // [KeyIndex], in DeveloperKey order
-    std::array<std::string, kDeveloperKeyCount> DeveloperKeys;
-    // [StepValue]
-    double Angle = 1.0;
-    double Value = 10.0;
-    double Rotate = 1.0;
-    // [Advanced]
-    int32_t MaxArrayIndex = 255;
-
-    const std::string defaultPath = "./Ats.ini";
+    std::string Subject;                               // [SubjectKey] where the value comes from
+    std::array<std::string, kFurtherGaugeCount> Gauge; // [FileName] further gauge files, no ext.
+    int32_t Needle = 0;                                // [PanelIndex] panel entry of a plain needle
+    std::array<int32_t, kEllipsePanelCount> Ellipse{}; // [PanelIndex] entry of division k
+    double Period = 0;       // [Vibration] s per tremble cycle at 10 km/h; 0: no tremble
+    double Amplitude = 0;    // [Vibration] largest tremble, in the subject's unit; 0: none
+    double Threshold = 0;    // [Vibration] no tremble above this value; subject's unit, 0: none
+    double NaturalFreq = 0;  // [Damping] rad/s of the needle's spring; 0: undamped
+    double DampingRatio = 0; // [Damping] 1: critically damped; below 1 overshoots
+    double Flattening = 0;   // [Ellipse] 0: round dial, toward 1: flatter oval
+    double RotateAngle = 0;  // [Ellipse] degrees the oval's long axis is turned
+    int32_t Division = 0;    // [Ellipse] needle images; 2 or more makes the gauge elliptic
+    double StandbyAngle = 0; // [Ellipse] degrees as the panel shows them, of parked images
+    int32_t Enabled = 0;     // [DeveloperMode] non-zero: developer keys may switch modes
+    std::array<std::string, kDeveloperKeyCount> DeveloperKeys; // [KeyIndex] host key names
+    double Angle = 0;          // [StepValue] degrees per developer angle step
+    double Value = 0;          // [StepValue] subject units per developer value step
+    double Rotate = 0;         // [StepValue] degrees per frame in rotate mode
+    int32_t MaxArrayIndex = 0; // [Advanced] largest panel/sound index read; negative: 255
 };
 
 } // namespace mirevane

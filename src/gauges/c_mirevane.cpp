@@ -14,22 +14,10 @@ void CMirevane::Initialize() noexcept {
 }
 
 void CMirevane::KeyDown(int32_t key) {
-    // One entry per binding, in dispatch order.
-    static constexpr void (*kActions[kDeveloperKeyCount])(NeedleScale&) = {
-        [](NeedleScale& s) { s.CopyValueToClipboard(); },
-        [](NeedleScale& s) { s.AdjustIncrementSmall(); },
-        [](NeedleScale& s) { s.AdjustDecrementSmall(); },
-        [](NeedleScale& s) { s.AdjustIncrementMedium(); },
-        [](NeedleScale& s) { s.AdjustDecrementMedium(); },
-        [](NeedleScale& s) { s.AdjustIncrementLarge(); },
-        [](NeedleScale& s) { s.AdjustDecrementLarge(); },
-        [](NeedleScale& s) { s.SwitchAdjustMode(); },
-        [](NeedleScale& s) { s.ResetAdjustValue(); },
-    };
     for (NeedleScale& scale : scales_) {
-        for (int action = 0; action < kDeveloperKeyCount; ++action) {
+        for (std::size_t action = 0; action < kDeveloperActions.size(); ++action) {
             if (keyBindings_[action] == key) {
-                kActions[action](scale);
+                kDeveloperActions[action].run(scale);
             }
         }
     }

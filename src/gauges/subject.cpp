@@ -1,6 +1,7 @@
 #include "gauges/subject.h"
 
-#include "config/ascii_case.h"
+#include "config/text.h"
+#include "gauges/vehicle_quantity.h"
 
 #include <cmath>
 #include <locale>
@@ -8,9 +9,6 @@
 
 namespace mirevane {
 namespace {
-
-// Quantity numbers, in the order the configuration format gives them (not the field order).
-constexpr const char* kQuantityNames[] = {"kmph", "bc", "mr", "sap", "bp", "er", "am", "amabs"};
 
 bool StartsWith(const std::string& text, const char* prefix) {
     return text.rfind(prefix, 0) == 0;
@@ -55,9 +53,9 @@ void Subject::Parse(std::string text) {
     }
     kind_ = kVehicle;
     index_ = 0;
-    for (int32_t i = 0; i < static_cast<int32_t>(std::size(kQuantityNames)); ++i) {
-        if (text == kQuantityNames[i]) {
-            index_ = i + 1;
+    for (const VehicleQuantityRow& row : kVehicleQuantities) {
+        if (text == row.keyword) {
+            index_ = static_cast<int32_t>(row.quantity);
             return;
         }
     }
@@ -76,26 +74,8 @@ double Subject::Value(const AtsVehicleState& state, const int32_t* panel,
     default:
         break;
     }
-    switch (index_) {
-    case 1:
-        return std::fabs(static_cast<double>(state.speed));
-    case 2:
-        return state.bc;
-    case 3:
-        return state.mr;
-    case 4:
-        return state.sap;
-    case 5:
-        return state.bp;
-    case 6:
-        return state.er;
-    case 7:
-        return state.current;
-    case 8:
-        return std::fabs(static_cast<double>(state.current));
-    default:
-        return 0.0;
-    }
+    const VehicleQuantityRow* quantity = FindVehicleQuantity(index_);
+    return quantity != nullptr ? quantity->read(state) : 0.0;
 }
 
 } // namespace mirevane

@@ -1,18 +1,13 @@
 #include "loading/key_names.h"
 
-#include "config/ascii_case.h"
-
-#include <iterator>
+#include "config/text.h"
 
 namespace mirevane {
 
-int32_t KeyNameToNumber(std::string name) {
-    static constexpr const char* kNames[] = {"s", "a1", "a2", "b1", "b2", "c1", "c2", "d",
-                                             "e", "f",  "g",  "h",  "i",  "j",  "k",  "l"};
-    ToLowerAscii(name);
-    for (int32_t i = 0; i < static_cast<int32_t>(std::size(kNames)); ++i) {
-        if (name == kNames[i]) {
-            return i;
+int32_t KeyNameToNumber(const std::string& name) {
+    for (std::size_t i = 0; i < kHostKeyNames.size(); ++i) {
+        if (SameName(name, kHostKeyNames[i])) {
+            return static_cast<int32_t>(i);
         }
     }
     return -1;

@@ -1,13 +1,18 @@
 // The host's sixteen key names and their key numbers as KeyDown delivers them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
 namespace mirevane {
 
-// "S", "A1" ... "L" in any letter case give 0..15; any other text gives -1, which no key
+// By key number, 0..15, as settings write them (letter case does not matter).
+constexpr std::array<const char*, 16> kHostKeyNames = {
+    "S", "A1", "A2", "B1", "B2", "C1", "C2", "D", "E", "F", "G", "H", "I", "J", "K", "L"};
+
+// A host key name in any letter case gives its number; any other text gives -1, which no key
 // press matches.
-int32_t KeyNameToNumber(std::string name);
+int32_t KeyNameToNumber(const std::string& name);
 
 } // namespace mirevane

@@ -12,18 +12,20 @@ void CMirevane::Load(const std::string& libraryPath) {
     const LibraryPath parts = LibraryPath::Split(libraryPath);
     const std::string moduleDirectory = parts.ModuleDirectory();
 
-    SettingsModel main("");
+    SettingsModel main;
+    main.ReadProfile(SettingsModel::kFallbackProfile);
     if (!main.ReadProfile(parts.MainProfile())) {
         return; // no main profile: no gauge, bindings as they were
     }
-    for (int action = 0; action < kDeveloperKeyCount; ++action) {
+    for (std::size_t action = 0; action < keyBindings_.size(); ++action) {
         keyBindings_[action] = KeyNameToNumber(main.DeveloperKeys[action]);
     }
     AddGauge(main, parts.MainTable());
 
     for (const std::string& name : main.Gauge) {
         const std::string basePath = moduleDirectory + name;
-        SettingsModel further("");
+        SettingsModel further;
+        further.ReadProfile(SettingsModel::kFallbackProfile);
         if (further.ReadProfile(basePath + ".ini")) {
             AddGauge(further, basePath + ".csv");
         }

@@ -138,7 +138,7 @@ protected:
     ~Frames() override { std::filesystem::current_path(previous_); }
 
     void AddPlain(const std::string& subject, int32_t needle) {
-        SettingsModel settings("");
+        SettingsModel settings;
         settings.Subject = subject;
         settings.Needle = needle;
         settings.Enabled = 1;
@@ -148,7 +148,7 @@ protected:
     void AddElliptic(const std::string& subject, int32_t division,
                      std::initializer_list<int32_t> entries, double naturalFrequency,
                      double dampingRatio) {
-        SettingsModel settings("");
+        SettingsModel settings;
         settings.Subject = subject;
         settings.Division = division;
         int32_t k = 0;

@@ -7,7 +7,6 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -22,13 +21,9 @@ constexpr double kDrawnTolerance = 1.5;
 
 class GaugeSetElliptic : public testing::Test {
 protected:
-    // Settings start from the built-in defaults only: the fallback ./Ats.ini is looked up in
-    // the working directory, so the model is built in an empty one.
+    // Settings from the built-in defaults only.
     std::unique_ptr<SettingsModel> NewSettings(const std::string& subject, int32_t needle) {
-        const std::filesystem::path previous = std::filesystem::current_path();
-        std::filesystem::current_path(empty.path());
-        auto settings = std::make_unique<SettingsModel>("");
-        std::filesystem::current_path(previous);
+        auto settings = std::make_unique<SettingsModel>();
         settings->Subject = subject;
         settings->Needle = needle;
         return settings;
@@ -52,7 +47,6 @@ protected:
         return written;
     }
 
-    test::TempDir empty;
     test::TempDir folder;
     // Speed 0..100 km/h to 0..270 degrees; the scale adds 180.
     std::string table = folder.Write("linear.csv", "0,0\n100,270\n");

@@ -28,7 +28,7 @@ struct Frame {
 class GaugeSet : public testing::Test {
 protected:
     void Add(const std::string& subject, int32_t needle) {
-        SettingsModel settings("");
+        SettingsModel settings;
         settings.Subject = subject;
         settings.Needle = needle;
         set.AddGauge(settings, table);
@@ -107,7 +107,7 @@ TEST_F(GaugeSet, TheHigherGaugeWinsASharedEntry) {
 }
 
 TEST_F(GaugeSet, AnEllipticGaugeNeverWritesItsNeedleEntry) {
-    SettingsModel settings("");
+    SettingsModel settings;
     settings.Needle = 10;
     settings.Division = 2;
     settings.Ellipse[0] = 30;

@@ -7,7 +7,6 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <limits>
 #include <string>
 
@@ -19,8 +18,7 @@ constexpr int32_t kInvalid = std::numeric_limits<int32_t>::min();
 // A quarter of one vibration cycle for Period 1 (cycle: Period x 10/3.6 metres).
 constexpr double kQuarter = 0.6944444444444444;
 
-// Settings start from the built-in defaults only: the fallback ./Ats.ini is looked up in the
-// working directory, so the model is built from an empty one.
+// Settings start from the built-in defaults only.
 class PlainGauge : public testing::Test {
 protected:
     struct Gauge {
@@ -31,10 +29,7 @@ protected:
     };
 
     void Add(const Gauge& gauge, const std::string& tablePath, int32_t needle = kNeedle) {
-        const std::filesystem::path previous = std::filesystem::current_path();
-        std::filesystem::current_path(empty.path());
-        SettingsModel settings("");
-        std::filesystem::current_path(previous);
+        SettingsModel settings;
         settings.Subject = gauge.subject;
         settings.Needle = needle;
         settings.Amplitude = gauge.amplitude;
@@ -59,7 +54,6 @@ protected:
         return state;
     }
 
-    test::TempDir empty;
     test::TempDir folder;
     CMirevane set;
     std::array<int32_t, 256> panel{};

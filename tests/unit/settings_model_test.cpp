@@ -1,5 +1,6 @@
-// The settings model on real folders: built-in defaults, the fallback profile ./Ats.ini in
-// the working directory, and a profile laid over them, key by key.
+// The settings model: built-in defaults, profiles laid over them key by key, and the lookups
+// that reading one profile makes.
+#include "config/profile_format.h"
 #include "config/settings_model.h"
 #include "support/temp_dir.h"
 
@@ -8,63 +9,44 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
 #include <string>
 
 namespace mirevane {
 namespace {
 
 // Every field as text, so that two models compare in one readable assertion.
-std::string Snapshot(const SettingsModel& m) {
+std::string Snapshot(SettingsModel& m) {
     std::string out;
-    auto add = [&out](const std::string& name, const std::string& value) {
-        out += name + "=" + value + "\n";
-    };
-    auto real = [](double value) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.17g", value);
-        return std::string(text);
-    };
-    add("Subject", m.Subject);
-    for (int k = 0; k < kFurtherGaugeCount; ++k) {
-        add("Gauge" + std::to_string(k), m.Gauge[k]);
+    for (const SettingKey& key : ProfileFormat()) {
+        const SettingField field = key.row->field(m, key.k);
+        out += key.name + "=";
+        if (auto* text = std::get_if<std::string*>(&field)) {
+            out += **text;
+        } else if (auto* integer = std::get_if<int32_t*>(&field)) {
+            out += std::to_string(**integer);
+        } else {
+            char real[32];
+            std::snprintf(real, sizeof real, "%.17g", **std::get_if<double*>(&field));
+            out += real;
+        }
+        out += "\n";
     }
-    add("Needle", std::to_string(m.Needle));
-    for (int k = 0; k < kEllipsePanelCount; ++k) {
-        add("Ellipse" + std::to_string(k), std::to_string(m.Ellipse[k]));
-    }
-    add("Period", real(m.Period));
-    add("Amplitude", real(m.Amplitude));
-    add("Threshold", real(m.Threshold));
-    add("NaturalFreq", real(m.NaturalFreq));
-    add("DampingRatio", real(m.DampingRatio));
-    add("Flattening", real(m.Flattening));
-    add("RotateAngle", real(m.RotateAngle));
-    add("Division", std::to_string(m.Division));
-    add("StandbyAngle", real(m.StandbyAngle));
-    add("Enabled", std::to_string(m.Enabled));
-    for (int k = 0; k < kDeveloperKeyCount; ++k) {
-        add("DeveloperKeys" + std::to_string(k), m.DeveloperKeys[k]);
-    }
-    add("Angle", real(m.Angle));
-    add("Value", real(m.Value));
-    add("Rotate", real(m.Rotate));
-    add("MaxArrayIndex", std::to_string(m.MaxArrayIndex));
-    add("defaultPath", m.defaultPath);
     return out;
 }
 
-// Each test runs in a fresh working directory, where ./Ats.ini is looked up.
 class Settings : public testing::Test {
 protected:
-    Settings() { std::filesystem::current_path(folder.path()); }
-    ~Settings() override { std::filesystem::current_path(saved); }
+    // The fallback profile's content, laid under a profile the way Load lays it.
+    std::string Fallback(const std::string& content) { return folder.Write("Ats.ini", content); }
 
-    const std::filesystem::path saved = std::filesystem::current_path();
     test::TempDir folder;
 };
 
-TEST_F(Settings, WithoutAFallbackProfileEveryFieldHasItsDefault) {
-    const SettingsModel m("");
+TEST_F(Settings, ConstructionGivesEveryFieldItsDefault) {
+    const SettingsModel m;
     EXPECT_EQ(m.Subject, "kmph");
     for (const std::string& gauge : m.Gauge) {
         EXPECT_EQ(gauge, "null");
@@ -87,15 +69,15 @@ TEST_F(Settings, WithoutAFallbackProfileEveryFieldHasItsDefault) {
     EXPECT_EQ(m.Value, 10.0);
     EXPECT_EQ(m.Rotate, 1.0);
     EXPECT_EQ(m.MaxArrayIndex, 255);
-    EXPECT_EQ(m.defaultPath, "./Ats.ini");
 }
 
 TEST_F(Settings, FallbackProfileLiesUnderTheProfile) {
-    folder.Write("Ats.ini", "[Ellipse]\nStandbyAngle = 90\n");
+    const std::string fallback = Fallback("[Ellipse]\nStandbyAngle = 90\n");
     const std::string lacking = folder.Write("lacking.ini", "[Ellipse]\nDivision = 4\n");
     const std::string setting = folder.Write("setting.ini", "[Ellipse]\nStandbyAngle = 45\n");
 
-    SettingsModel m("");
+    SettingsModel m;
+    EXPECT_TRUE(m.ReadProfile(fallback));
     EXPECT_EQ(m.StandbyAngle, 90.0);
     EXPECT_TRUE(m.ReadProfile(lacking));
     EXPECT_EQ(m.StandbyAngle, 90.0);
@@ -115,7 +97,7 @@ TEST_F(Settings, LayeredTextLosesWhatTheDefaultHandlingDrops) {
         const char* set;
     } cases[] = {{quoted, "\"bc\""}, {spaced, "bc  "}};
     for (const auto& c : cases) {
-        SettingsModel m("");
+        SettingsModel m;
         EXPECT_TRUE(m.ReadProfile(c.setter));
         EXPECT_EQ(m.Subject, c.set);
         EXPECT_TRUE(m.ReadProfile(lacking));
@@ -124,25 +106,32 @@ TEST_F(Settings, LayeredTextLosesWhatTheDefaultHandlingDrops) {
 }
 
 TEST_F(Settings, ProfileNotFoundChangesNothing) {
-    folder.Write("Ats.ini", "[SubjectKey]\nSubject = bc\n");
-    SettingsModel m("");
+    SettingsModel m;
+    EXPECT_TRUE(m.ReadProfile(Fallback("[SubjectKey]\nSubject = bc\n")));
     const std::string before = Snapshot(m);
     EXPECT_FALSE(m.ReadProfile(folder / "absent.ini"));
     EXPECT_EQ(Snapshot(m), before);
     EXPECT_EQ(m.Subject, "bc");
 }
 
-TEST_F(Settings, EmptyPathReadsTheFallbackProfileAgain) {
-    SettingsModel m("");
-    EXPECT_FALSE(m.ReadProfile(""));
-    folder.Write("Ats.ini", "[PanelIndex]\nNeedle = 7\n");
-    EXPECT_TRUE(m.ReadProfile(""));
+// The one test that needs a working directory: the empty path names ./Ats.ini in it.
+TEST_F(Settings, EmptyPathReadsTheFallbackProfileInTheWorkingDirectory) {
+    const std::filesystem::path saved = std::filesystem::current_path();
+    std::filesystem::current_path(folder.path());
+    SettingsModel m;
+    const bool withoutFile = m.ReadProfile("");
+    Fallback("[PanelIndex]\nNeedle = 7\n");
+    const bool withFile = m.ReadProfile("");
+    std::filesystem::current_path(saved);
+    EXPECT_FALSE(withoutFile);
+    EXPECT_TRUE(withFile);
     EXPECT_EQ(m.Needle, 7);
 }
 
 TEST_F(Settings, ProfileWithOnlyTheNeedleChangesOnlyTheNeedle) {
-    folder.Write("Ats.ini", "[Vibration]\nPeriod = 3\n[KeyIndex]\nSwitchAdjustMode = e\n");
-    SettingsModel m("");
+    SettingsModel m;
+    EXPECT_TRUE(
+        m.ReadProfile(Fallback("[Vibration]\nPeriod = 3\n[KeyIndex]\nSwitchAdjustMode = e\n")));
     std::string expected = Snapshot(m);
     expected.replace(expected.find("Needle=-1\n"), 10, "Needle=12\n");
     EXPECT_TRUE(m.ReadProfile(folder.Write("needle.ini", "[PanelIndex]\nNeedle = 12\n")));
@@ -150,14 +139,15 @@ TEST_F(Settings, ProfileWithOnlyTheNeedleChangesOnlyTheNeedle) {
 }
 
 TEST_F(Settings, NamesInOtherLetterCasesAreFound) {
-    SettingsModel m(
+    SettingsModel m;
+    m.ReadProfile(
         folder.Write("cases.ini", "[subjectkey]\nSUBJECT = mpa\n[ELLIPSE]\ndivision = 3\n"));
     EXPECT_EQ(m.Subject, "mpa");
     EXPECT_EQ(m.Division, 3);
 }
 
 TEST_F(Settings, DoubleThatDoesNotConvertWholeKeepsItsValue) {
-    SettingsModel m("");
+    SettingsModel m;
     EXPECT_TRUE(m.ReadProfile(folder.Write("unit.ini", "[Vibration]\nPeriod = 2.5 m\n")));
     EXPECT_EQ(m.Period, 0.0);
     EXPECT_TRUE(m.ReadProfile(folder.Write("plain.ini", "[Vibration]\nPeriod = 2.5\n")));
@@ -167,7 +157,8 @@ TEST_F(Settings, DoubleThatDoesNotConvertWholeKeepsItsValue) {
 }
 
 TEST_F(Settings, OutOfRangeValuesAreStoredAsRead) {
-    const SettingsModel m(folder.Write(
+    SettingsModel m;
+    m.ReadProfile(folder.Write(
         "range.ini", "[Ellipse]\nDivision = -3\nFlattening = 7\n[Advanced]\nMaxArrayIndex = -1\n"
                      "[PanelIndex]\nNeedle = 900\n[Vibration]\nPeriod = -2\n"));
     EXPECT_EQ(m.Division, -3);
@@ -178,15 +169,16 @@ TEST_F(Settings, OutOfRangeValuesAreStoredAsRead) {
 }
 
 TEST_F(Settings, KeyNamesAreStoredAsTheTextFound) {
-    const SettingsModel m(
+    SettingsModel m;
+    m.ReadProfile(
         folder.Write("keys.ini", "[KeyIndex]\nCopyValueToClipboard = a1\nSwitchAdjustMode = M\n"));
     EXPECT_EQ(m.DeveloperKeys[kCopyValueToClipboard], "a1");
     EXPECT_EQ(m.DeveloperKeys[kSwitchAdjustMode], "M");
 }
 
 TEST_F(Settings, DirectoryAsProfileIsFoundAndChangesNothing) {
-    folder.Write("Ats.ini", "[DeveloperMode]\nEnabled = 1\n");
-    SettingsModel m("");
+    SettingsModel m;
+    EXPECT_TRUE(m.ReadProfile(Fallback("[DeveloperMode]\nEnabled = 1\n")));
     const std::string before = Snapshot(m);
     std::filesystem::create_directory(folder.path() / "gauge.ini");
     EXPECT_TRUE(m.ReadProfile(folder / "gauge.ini"));
@@ -194,8 +186,9 @@ TEST_F(Settings, DirectoryAsProfileIsFoundAndChangesNothing) {
 }
 
 TEST_F(Settings, KeysBeyondTheFormatHaveNoEffect) {
-    const SettingsModel defaults("");
-    const SettingsModel m(folder.Write(
+    SettingsModel defaults;
+    SettingsModel m;
+    m.ReadProfile(folder.Write(
         "beyond.ini", "[PanelIndex]\nEllipse64 = 5\nNeedle1 = 6\n[FileName]\nGauge16 = extra\n"
                       "[Gauges]\nGauge0 = other\n[subject]\nSubject = mpa\n"));
     EXPECT_EQ(Snapshot(m), Snapshot(defaults));
@@ -203,58 +196,86 @@ TEST_F(Settings, KeysBeyondTheFormatHaveNoEffect) {
 
 TEST_F(Settings, TextOf300CharactersKeepsItsFirst255) {
     const std::string subject(300, 'b');
-    const SettingsModel m(folder.Write("long.ini", "[SubjectKey]\nSubject=" + subject + "\n"));
+    SettingsModel m;
+    m.ReadProfile(folder.Write("long.ini", "[SubjectKey]\nSubject=" + subject + "\n"));
     EXPECT_EQ(m.Subject, subject.substr(0, 255));
 }
 
-// A profile that sets all 105 keys, each to its own value: every lookup names its section
-// and key (padded as it is) correctly and reads with the reader of its type.
-TEST_F(Settings, EveryKeyOfTheFormatReachesItsField) {
-    std::string profile = "[SubjectKey]\nSubject=mpa\n[FileName]\n";
-    for (int k = 0; k < kFurtherGaugeCount; ++k) {
-        profile += "Gauge" + std::to_string(k) + "=g" + std::to_string(k) + "\n";
-    }
-    profile += "[PanelIndex]\nNeedle=100\n";
-    for (int k = 0; k < kEllipsePanelCount; ++k) {
-        profile += "Ellipse" + std::to_string(k) + "=" + std::to_string(200 + k) + "\n";
-    }
-    profile += "[Vibration]\nPeriod=0.5\nAmplitude=1.5\nThreshold=2.5\n"
-               "[Damping]\nNaturalFreq=3.5\nDampingRatio=4.5\n"
-               "[Ellipse]\nFlattening=0.25\nRotateAngle=6.5\nDivision=7\nStandbyAngle=8.5\n"
-               "[DeveloperMode]\nEnabled=9\n"
-               "[KeyIndex]\nCopyValueToClipboard=e\nAdjustIncrementSmall=f\n"
-               "AdjustDecrementSmall=g\nAdjustIncrementMedium=h\nAdjustDecrementMedium=i\n"
-               "AdjustIncrementLarge=j\nAdjustDecrementLarge=k\nSwitchAdjustMode=s\n"
-               "ResetAdjustValue=a1\n"
-               "[StepValue]\nAngle=10.5\nValue=11.5\nRotate=12.5\n"
-               "[Advanced]\nMaxArrayIndex=13\n";
-    const SettingsModel m(folder.Write("all.ini", profile));
+// Records every lookup and answers each with a value of its own, so that afterwards each
+// field shows which lookup filled it.
+class RecordingLookups : public ProfileLookups {
+public:
+    struct Lookup {
+        std::string section;
+        std::string key;
+        char type;
+    };
+    std::vector<Lookup> lookups;
 
-    EXPECT_EQ(m.Subject, "mpa");
-    for (int k = 0; k < kFurtherGaugeCount; ++k) {
-        EXPECT_EQ(m.Gauge[k], "g" + std::to_string(k));
+    void Text(const std::string& section, const std::string& key, std::string& value) override {
+        Record(section, key, 't');
+        value = "#" + std::to_string(lookups.size());
     }
-    EXPECT_EQ(m.Needle, 100);
-    for (int k = 0; k < kEllipsePanelCount; ++k) {
-        EXPECT_EQ(m.Ellipse[k], 200 + k);
+    void Int(const std::string& section, const std::string& key, int32_t& value) override {
+        Record(section, key, 'i');
+        value = static_cast<int32_t>(lookups.size());
     }
-    EXPECT_EQ(m.Period, 0.5);
-    EXPECT_EQ(m.Amplitude, 1.5);
-    EXPECT_EQ(m.Threshold, 2.5);
-    EXPECT_EQ(m.NaturalFreq, 3.5);
-    EXPECT_EQ(m.DampingRatio, 4.5);
-    EXPECT_EQ(m.Flattening, 0.25);
-    EXPECT_EQ(m.RotateAngle, 6.5);
-    EXPECT_EQ(m.Division, 7);
-    EXPECT_EQ(m.StandbyAngle, 8.5);
-    EXPECT_EQ(m.Enabled, 9);
-    const std::array<std::string, kDeveloperKeyCount> keys = {"e", "f", "g", "h", "i",
-                                                              "j", "k", "s", "a1"};
-    EXPECT_EQ(m.DeveloperKeys, keys);
-    EXPECT_EQ(m.Angle, 10.5);
-    EXPECT_EQ(m.Value, 11.5);
-    EXPECT_EQ(m.Rotate, 12.5);
-    EXPECT_EQ(m.MaxArrayIndex, 13);
+    void Double(const std::string& section, const std::string& key, double& value) override {
+        Record(section, key, 'd');
+        value = static_cast<double>(lookups.size());
+    }
+
+private:
+    void Record(const std::string& section, const std::string& key, char type) {
+        lookups.push_back({section, key, type});
+    }
+};
+
+// Reading a profile makes 105 lookups, one per key, in the format's order, with the padded
+// names: Gauge keys to 14 characters, Division to 10, the other keys to 17 (names that long
+// or longer unpadded), section names never. Each lookup fills a field of its own.
+TEST_F(Settings, EveryKeyIsLookedUpOnceInOrderWithItsPaddedName) {
+    SettingsModel m;
+    RecordingLookups recorder;
+    m.Read(recorder);
+
+    const std::vector<SettingKey>& format = ProfileFormat();
+    ASSERT_EQ(recorder.lookups.size(), 105u);
+    ASSERT_EQ(format.size(), 105u);
+    std::map<char, int> byType;
+    std::set<std::string> seen;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        const auto& lookup = recorder.lookups[i];
+        ++byType[lookup.type];
+        EXPECT_EQ(lookup.section, format[i].row->section) << i;
+        EXPECT_EQ(lookup.key, format[i].lookupName) << i;
+        EXPECT_TRUE(seen.insert(lookup.section + "/" + format[i].name).second) << format[i].name;
+        const std::size_t width = format[i].name.rfind("Gauge", 0) == 0 ? 14
+                                  : format[i].name == "Division"        ? 10
+                                                                        : 17;
+        EXPECT_EQ(lookup.key.size(), std::max(width, format[i].name.size())) << format[i].name;
+        EXPECT_EQ(lookup.key.substr(0, format[i].name.size()), format[i].name);
+        EXPECT_EQ(lookup.key.find_first_not_of(' ', format[i].name.size()), std::string::npos);
+    }
+    EXPECT_EQ(byType['t'], 26);
+    EXPECT_EQ(byType['i'], 68);
+    EXPECT_EQ(byType['d'], 11);
+
+    // Lookup n left n (or "#n") in the field it was given: every field got its own lookup.
+    std::set<std::string> filled;
+    std::istringstream fields(Snapshot(m));
+    for (std::string line; std::getline(fields, line);) {
+        std::string value = line.substr(line.find('=') + 1);
+        if (value[0] == '#') {
+            value.erase(0, 1);
+        }
+        filled.insert(value);
+    }
+    EXPECT_EQ(filled.size(), 105u);
+    EXPECT_EQ(m.Subject, "#1");
+    EXPECT_EQ(m.Ellipse[63], 1 + 16 + 1 + 64);
+    EXPECT_EQ(m.DeveloperKeys[kSwitchAdjustMode], "#100");
+    EXPECT_EQ(m.MaxArrayIndex, 105);
 }
 
 } // namespace

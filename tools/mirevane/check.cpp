@@ -1,11 +1,13 @@
 #include "check.h"
 
-#include "config/ascii_case.h"
 #include "config/profile_access.h"
 #include "config/settings_model.h"
+#include "config/text.h"
 #include "dynamics/scale_table_file.h"
 #include "gauge_entries.h"
 #include "gauges/c_mirevane.h"
+#include "gauges/vehicle_quantity.h"
+#include "loading/key_names.h"
 #include "loading/library_path.h"
 #include "number_text.h"
 #include "platform/platform.h"
@@ -22,16 +24,6 @@
 
 namespace mirevane::tool {
 namespace {
-
-constexpr const char* kActionNames[kDeveloperKeyCount] = {
-    "CopyValueToClipboard",  "AdjustIncrementSmall",  "AdjustDecrementSmall",
-    "AdjustIncrementMedium", "AdjustDecrementMedium", "AdjustIncrementLarge",
-    "AdjustDecrementLarge",  "SwitchAdjustMode",      "ResetAdjustValue"};
-
-std::string Lower(std::string text) {
-    ToLowerAscii(text);
-    return text;
-}
 
 // A file the check could not find may exist under another letter case: Windows would open
 // it, a case-sensitive file system does not. Returns that name, or "".
@@ -101,8 +93,8 @@ bool IsPlainInteger(const std::string& text) {
 
 // A key numbered beyond its range: Ellipse64, Gauge16.
 bool IsNumberedBeyond(const std::string& key, const char* stem, int count) {
-    const std::string s = Lower(stem);
-    const std::string k = Lower(key);
+    const std::string s = LowerAscii(stem);
+    const std::string k = LowerAscii(key);
     if (k.size() <= s.size() || k.compare(0, s.size(), s) != 0) {
         return false;
     }
@@ -111,6 +103,23 @@ bool IsNumberedBeyond(const std::string& key, const char* stem, int count) {
         return false;
     }
     return std::stoi(digits) >= count;
+}
+
+// "kmph, bc, ..., amabs, panelN or soundN"
+std::string SubjectKeywords() {
+    std::string list;
+    for (const VehicleQuantityRow& row : kVehicleQuantities) {
+        list += std::string(row.keyword) + ", ";
+    }
+    return list + "panelN or soundN";
+}
+
+std::string HostKeyNameList() {
+    std::string list;
+    for (const char* name : kHostKeyNames) {
+        list += (list.empty() ? "" : ", ") + std::string(name);
+    }
+    return list;
 }
 
 std::string Quoted(const std::string& text) {
@@ -224,7 +233,7 @@ private:
     }
 
     void CheckProfileLines(const std::string& path, const SettingsModel& model, bool further);
-    void CheckKeyLine(const std::string& path, const ProfileKeyLine& line, const KnownKey& known,
+    void CheckKeyLine(const std::string& path, const ProfileKeyLine& line, const SettingKey& known,
                       const SettingsModel& model);
     void CheckUnknownKey(const std::string& path, const ProfileKeyLine& line);
     void CheckTable(GaugeSummary& gauge);
@@ -270,9 +279,9 @@ void Checker::CheckProfileLines(const std::string& path, const SettingsModel& mo
         }
     }
 
-    std::map<std::string, std::vector<const KnownKey*>> bySection;
-    for (const KnownKey& known : ProfileFormat()) {
-        bySection[Lower(known.section)].push_back(&known);
+    std::map<std::string, std::vector<const SettingKey*>> bySection;
+    for (const SettingKey& known : ProfileFormat()) {
+        bySection[LowerAscii(known.row->section)].push_back(&known);
     }
     for (const ProfileKeyLine& line : scan.keys) {
         if (!line.key.empty() && (line.key[0] == ';' || line.key[0] == '#')) {
@@ -283,13 +292,13 @@ void Checker::CheckProfileLines(const std::string& path, const SettingsModel& mo
                 Quoted(Shortened(line.key)) + " stands before any [section]: never read");
             continue;
         }
-        const auto section = bySection.find(Lower(line.section));
+        const auto section = bySection.find(LowerAscii(line.section));
         if (section == bySection.end() || !line.firstSection) {
             continue; // reported with its section header
         }
-        const KnownKey* known = nullptr;
-        for (const KnownKey* candidate : section->second) {
-            if (SameName(candidate->key, line.key)) {
+        const SettingKey* known = nullptr;
+        for (const SettingKey* candidate : section->second) {
+            if (SameName(candidate->name, line.key)) {
                 known = candidate;
             }
         }
@@ -310,11 +319,11 @@ void Checker::CheckUnknownKey(const std::string& path, const ProfileKeyLine& lin
     } else {
         std::vector<std::string> here;
         std::string elsewhere;
-        for (const KnownKey& known : ProfileFormat()) {
-            if (SameName(known.section, line.section)) {
-                here.push_back(known.key);
-            } else if (SameName(known.key, line.key)) {
-                elsewhere = known.section;
+        for (const SettingKey& known : ProfileFormat()) {
+            if (SameName(known.row->section, line.section)) {
+                here.push_back(known.name);
+            } else if (SameName(known.name, line.key)) {
+                elsewhere = known.row->section;
             }
         }
         const std::string near = NearestName(line.key, here);
@@ -330,38 +339,38 @@ void Checker::CheckUnknownKey(const std::string& path, const ProfileKeyLine& lin
 }
 
 void Checker::CheckKeyLine(const std::string& path, const ProfileKeyLine& line,
-                           const KnownKey& known, const SettingsModel& model) {
+                           const SettingKey& known, const SettingsModel& model) {
     const ProfileScan& scan = Scan(path);
     const ProfileKeyLine* first = scan.Find(line.section, line.key);
     if (first != &line) {
         Add(false, "duplicate-key", path, line.line,
-            known.key + " appears again in [" + line.section + "] (first at line " +
+            known.name + " appears again in [" + line.section + "] (first at line " +
                 std::to_string(first->line) + "): only the first is read");
         return;
     }
     if (!line.hasEquals) {
         Add(false, "no-value", path, line.line,
-            known.key + " has no '=': it keeps " + Quoted(known.current(model)));
+            known.name + " has no '=': it keeps " + Quoted(CurrentText(model, known)));
         return;
     }
-    const std::string text = platform::ProfileText(path, known.section, known.key, "");
-    if (known.type == KeyType::kDouble) {
+    const std::string text = platform::ProfileText(path, known.row->section, known.name, "");
+    if (known.row->type == SettingType::kDouble) {
         double ignored = 0.0;
         if (!ParseWholeDouble(text, ignored)) {
             Add(false, "not-a-number", path, line.line,
-                text.empty() ? known.key + " has no value: it keeps " + known.current(model)
-                             : known.key + " = " + Quoted(Shortened(text)) + " is not a number: " +
-                                   known.key + " keeps " + known.current(model));
+                text.empty() ? known.name + " has no value: it keeps " + CurrentText(model, known)
+                             : known.name + " = " + Quoted(Shortened(text)) + " is not a number: " +
+                                   known.name + " keeps " + CurrentText(model, known));
         }
-    } else if (known.type == KeyType::kInt) {
+    } else if (known.row->type == SettingType::kInt) {
         if (text.empty()) {
             Add(false, "not-an-integer", path, line.line,
-                known.key + " has no value: it keeps " + known.current(model));
+                known.name + " has no value: it keeps " + CurrentText(model, known));
         } else if (!IsPlainInteger(text)) {
             int32_t readAs = 0;
-            ReadProfileInt(path, known.section, known.key, readAs);
+            ReadProfileInt(path, known.row->section, known.name, readAs);
             Add(false, "not-an-integer", path, line.line,
-                known.key + " = " + Quoted(Shortened(text)) +
+                known.name + " = " + Quoted(Shortened(text)) +
                     " is not a whole number: it reads as " + std::to_string(readAs));
         }
     }
@@ -427,12 +436,12 @@ void Checker::CheckSubject(const GaugeUnderCheck& c) {
     const SettingsModel& s = c.settings;
     const Subject& subject = c.subject;
     if (subject.kind() == Subject::kVehicle && subject.index() == 0) {
-        const std::string lower = Lower(s.Subject);
+        const std::string lower = LowerAscii(s.Subject);
         const bool array = lower.rfind("panel", 0) == 0 || lower.rfind("sound", 0) == 0;
         Add(true, "subject-names-nothing", Locate(c.profile, "SubjectKey", "Subject"),
             "Subject = " + Quoted(s.Subject) + " names nothing: " + c.name + " always reads 0" +
                 (array ? " (an entry number 0..255 without a decimal point must follow)"
-                       : " (use kmph, bc, mr, sap, bp, er, am, amabs, panelN or soundN)"));
+                       : " (use " + SubjectKeywords() + ")"));
     } else if (subject.kind() != Subject::kVehicle && subject.index() > subject.maxIndex()) {
         Add(false, "max-index-below-subject", Locate(c.profile, "Advanced", "MaxArrayIndex"),
             "MaxArrayIndex " + std::to_string(subject.maxIndex()) + " is below the entry " +
@@ -546,7 +555,10 @@ void Checker::CheckVibration(const GaugeUnderCheck& c) {
     const GaugeSummary& gauge = c.summary;
     const SettingsModel& s = c.settings;
     const Subject& subject = c.subject;
-    const bool signedValues = subject.kind() != Subject::kVehicle || subject.index() == 7;
+    const VehicleQuantityRow* quantity =
+        subject.kind() == Subject::kVehicle ? FindVehicleQuantity(subject.index()) : nullptr;
+    const bool signedValues =
+        subject.kind() != Subject::kVehicle || (quantity != nullptr && quantity->isSigned);
     if (signedValues && gauge.wavelength != 0.0) {
         Add(false, "vibration-drops-sign", Locate(c.profile, "Vibration", "Amplitude"),
             "the tremble works on the magnitude: " + c.name + " shows a negative " + gauge.subject +
@@ -565,19 +577,19 @@ void Checker::CheckGaugeSet(const CMirevane& gauges, const Profile& main) {
     const SettingsModel& s = *main.settings;
     for (int a = 0; a < kDeveloperKeyCount; ++a) {
         const int32_t key = gauges.keyBindings()[a];
-        report_.keys.push_back({kActionNames[a], s.DeveloperKeys[a], key});
-        const Where where = Locate(main, "KeyIndex", kActionNames[a]);
+        report_.keys.push_back({kDeveloperActions[a].name, s.DeveloperKeys[a], key});
+        const Where where = Locate(main, "KeyIndex", kDeveloperActions[a].name);
         if (key < 0) {
             Add(false, "key-binds-nothing", where,
-                std::string(kActionNames[a]) + " = " + Quoted(s.DeveloperKeys[a]) +
-                    " names no host key: the action cannot be reached (key names: S, A1, A2, "
-                    "B1, B2, C1, C2, D, E, F, G, H, I, J, K, L)");
+                std::string(kDeveloperActions[a].name) + " = " + Quoted(s.DeveloperKeys[a]) +
+                    " names no host key: the action cannot be reached (key names: " +
+                    HostKeyNameList() + ")");
         }
         for (int b = 0; b < a; ++b) {
             if (key >= 0 && gauges.keyBindings()[b] == key) {
                 Add(false, "key-bound-twice", where,
-                    std::string(kActionNames[a]) + " and " + kActionNames[b] + " share the key " +
-                        Quoted(s.DeveloperKeys[a]) + ": one press runs both");
+                    std::string(kDeveloperActions[a].name) + " and " + kDeveloperActions[b].name +
+                        " share the key " + Quoted(s.DeveloperKeys[a]) + ": one press runs both");
             }
         }
     }
@@ -652,7 +664,8 @@ void Checker::Run(const std::string& path) {
     Profile main;
     main.path = report_.mainProfile;
     main.table = parts.MainTable();
-    main.settings = std::make_unique<SettingsModel>("");
+    main.settings = std::make_unique<SettingsModel>();
+    main.settings->ReadProfile(SettingsModel::kFallbackProfile);
     main.settings->ReadProfile(main.path);
     main.main = true;
     profiles_.push_back(std::move(main));
@@ -660,7 +673,8 @@ void Checker::Run(const std::string& path) {
     for (int k = 0; k < kFurtherGaugeCount; ++k) {
         const std::string& name = mainSettings.Gauge[k];
         const std::string base = parts.ModuleDirectory() + name;
-        auto settings = std::make_unique<SettingsModel>("");
+        auto settings = std::make_unique<SettingsModel>();
+        settings->ReadProfile(SettingsModel::kFallbackProfile);
         if (settings->ReadProfile(base + ".ini")) {
             Profile further;
             further.path = base + ".ini";
@@ -683,7 +697,8 @@ void Checker::Run(const std::string& path) {
     }
 
     if (report_.fallbackFound) {
-        const SettingsModel fallback("");
+        SettingsModel fallback;
+        fallback.ReadProfile(SettingsModel::kFallbackProfile);
         CheckProfileLines(report_.fallbackProfile, fallback, false);
     }
     std::set<std::string> scanned;

@@ -1,27 +1,12 @@
 #include "profile_scan.h"
 
-#include "config/ascii_case.h"
-
-#include <fstream>
-#include <sstream>
+#include "config/text.h"
 
 namespace mirevane::tool {
 namespace {
 
-bool IsBlank(char c) {
-    return (c >= 0x09 && c <= 0x0D) || c == 0x1A || c == 0x20;
-}
-
 std::string Trim(const std::string& text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && IsBlank(text[begin])) {
-        ++begin;
-    }
-    while (end > begin && IsBlank(text[end - 1])) {
-        --end;
-    }
-    return text.substr(begin, end - begin);
+    return std::string(TrimBlanks(text));
 }
 
 // Lines as an editor numbers them: CR LF, LF and a lone CR each end one line.
@@ -48,18 +33,6 @@ std::vector<std::string> EditorLines(const std::string& text) {
 
 } // namespace
 
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (ToLowerAscii(a[i]) != ToLowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 const ProfileKeyLine* ProfileScan::Find(const std::string& section, const std::string& key) const {
     for (const ProfileKeyLine& line : keys) {
         if (line.sectionLine > 0 && line.firstSection && SameName(line.section, section) &&
@@ -72,14 +45,8 @@ const ProfileKeyLine* ProfileScan::Find(const std::string& section, const std::s
 
 ProfileScan ScanProfile(const std::string& path) {
     ProfileScan scan;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return scan;
-    }
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    std::string text = buffer.str();
-    scan.readable = !in.bad();
+    std::string text;
+    ReadWholeFile(path, text);
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         scan.byteOrderMark = true;
         text.erase(0, 3);

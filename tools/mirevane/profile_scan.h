@@ -2,6 +2,8 @@
 // what the settings model cannot tell (which line set a key, what it does not know).
 #pragma once
 
+#include "config/text.h"
+
 #include <string>
 #include <vector>
 
@@ -24,7 +26,6 @@ struct ProfileSectionLine {
 };
 
 struct ProfileScan {
-    bool readable = false;
     bool byteOrderMark = false;
     std::vector<ProfileSectionLine> sections;
     std::vector<ProfileKeyLine> keys;
@@ -35,8 +36,5 @@ struct ProfileScan {
 };
 
 ProfileScan ScanProfile(const std::string& path);
-
-// Letter case folded as the profile functions compare names (ASCII only).
-bool SameName(const std::string& a, const std::string& b);
 
 } // namespace mirevane::tool

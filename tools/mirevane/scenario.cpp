@@ -1,7 +1,7 @@
 #include "scenario.h"
 
-#include "config/ascii_case.h"
 #include "config/profile_access.h"
+#include "config/text.h"
 #include "loading/key_names.h"
 #include "tool_error.h"
 

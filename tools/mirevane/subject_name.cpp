@@ -1,31 +1,12 @@
 #include "subject_name.h"
 
-#include <iterator>
+#include "gauges/vehicle_quantity.h"
 
 namespace mirevane::tool {
 namespace {
 
-struct Quantity {
-    const char* keyword;
-    const char* unit;
-    const char* meaning;
-};
-
-// By quantity number, 1..8, as the subject grammar numbers them.
-constexpr Quantity kQuantities[] = {
-    {"kmph", "km/h", "speed (magnitude)"},    {"bc", "kPa", "brake cylinder pressure"},
-    {"mr", "kPa", "main reservoir pressure"}, {"sap", "kPa", "straight air pipe pressure"},
-    {"bp", "kPa", "brake pipe pressure"},     {"er", "kPa", "equalising reservoir pressure"},
-    {"am", "A", "motor current (signed)"},    {"amabs", "A", "motor current (magnitude)"},
-};
-
-const Quantity* QuantityOf(const Subject& subject) {
-    const int32_t n = subject.index();
-    if (subject.kind() != Subject::kVehicle || n < 1 ||
-        n > static_cast<int32_t>(std::size(kQuantities))) {
-        return nullptr;
-    }
-    return &kQuantities[n - 1];
+const VehicleQuantityRow* QuantityOf(const Subject& subject) {
+    return subject.kind() == Subject::kVehicle ? FindVehicleQuantity(subject.index()) : nullptr;
 }
 
 } // namespace
@@ -39,12 +20,12 @@ std::string SubjectName(const Subject& subject) {
     default:
         break;
     }
-    const Quantity* q = QuantityOf(subject);
+    const VehicleQuantityRow* q = QuantityOf(subject);
     return q != nullptr ? q->keyword : "nothing";
 }
 
 std::string SubjectUnit(const Subject& subject) {
-    const Quantity* q = QuantityOf(subject);
+    const VehicleQuantityRow* q = QuantityOf(subject);
     return q != nullptr ? q->unit : "";
 }
 
@@ -57,7 +38,7 @@ std::string SubjectMeaning(const Subject& subject) {
     default:
         break;
     }
-    const Quantity* q = QuantityOf(subject);
+    const VehicleQuantityRow* q = QuantityOf(subject);
     return q != nullptr ? q->meaning : "nothing (always 0)";
 }
 

@@ -4,8 +4,9 @@
 // functions do; lookups happen only while a profile loads.
 #include "platform/portable/profile_reader.h"
 
+#include "config/text.h"
+
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 #include <string_view>
 
@@ -16,38 +17,6 @@ namespace {
 // 30 for the integer, which they read as text first.
 constexpr std::size_t kTextLimit = 255;
 constexpr std::size_t kIntegerTextLimit = 29;
-
-bool IsBlank(char c) noexcept {
-    const auto byte = static_cast<unsigned char>(c);
-    return (byte >= 0x09 && byte <= 0x0D) || byte == 0x1A || byte == 0x20;
-}
-
-std::string_view Trim(std::string_view text) noexcept {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-// Names compare without regard to ASCII letter case; other bytes must be equal.
-bool SameName(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        x = x >= 'A' && x <= 'Z' ? static_cast<char>(x - 'A' + 'a') : x;
-        y = y >= 'A' && y <= 'Z' ? static_cast<char>(y - 'A' + 'a') : y;
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // One meaningful line of a profile: a section header, or a key with or without a value.
 struct Line {
@@ -65,7 +34,7 @@ template <class Visit> void ForEachLine(std::string_view content, Visit&& visit)
     while (!content.empty()) {
         // Any CR or LF ends a line; the empty lines between a CR and an LF fall away below.
         const std::size_t end = std::min(content.find_first_of("\r\n"), content.size());
-        const std::string_view text = Trim(content.substr(0, end));
+        const std::string_view text = TrimBlanks(content.substr(0, end));
         content.remove_prefix(std::min(end + 1, content.size()));
         if (text.empty()) {
             continue;
@@ -75,12 +44,12 @@ template <class Visit> void ForEachLine(std::string_view content, Visit&& visit)
         if (text.front() == '[' && close != std::string_view::npos) {
             // Whatever follows the last ']' is ignored. A '[' without ']' is a key line.
             line.isHeader = true;
-            line.name = Trim(text.substr(1, close - 1));
+            line.name = TrimBlanks(text.substr(1, close - 1));
         } else {
             const std::size_t equals = text.find('=');
-            line.name = Trim(text.substr(0, equals));
+            line.name = TrimBlanks(text.substr(0, equals));
             if (equals != std::string_view::npos) {
-                line.value = Trim(text.substr(equals + 1));
+                line.value = TrimBlanks(text.substr(equals + 1));
             }
         }
         if (!visit(line)) {
@@ -92,17 +61,8 @@ template <class Visit> void ForEachLine(std::string_view content, Visit&& visit)
 // The whole file. One that cannot be opened answers as an empty one, without any key; a
 // directory either cannot be opened or reads as empty.
 std::string ReadFile(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return {};
-    }
     std::string content;
-    char chunk[4096];
-    std::size_t count = 0;
-    while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        content.append(chunk, count);
-    }
-    std::fclose(file);
+    ReadWholeFile(path, content);
     return content;
 }
 
@@ -110,9 +70,9 @@ std::string ReadFile(const std::string& path) {
 // section of the requested name is searched, and the first key of the name in it counts.
 std::optional<std::string> FindValue(std::string_view content, const std::string& section,
                                      const std::string& key) {
-    const std::string_view wantedSection = Trim(section);
+    const std::string_view wantedSection = TrimBlanks(section);
     // An empty (or blank) key name finds a key line that starts with '='.
-    const std::string_view wantedKey = Trim(key);
+    const std::string_view wantedKey = TrimBlanks(key);
     // Keys above the first header belong to a section without a name.
     bool inside = wantedSection.empty();
     std::optional<std::string> found;
@@ -133,16 +93,6 @@ std::optional<std::string> FindValue(std::string_view content, const std::string
         return true;
     });
     return found;
-}
-
-// One pair of matching quotes around a text of two or more characters is removed; the
-// default text too.
-std::string Unquoted(const std::string& value) {
-    if (value.size() > 1 && (value.front() == '"' || value.front() == '\'') &&
-        value.back() == value.front()) {
-        return value.substr(1, value.size() - 2);
-    }
-    return value;
 }
 
 // The default text loses its trailing spaces (0x20 only), but never its first character.
