@@ -45,6 +45,17 @@ inline bool IsQuoted(std::string_view text) noexcept {
 
 std::string Unquoted(const std::string& text);
 
+// The integer grammar of the profile functions: an optional sign, then a lower-case 0x, 0o
+// or 0b for base 16, 8 or 2, then the digits of that base.
+struct IntegerText {
+    bool negative = false;
+    int base = 10;
+    std::string_view rest; // after the sign and the base prefix
+};
+IntegerText SplitInteger(std::string_view text) noexcept;
+// 0-9, then a-z and A-Z as 10-35; -1 for any other byte.
+int DigitValue(char c) noexcept;
+
 // The whole file, or its first `limit` bytes and a little more when it is longer. False when
 // it cannot be opened or a read fails; a directory either cannot be opened or reads as empty.
 bool ReadWholeFile(const std::string& path, std::string& content,

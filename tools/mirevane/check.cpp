@@ -52,43 +52,25 @@ std::string NotFoundHint(const std::string& path) {
 // An integer as the profile functions read it without surprises: optional sign, then
 // decimal digits or 0x / 0b / 0o digits, and nothing else, within 32 bits.
 bool IsPlainInteger(const std::string& text) {
-    std::size_t i = 0;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        ++i;
-    }
-    int base = 10;
-    if (text.compare(i, 2, "0x") == 0) {
-        base = 16;
-    } else if (text.compare(i, 2, "0b") == 0) {
-        base = 2;
-    } else if (text.compare(i, 2, "0o") == 0) {
-        base = 8;
-    }
-    if (base != 10) {
-        i += 2;
-    }
-    if (i == text.size()) {
+    const IntegerText split = SplitInteger(text);
+    const std::string digits(split.rest);
+    if (digits.empty()) {
         return false;
     }
-    const std::string digits = text.substr(i);
     for (char c : digits) {
-        const int d = c >= '0' && c <= '9'   ? c - '0'
-                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                             : 99;
-        if (d >= base) {
+        const int d = DigitValue(c);
+        if (d < 0 || d >= split.base) {
             return false;
         }
     }
-    if (base == 10) {
+    if (split.base == 10) {
         const std::string magnitude =
             digits.substr(std::min(digits.find_first_not_of('0'), digits.size() - 1));
-        const bool negative = text[0] == '-';
-        const std::string limit = negative ? "2147483648" : "2147483647";
+        const std::string limit = split.negative ? "2147483648" : "2147483647";
         return magnitude.size() < limit.size() ||
                (magnitude.size() == limit.size() && magnitude <= limit);
     }
-    return digits.size() <= 32 / (base == 16 ? 4 : base == 8 ? 3 : 1);
+    return digits.size() <= 32 / (split.base == 16 ? 4 : split.base == 8 ? 3 : 1);
 }
 
 // A key numbered beyond its range: Ellipse64, Gauge16.

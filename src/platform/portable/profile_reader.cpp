@@ -102,45 +102,21 @@ std::string WithoutTrailingSpaces(std::string text) {
     return text;
 }
 
-int DigitValue(char c) noexcept {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'z') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'Z') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // Windows' integer reading: no overflow check, the lowest 32 bits kept, then negated.
 uint32_t ParseInteger(std::string_view text) noexcept {
     while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') {
         text.remove_prefix(1);
     }
-    bool negative = false;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    int base = 10;
-    if (text.size() >= 2 && text[0] == '0') {
-        base = text[1] == 'x' ? 16 : text[1] == 'o' ? 8 : text[1] == 'b' ? 2 : 10;
-        if (base != 10) {
-            text.remove_prefix(2);
-        }
-    }
+    const IntegerText split = SplitInteger(text);
     uint32_t total = 0;
-    for (const char c : text) {
+    for (const char c : split.rest) {
         const int digit = DigitValue(c);
-        if (digit < 0 || digit >= base) {
+        if (digit < 0 || digit >= split.base) {
             break;
         }
-        total = total * static_cast<uint32_t>(base) + static_cast<uint32_t>(digit);
+        total = total * static_cast<uint32_t>(split.base) + static_cast<uint32_t>(digit);
     }
-    return negative ? 0u - total : total;
+    return split.negative ? 0u - total : total;
 }
 
 } // namespace
