@@ -3,6 +3,8 @@
 // order so that all builds write the same panel values.
 #include "dynamics/ellipse_gauge.h"
 
+#include "dynamics/angle_units.h"
+
 #include "plugin/host_records.h"
 #include "plugin/panel_value.h"
 
@@ -12,9 +14,6 @@
 
 namespace mirevane {
 namespace {
-
-constexpr double kPi = 3.141592653589793;
-constexpr double kDegreesPerRadian = 57.29577951308232;
 
 // Host times are 32-bit milliseconds that may wrap: the difference is taken modulo 2^32 and
 // read as signed, without the signed overflow a plain subtraction would risk.

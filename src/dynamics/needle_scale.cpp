@@ -1,5 +1,7 @@
 #include "dynamics/needle_scale.h"
 
+#include "dynamics/angle_units.h"
+
 #include "devmode/clipboard_text.h"
 #include "dynamics/scale_table_file.h"
 #include "platform/platform.h"
@@ -32,16 +34,16 @@ void NeedleScale::SetDeveloperEnabled(int32_t enabled) noexcept {
 double NeedleScale::ToAngle(double value) noexcept {
     switch (mode_) {
     case AdjustMode::Value:
-        return Interpolate(fixedValue_) + 180.0;
+        return Interpolate(fixedValue_) + kNeedleOffsetDegrees;
     case AdjustMode::Angle:
-        return fixedAngle_ + 180.0;
+        return fixedAngle_ + kNeedleOffsetDegrees;
     case AdjustMode::Rotate:
         rotation_ += rotateStep_;
-        return rotation_ + 180.0;
+        return rotation_ + kNeedleOffsetDegrees;
     case AdjustMode::None:
         break;
     }
-    return Interpolate(value) + 180.0;
+    return Interpolate(value) + kNeedleOffsetDegrees;
 }
 
 double NeedleScale::Interpolate(double x) const noexcept {

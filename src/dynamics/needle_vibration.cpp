@@ -1,11 +1,13 @@
 #include "dynamics/needle_vibration.h"
 
+#include "dynamics/angle_units.h"
+
 #include <cmath>
 
 namespace mirevane {
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
+constexpr double kTwoPi = 2.0 * kPi;
 // Metres per second at 10 km/h: one cycle spans Period x 10/3.6 metres, so at 10 km/h it
 // lasts Period seconds.
 constexpr double kMetresPerSecondAt10Kmph = 2.7777777777777777;

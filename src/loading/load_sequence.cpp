@@ -67,9 +67,10 @@ void CMirevane::AddGauge(const SettingsModel& s, const std::string& tablePath) {
     ellipse.Setup(s.Division, s.Flattening, s.RotateAngle, s.StandbyAngle);
     ellipse.SetDamping(s.NaturalFreq, s.DampingRatio);
 
-    // A gauge is in all six sequences or in none. Reserving first leaves only the element
-    // copies able to fail (a class with a virtual destructor is copied, not moved, and its
-    // copy allocates); should one fail, what was already appended is taken back.
+    // A gauge is in all six sequences or in none. Once all six are reserved no append
+    // reallocates, and each element is copied or moved without allocating (the scale's and
+    // the ellipse's tables are moved), so no append can fail; should a change ever make one
+    // able to, what was already appended is taken back.
     const std::size_t before = static_cast<std::size_t>(gaugeCount_);
     subjects_.reserve(before + 1);
     vibrations_.reserve(before + 1);

@@ -2,6 +2,8 @@
 // degree, truncated toward zero.
 #pragma once
 
+#include "dynamics/angle_units.h"
+
 #include <cstdint>
 #include <limits>
 
@@ -12,7 +14,7 @@ namespace mirevane {
 // instruction yields for them. Inline and without a call to trunc: it runs for every needle
 // image on every frame.
 inline int32_t ToPanelValue(double angleDegrees) noexcept {
-    const double thousandths = angleDegrees * 1000.0;
+    const double thousandths = angleDegrees * kPanelUnitsPerDegree;
     // Exactly the values whose truncation is an int pass; NaN fails both tests. The cast
     // truncates toward zero.
     if (!(thousandths > -2147483649.0 && thousandths < 2147483648.0)) {

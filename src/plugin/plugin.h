@@ -27,6 +27,8 @@ public:
     void SetBrake(int32_t notch) noexcept { brake_ = notch; }
     void SetReverser(int32_t position) noexcept { reverser_ = position; }
 
+    // The version of the host's plug-in interface this library implements, as GetPluginVersion
+    // answers it in every state.
     static constexpr int32_t kVersion = 0x20000;
 
     CMirevane& gaugeSet() noexcept { return gaugeSet_; }

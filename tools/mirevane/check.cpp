@@ -1,5 +1,7 @@
 #include "check.h"
 
+#include "dynamics/angle_units.h"
+
 #include "config/profile_access.h"
 #include "config/settings_model.h"
 #include "config/text.h"
@@ -145,7 +147,7 @@ GaugeSummary Summarise(const CMirevane& gauges, int32_t g, const Profile& profil
     gauge.amplitude = vibration.amplitude();
     gauge.period = s.Period;
     gauge.wavelength = vibration.amplitude() != 0.0 && vibration.spatialFrequency() != 0.0
-                           ? 6.283185307179586 / vibration.spatialFrequency()
+                           ? 2.0 * kPi / vibration.spatialFrequency()
                            : 0.0;
     gauge.threshold = vibration.threshold();
     gauge.naturalFrequency = ellipse.damping().naturalFrequency();

@@ -1,5 +1,7 @@
 #include "replay.h"
 
+#include "dynamics/angle_units.h"
+
 #include "gauge_entries.h"
 #include "platform/platform.h"
 #include "plugin/plugin.h"
@@ -16,8 +18,6 @@ namespace {
 // Put on the clipboard before a press of the copy key: a copy replaces it, and no number the
 // copy action formats can look like it.
 constexpr const char* kNoCopyMarker = "\x01mirevane: no copy\x01";
-
-constexpr double kDegreesPerRadian = 180.0 / 3.14159265358979323846;
 
 AtsVehicleState StateOf(const Frame& frame) {
     AtsVehicleState state{};
@@ -133,7 +133,7 @@ Trace Replay(const std::string& pluginPath, const std::vector<Frame>& frames, bo
                                    : angle;
                     s.entry = ellipse.previousEntry();
                     s.shown = IsHostArrayIndex(s.entry)
-                                  ? panel[static_cast<std::size_t>(s.entry)] / 1000.0
+                                  ? panel[static_cast<std::size_t>(s.entry)] / kPanelUnitsPerDegree
                                   : std::numeric_limits<double>::quiet_NaN();
                 });
         } else {
