@@ -31,10 +31,9 @@ public:
     // directory), not the library's folder.
     static constexpr const char* kFallbackProfile = "./Ats.ini";
 
-    // Every field at its default; reads nothing.
+    // Every field at its default; reads nothing. Load never copies a model; the tool keeps
+    // copies of the models Load reports.
     SettingsModel();
-    SettingsModel(const SettingsModel&) = delete;
-    SettingsModel& operator=(const SettingsModel&) = delete;
 
     // Lays the profile over what the model holds; false, with nothing changed, when no
     // file-system entry stands at the path. The empty path names the fallback profile.

@@ -7,6 +7,7 @@
 #include "dynamics/needle_scale.h"
 #include "dynamics/needle_vibration.h"
 #include "gauges/subject.h"
+#include "loading/load_observer.h"
 #include "plugin/host_records.h"
 #include "plugin/panel_value.h"
 
@@ -33,8 +34,9 @@ public:
     // Runs every developer action bound to this key on every gauge's scale.
     void KeyDown(int32_t key);
 
-    // Reads the profiles beside the library and appends the gauges they describe.
-    void Load(const std::string& libraryPath);
+    // Reads the profiles beside the library and appends the gauges they describe, telling the
+    // observer, if there is one, what it found and built.
+    void Load(const std::string& libraryPath, LoadObserver* observer = nullptr);
     // Appends one gauge built from a read profile, to all six sequences or to none.
     void AddGauge(const SettingsModel& settings, const std::string& tablePath);
 

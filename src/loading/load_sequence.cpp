@@ -8,26 +8,43 @@
 
 namespace mirevane {
 
-void CMirevane::Load(const std::string& libraryPath) {
+void CMirevane::Load(const std::string& libraryPath, LoadObserver* observer) {
     const LibraryPath parts = LibraryPath::Split(libraryPath);
     const std::string moduleDirectory = parts.ModuleDirectory();
 
     SettingsModel main;
-    main.ReadProfile(SettingsModel::kFallbackProfile);
-    if (!main.ReadProfile(parts.MainProfile())) {
+    const bool fallbackFound = main.ReadProfile(SettingsModel::kFallbackProfile);
+    const bool mainFound = main.ReadProfile(parts.MainProfile());
+    if (observer != nullptr) {
+        observer->FallbackProfile(SettingsModel::kFallbackProfile, fallbackFound);
+        observer->MainProfile(parts.MainProfile(), mainFound);
+    }
+    if (!mainFound) {
         return; // no main profile: no gauge, bindings as they were
     }
     for (std::size_t action = 0; action < keyBindings_.size(); ++action) {
         keyBindings_[action] = KeyNameToNumber(main.DeveloperKeys[action]);
     }
     AddGauge(main, parts.MainTable());
+    if (observer != nullptr) {
+        observer->GaugeBuilt(gaugeCount_ - 1, main, parts.MainProfile(), parts.MainTable());
+    }
 
-    for (const std::string& name : main.Gauge) {
+    for (int key = 0; key < kFurtherGaugeCount; ++key) {
+        const std::string& name = main.Gauge[static_cast<std::size_t>(key)];
         const std::string basePath = moduleDirectory + name;
         SettingsModel further;
         further.ReadProfile(SettingsModel::kFallbackProfile);
-        if (further.ReadProfile(basePath + ".ini")) {
+        const bool found = further.ReadProfile(basePath + ".ini");
+        if (found) {
             AddGauge(further, basePath + ".csv");
+        }
+        if (observer != nullptr) {
+            observer->FurtherGaugeFile(key, name, basePath + ".ini", found);
+            if (found) {
+                observer->GaugeBuilt(gaugeCount_ - 1, further, basePath + ".ini",
+                                     basePath + ".csv");
+            }
         }
     }
 

@@ -2,6 +2,8 @@
 // gauges it built, and lists what the plug-in silently makes of every questionable line.
 #pragma once
 
+#include "diagnostics.h"
+
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -10,8 +12,7 @@
 namespace mirevane::tool {
 
 struct Diagnostic {
-    bool error = false;
-    std::string code; // a short stable name, e.g. "unknown-key"
+    const DiagnosticKind* kind; // code, severity, summary and fix
     std::string file;
     int line = 0; // 0: no particular line
     std::string message;

@@ -147,8 +147,8 @@ std::string CheckText(const CheckReport& r) {
         out += "  none\n";
     }
     for (const Diagnostic& d : r.diagnostics) {
-        out += "  " + Where(d) + ": " + (d.error ? "error: " : "warning: ") + d.message + " [" +
-               d.code + "]\n";
+        out += "  " + Where(d) + ": " + SeverityName(d.kind->severity) + ": " + d.message + " [" +
+               d.kind->code + "]\n";
     }
     out += Plural(r.errors(), "error") + ", " + Plural(r.warnings(), "warning") + ".\n";
     return out;
@@ -218,8 +218,8 @@ std::string CheckJson(const CheckReport& r) {
     for (std::size_t i = 0; i < r.diagnostics.size(); ++i) {
         const Diagnostic& d = r.diagnostics[i];
         out += std::string(i == 0 ? "\n" : ",\n") +
-               "    {\"severity\": " + Json(d.error ? "error" : "warning") +
-               ", \"code\": " + Json(d.code) + ", \"file\": " + Json(d.file) +
+               "    {\"severity\": " + Json(SeverityName(d.kind->severity)) +
+               ", \"code\": " + Json(d.kind->code) + ", \"file\": " + Json(d.file) +
                ", \"line\": " + std::to_string(d.line) + ", \"message\": " + Json(d.message) + "}";
     }
     out += r.diagnostics.empty() ? "],\n" : "\n  ],\n";

@@ -1,0 +1,89 @@
+// Inside `check`: the checker that its parts (profile lines, table, drawing, gauge set) share,
+// and the small text helpers of their messages.
+#pragma once
+
+#include "check.h"
+#include "config/settings_model.h"
+#include "gauges/c_mirevane.h"
+#include "profile_format.h"
+#include "profile_scan.h"
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace mirevane::tool {
+
+// A profile Load built a gauge from, as Load reported it.
+struct Profile {
+    std::string path; // the .ini
+    std::string table;
+    SettingsModel settings; // as read: its own profile over the fallback over the defaults
+    bool main = false;
+};
+
+struct Where {
+    std::string file;
+    int line = 0;
+};
+
+// One gauge under check: what the plug-in built and the lines that built it.
+struct GaugeUnderCheck {
+    const Subject& subject;
+    const SettingsModel& settings;
+    const Profile& profile;
+    GaugeSummary& summary;
+    std::string name; // "gauge 3", for messages
+};
+
+class Checker {
+public:
+    explicit Checker(CheckReport& report) : report_(report) {}
+
+    void Run(const std::string& path);
+
+private:
+    friend class LoadRecord;
+
+    // Severity comes from the code's entry in the diagnostics registry.
+    void Add(const char* code, const std::string& file, int line, const std::string& message);
+    void Add(const char* code, const Where& where, const std::string& message) {
+        Add(code, where.file, where.line, message);
+    }
+
+    const ProfileScan& Scan(const std::string& path);
+    // The line that set a key for this profile: its own, else the fallback profile's.
+    Where Locate(const Profile& profile, const std::string& section, const std::string& key);
+
+    // check_profile.cpp
+    void CheckProfileLines(const std::string& path, const SettingsModel& model, bool further);
+    void CheckKeyLine(const std::string& path, const ProfileKeyLine& line, const SettingKey& known,
+                      const SettingsModel& model);
+    void CheckUnknownKey(const std::string& path, const ProfileKeyLine& line);
+    // check_table.cpp
+    void CheckTable(GaugeSummary& gauge);
+    void CheckTablePoints(const GaugeUnderCheck& c,
+                          const std::vector<std::pair<double, double>>& points);
+    // check_drawing.cpp
+    void CheckSubject(const GaugeUnderCheck& c);
+    void CheckDrawing(const GaugeUnderCheck& c);
+    void CheckVibration(const GaugeUnderCheck& c);
+    // check_gauge_set.cpp
+    void CheckGaugeSet(const CMirevane& gauges, const Profile& main);
+
+    void CheckGauge(const CMirevane& gauges, int32_t g, const Profile& profile);
+
+    CheckReport& report_;
+    std::map<std::string, ProfileScan> scans_;
+    std::vector<Profile> profiles_;
+};
+
+// A file the check could not find may exist under another letter case: Windows would open
+// it, a case-sensitive file system does not. " ('name' differs only in letter case ...)" or "".
+std::string NotFoundHint(const std::string& path);
+std::string Quoted(const std::string& text);
+// At most 40 characters, for quoting a line in a message.
+std::string Shortened(const std::string& text);
+
+} // namespace mirevane::tool
