@@ -6,7 +6,7 @@
 SHELL := /bin/bash
 export WINEDEBUG := -all
 
-.PHONY: all deps native win32 win64 sanitize fuzz-build fuzz fuzz-run format format-check test demo bench clean
+.PHONY: all deps native win32 win64 sanitize fuzz-build fuzz fuzz-run format format-check docs test demo bench clean
 
 all: native win32 win64
 
@@ -60,6 +60,11 @@ format: deps
 format-check: deps
 	@$(CLANG_FORMAT) --dry-run -Werror $(FORMATTED) || \
 	    { echo "Sources differ from .clang-format: run make format"; exit 1; }
+
+# docs/configuration.md and the diagnostics of docs/tool.md are generated from the tables the
+# plug-in and the tool read: `make docs` rewrites them; `make test` fails when they are stale.
+docs: native
+	scripts/generate-docs --tool $(TOOL)
 
 test: format-check native win32 win64 sanitize fuzz-build
 	ctest --preset native

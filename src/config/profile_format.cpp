@@ -19,8 +19,8 @@ std::vector<SettingRow> BuildRows() {
     using S = SettingScope;
     std::vector<SettingRow> rows = {
         {"SubjectKey", "Subject", 1, kPad, T::kText, "kmph", "",
-         "where the gauge's value comes from: kmph, bc, mr, sap, bp, er, am, amabs, panelN or "
-         "soundN (N from 0 to 255)",
+         "where the gauge's value comes from: a vehicle quantity's keyword, or panelN or soundN "
+         "for entry N (0 to 255) of the host's panel or sound array",
          S::kOwnGauge, One<std::string, &SettingsModel::Subject>},
         {"FileName", "Gauge", kFurtherGaugeCount, 14, T::kText, "null", "",
          "name, without .ini, of a further gauge file beside the library; a name whose file "
@@ -73,8 +73,8 @@ std::vector<SettingRow> BuildRows() {
     };
     // One key per developer action, named after it, its default the action's default key.
     rows.push_back({"KeyIndex", "", kDeveloperKeyCount, kPad, T::kKeyName, "", "",
-                    "host key (S, A1, A2, B1, B2, C1, C2, D, E to L) that runs the developer "
-                    "action of this name; any other text binds no key",
+                    "host key name that runs the developer action of this name; any other "
+                    "text binds no key",
                     S::kMainProfile, [](SettingsModel& m, int k) -> SettingField {
                         return &m.DeveloperKeys[static_cast<std::size_t>(k)];
                     }});

@@ -4,6 +4,7 @@
 #include "check_output.h"
 #include "loading/library_path.h"
 #include "output_file.h"
+#include "reference_commands.h"
 #include "replay.h"
 #include "scenario.h"
 #include "svg_plot.h"
@@ -203,6 +204,7 @@ int main(int argc, char** argv) {
     run->add_option("--plot", plot, "Draw each gauge's needle angle over time into FILE.svg.")
         ->type_name("FILE.svg");
     run->footer(kRunFooter);
+    const ReferenceCommands reference(app);
 
     try {
         app.parse(argc, argv);
@@ -213,6 +215,9 @@ int main(int argc, char** argv) {
     try {
         if (check->parsed()) {
             return Check(path, json, strict);
+        }
+        if (reference.Parsed()) {
+            return reference.Run();
         }
         return Run(path, scenario, out,
                    fpsOption->count() > 0 ? std::optional<double>(fps) : std::nullopt, detail,
