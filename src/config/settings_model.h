@@ -41,25 +41,27 @@ public:
     // Every key of the format through `lookups`, once each, in the format's order.
     void Read(ProfileLookups& lookups);
 
+    // One field per key, in reading order, each with its unit and meaning. Their defaults
+    // are the format's (config/profile_format.cpp), which the constructor sets.
     std::string Subject;                               // [SubjectKey] where the value comes from
     std::array<std::string, kFurtherGaugeCount> Gauge; // [FileName] further gauge files, no ext.
-    int32_t Needle = 0;                                // [PanelIndex] panel entry of a plain needle
+    int32_t Needle{};                                  // [PanelIndex] panel entry of a plain needle
     std::array<int32_t, kEllipsePanelCount> Ellipse{}; // [PanelIndex] entry of division k
-    double Period = 0;       // [Vibration] s per tremble cycle at 10 km/h; 0: no tremble
-    double Amplitude = 0;    // [Vibration] largest tremble, in the subject's unit; 0: none
-    double Threshold = 0;    // [Vibration] no tremble above this value; subject's unit, 0: none
-    double NaturalFreq = 0;  // [Damping] rad/s of the needle's spring; 0: undamped
-    double DampingRatio = 0; // [Damping] 1: critically damped; below 1 overshoots
-    double Flattening = 0;   // [Ellipse] 0: round dial, toward 1: flatter oval
-    double RotateAngle = 0;  // [Ellipse] degrees the oval's long axis is turned
-    int32_t Division = 0;    // [Ellipse] needle images; 2 or more makes the gauge elliptic
-    double StandbyAngle = 0; // [Ellipse] degrees as the panel shows them, of parked images
-    int32_t Enabled = 0;     // [DeveloperMode] non-zero: developer keys may switch modes
+    double Period{};       // [Vibration] s per tremble cycle at 10 km/h; 0: no tremble
+    double Amplitude{};    // [Vibration] largest tremble, in the subject's unit; 0: none
+    double Threshold{};    // [Vibration] no tremble above this value; subject's unit, 0: none
+    double NaturalFreq{};  // [Damping] rad/s of the needle's spring; 0: undamped
+    double DampingRatio{}; // [Damping] 1: critically damped; below 1 overshoots
+    double Flattening{};   // [Ellipse] 0: round dial, toward 1: flatter oval
+    double RotateAngle{};  // [Ellipse] degrees the oval's long axis is turned
+    int32_t Division{};    // [Ellipse] needle images; 2 or more makes the gauge elliptic
+    double StandbyAngle{}; // [Ellipse] degrees as the panel shows them, of parked images
+    int32_t Enabled{};     // [DeveloperMode] non-zero: developer keys may switch modes
     std::array<std::string, kDeveloperKeyCount> DeveloperKeys; // [KeyIndex] host key names
-    double Angle = 0;          // [StepValue] degrees per developer angle step
-    double Value = 0;          // [StepValue] subject units per developer value step
-    double Rotate = 0;         // [StepValue] degrees per frame in rotate mode
-    int32_t MaxArrayIndex = 0; // [Advanced] largest panel/sound index read; negative: 255
+    double Angle{};          // [StepValue] degrees per developer angle step
+    double Value{};          // [StepValue] subject units per developer value step
+    double Rotate{};         // [StepValue] degrees per frame in rotate mode
+    int32_t MaxArrayIndex{}; // [Advanced] largest panel/sound index read; negative: 255
 };
 
 } // namespace mirevane

@@ -64,7 +64,7 @@ struct CheckReport {
     std::string path;
     std::string mainProfile;
     bool mainFound = false;
-    std::string fallbackProfile = "./Ats.ini";
+    std::string fallbackProfile; // as Load names it
     bool fallbackFound = false;
     std::vector<KeyBinding> keys;
     bool developerMode = false;
