@@ -148,10 +148,12 @@ int Run(const std::string& argument, const std::string& scenario, const std::str
 } // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Shows what the Mirevane plug-in will do with a cab's files before the "
-                 "simulator starts: check the configuration, replay a scenario through the "
-                 "plug-in and plot the needles.",
+    // MIREVANE_VERSION: the project's version, given by the build.
+    CLI::App app{"mirevane " MIREVANE_VERSION ": shows what the Mirevane plug-in will do with a "
+                 "cab's files before the simulator starts: check the configuration, replay a "
+                 "scenario through the plug-in and plot the needles.",
                  "mirevane"};
+    app.set_version_flag("--version", "mirevane " MIREVANE_VERSION);
     app.require_subcommand(1);
     app.footer(kMainFooter);
 
