@@ -2,8 +2,12 @@
 // what it reports is what the plug-in does with the same files.
 #include "check.h"
 #include "check_output.h"
+#include "config/ascii_case.h"
+#include "help_text.h"
 #include "loading/library_path.h"
 #include "output_file.h"
+#include "profile_format.h"
+#include "progress_line.h"
 #include "replay.h"
 #include "scenario.h"
 #include "svg_plot.h"
@@ -12,9 +16,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <locale>
+#include <map>
+#include <memory>
 #include <optional>
 #include <sstream>
 
@@ -30,11 +37,11 @@ constexpr const char* kPathHelp =
 
 constexpr const char* kMainFooter = R"(
 Exit status: 0 when all is well, 1 when check found errors (with --strict also warnings),
-2 for bad arguments or a scenario that cannot be read.
+2 for bad arguments, a scenario that cannot be read or an output the tool may not write.
 
 Examples:
   mirevane check Cab/Mirevane.dll
-  mirevane run Cab/Mirevane.dll --scenario run.csv --out trace.csv --plot trace.svg
+  mirevane run Cab/Mirevane.dll --scenario run.csv --fps 30 --out trace.csv --plot trace.svg
 Use "mirevane check --help" or "mirevane run --help" for more.)";
 
 constexpr const char* kCheckFooter = R"(
@@ -48,28 +55,36 @@ Warnings: unknown sections and keys (with the nearest known name), numbers that 
 read (the setting keeps its default), skipped table lines, byte order marks, further
 gauge files not found, key names that bind no key, two gauges writing one entry, and
 more. It cannot see the cab's panel picture: whether entry 20 is really the speedometer
-needle, and whether the table's angles match the dial, only the simulator shows.)";
+needle, and whether the table's angles match the dial, only the simulator shows.
 
-constexpr const char* kRunFooter = R"(
-The scenario is a CSV file with a header row; column names in any letter case:
-  time                   host time in ms (integer, required)
-  location               metres; without it the train moves at the previous row's speed
-  speed                  km/h
-  bc mr er bp sap        pressures
-  current                amperes, signed
-  brake power reverser   handle positions, set when the cell is not empty
-  keys                   host keys pressed before the frame: numbers 0..15 or names
-                         (S A1 A2 B1 B2 C1 C2 D E F G H I J K L), separated by blanks or ;
-  initialize             non-zero: the host's Initialize before the frame
-  panelN soundN          entries N (0..255) the host sets in its arrays
-Every row is one frame. An empty cell repeats the row before (0 in the first row), except
-keys and initialize, where an empty cell means nothing happens.
+Examples:
+  mirevane check Cab/Mirevane.dll
+  mirevane check Cab/Mirevane.ini --strict        exit status 1 on warnings too
+  mirevane check Cab/Mirevane.dll --json > report.json)";
+
+// The scenario columns come from their table; the rest of run's help is written here.
+std::string RunFooter() {
+    return "\nThe scenario is a CSV file with a header row, commas between cells; column names "
+           "in any\nletter case:\n" +
+           ScenarioColumnsHelp() +
+           R"(Every row is one frame, in time order. An empty cell repeats the row before (0 in the
+first row), except keys and initialize, where an empty cell means nothing happens.
 With --fps N the rows are key frames: frames every 1000/N ms from the first to the last
 row's time, numbers interpolated in between, keys and initialize firing at the first
-frame at or after their row.
+frame at or after their row. Damped needles need frames close together: with rows more
+than 100 ms apart and no --fps, run warns.
 The trace is CSV: time, every panel entry a gauge can write (panelN, thousandths of a
 degree), and clipboard (what the copy key copied in that frame). --detail adds per gauge
-K: gK_value, gK_vibrated, gK_angle and, for elliptic gauges, gK_damped and gK_entry.)";
+K: gK_value, gK_vibrated, gK_angle and, for elliptic gauges, gK_damped and gK_entry.
+--out and --plot never replace a file the run reads or a symbolic link; - is standard
+output (and --scenario - standard input). Problems go to standard error as
+FILE:LINE:COL: error|warning: text [code].
+
+Examples:
+  mirevane run Cab/Mirevane.dll --scenario run.csv > trace.csv
+  mirevane run Cab/Mirevane.dll --scenario run.csv --fps 30 --out trace.csv --plot run.svg
+  mirevane run Cab/Mirevane.dll --scenario keys.csv --fps 20 --detail --out - | less)";
+}
 
 // The host always hands the plug-in its full path. A bare file name would make the Windows
 // profile functions look for the profiles in the Windows folder, not in the current one:
@@ -108,44 +123,157 @@ int Check(const std::string& path, bool json, bool strict) {
     return 0;
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    return std::filesystem::equivalent(a, b, error);
+struct RunOptions {
+    std::string path;
+    std::string scenario;
+    std::string out; // empty: standard output
+    std::string plot;
+    std::optional<double> fps;
+    bool detail = false;
+};
+
+void Warn(const std::string& file, int line, const std::string& message, const std::string& code) {
+    std::cerr << DiagnosticLine({file, line, 0, Severity::kWarning, message, code}) << "\n";
 }
 
-int Run(const std::string& argument, const std::string& scenario, const std::string& out,
-        std::optional<double> fps, bool detail, const std::string& plot) {
-    if (!out.empty() && SameFile(out, scenario)) {
-        throw InputError(out, 0, "--out names the scenario itself");
+bool IsSvgName(const std::string& path) {
+    const std::string extension = std::filesystem::path(path).extension().string();
+    return extension.size() == 4 && (extension[1] | 0x20) == 's' && (extension[2] | 0x20) == 'v' &&
+           (extension[3] | 0x20) == 'g';
+}
+
+// Every file the run reads: the scenario and what check says Load reads or looks for.
+std::vector<NamedPath> FilesRead(const RunOptions& o, const CheckReport& report) {
+    std::vector<NamedPath> reads{{"the scenario", o.scenario},
+                                 {"the main profile", report.mainProfile},
+                                 {"the fallback profile", report.fallbackProfile}};
+    for (const GaugeSummary& g : report.gauges) {
+        const std::string gauge = "gauge " + std::to_string(g.number) + "'s ";
+        reads.push_back({gauge + "profile", g.profile});
+        reads.push_back({gauge + "table", g.tableFile});
     }
-    if (!plot.empty() && SameFile(plot, scenario)) {
-        throw InputError(plot, 0, "--plot names the scenario itself");
+    return reads;
+}
+
+// Rows far apart give a damped needle one step per row: it jumps where the cab would glide.
+void WarnOfSparseRows(const Scenario& scenario, const CheckReport& report) {
+    constexpr int64_t kSparseMs = 100;
+    if (scenario.widestRowGap() <= kSparseMs) {
+        return;
     }
-    const std::vector<Frame> frames = ReadScenario(scenario, fps);
-    const std::string path = PluginPath(argument);
-    const Trace trace = Replay(path, frames, detail || !plot.empty());
-    if (!trace.loaded) {
-        std::cerr << "mirevane run: warning: no gauge was loaded from " << path
-                  << " (run 'mirevane check' to see why)\n";
+    std::string damped;
+    for (const GaugeSummary& g : report.gauges) {
+        if (g.elliptic && g.naturalFrequency > 0.0) {
+            damped += (damped.empty() ? "" : ", ") + std::to_string(g.number);
+        }
     }
-    const std::string csv = TraceCsv(trace, detail);
-    std::string svg;
-    if (!plot.empty()) {
-        svg = PlotSvg(trace, "Mirevane: " + scenario + " on " + path, GaugeTitles(RunCheck(path)));
+    if (!damped.empty()) {
+        Warn(scenario.path(), scenario.widestRowGapLine(),
+             "rows up to " + std::to_string(scenario.widestRowGap()) +
+                 " milliseconds apart: the damped needles (gauge " + damped +
+                 ") see one frame per row; add --fps 30 for frames in between",
+             "sparse-frames");
     }
-    // The plot first: a trace file that exists is then always complete, plot included.
-    if (!plot.empty()) {
-        WriteWholeFile(plot, svg);
+}
+
+int Run(const RunOptions& o) {
+    const std::string path = PluginPath(o.path);
+    const std::string out = o.out.empty() ? "-" : o.out;
+    if (!o.plot.empty() && o.plot != "-" && !IsSvgName(o.plot)) {
+        throw InputError(o.plot, 0, 0, "--plot draws SVG only: name a file ending in .svg",
+                         "plot-not-svg");
     }
-    if (out.empty()) {
-        WriteStandardOutput(csv);
-    } else {
-        WriteWholeFile(out, csv);
+    std::error_code error;
+    if (std::filesystem::is_directory(o.path, error)) {
+        throw InputError(o.path, 0, 0,
+                         "is a folder: name the plug-in's library or its main profile in it",
+                         "not-a-profile");
     }
+    const CheckReport report = RunCheck(path);
+    if (!report.mainFound) {
+        throw InputError(o.path, 0, 0,
+                         "no main profile " + report.mainProfile +
+                             ": the plug-in would build no gauge (run 'mirevane check')",
+                         "not-a-profile");
+    }
+    std::vector<NamedPath> outputs{{"--out", out}};
+    if (!o.plot.empty()) {
+        outputs.push_back({"--plot", o.plot});
+    }
+    for (const NamedPath& output : outputs) {
+        RefuseUnsafeOutput(output.path, output.option);
+    }
+    RefuseOverlaps(outputs, FilesRead(o, report));
+
+    Scenario scenario = Scenario::Read(o.scenario, o.fps);
+    if (report.errors() > 0) {
+        Warn(report.mainProfile, 0,
+             "check finds " + std::to_string(report.errors()) +
+                 (report.errors() == 1 ? " error" : " errors") +
+                 " in this configuration: run 'mirevane check " + o.path + "'",
+             "check-errors");
+    }
+    if (!o.fps) {
+        WarnOfSparseRows(scenario, report);
+    }
+
+    // The plot is opened first and committed first: a trace file that exists is then always
+    // complete, plot included.
+    std::unique_ptr<OutputFile> plotFile;
+    std::unique_ptr<SvgPlotWriter> plot;
+    std::vector<FrameConsumer*> consumers;
+    if (!o.plot.empty()) {
+        plotFile = std::make_unique<OutputFile>(o.plot);
+        std::map<int32_t, std::string> keyLabels;
+        for (const KeyBinding& binding : report.keys) {
+            keyLabels.emplace(binding.key, binding.name);
+        }
+        plot = std::make_unique<SvgPlotWriter>(*plotFile,
+                                               "Mirevane: " + scenario.path() + " on " + path,
+                                               GaugeTitles(report), std::move(keyLabels));
+        consumers.push_back(plot.get());
+    }
+    OutputFile traceFile(out);
+    TraceCsvWriter trace(traceFile, o.detail);
+    consumers.push_back(&trace);
+    ProgressLine progress;
+    if (ProgressLine::StandardErrorIsTerminal()) {
+        consumers.push_back(&progress);
+    }
+    Replay(path, scenario, o.detail || plot != nullptr, consumers);
+    if (plotFile) {
+        plotFile->Commit();
+    }
+    traceFile.Commit();
     return 0;
 }
 
+// The subcommands, for "did you mean" on a misspelt one.
+const std::vector<std::string> kCommands = {"check", "run"};
+
+// An unknown first word: the nearest command, or where plotting lives.
+std::string UnknownCommand(const std::string& word) {
+    std::string lower = word;
+    mirevane::ToLowerAscii(lower);
+    if (lower == "plot") {
+        return "mirevane: error: there is no 'plot' command: plots come from run --plot FILE.svg";
+    }
+    const std::string nearest = NearestName(word, kCommands);
+    return "mirevane: error: unknown command '" + word + "'" +
+           (nearest.empty() ? "" : ": did you mean '" + nearest + "'?") +
+           " (commands: check, run; see mirevane --help)";
+}
+
 } // namespace
+
+// CLI11's help, its long descriptions wrapped to the help width.
+class WrappingFormatter : public CLI::Formatter {
+public:
+    std::string make_help(const CLI::App* app, std::string name,
+                          CLI::AppFormatMode mode) const override {
+        return WrapHelp(CLI::Formatter::make_help(app, std::move(name), mode));
+    }
+};
 
 int main(int argc, char** argv) {
     CLI::App app{"Shows what the Mirevane plug-in will do with a cab's files before the "
@@ -153,6 +281,7 @@ int main(int argc, char** argv) {
                  "plug-in and plot the needles.",
                  "mirevane"};
     app.require_subcommand(1);
+    app.formatter(std::make_shared<WrappingFormatter>());
     app.footer(kMainFooter);
 
     std::string path;
@@ -166,19 +295,18 @@ int main(int argc, char** argv) {
     check->add_flag("--strict", strict, "Exit with status 1 on warnings too.");
     check->footer(kCheckFooter);
 
-    std::string scenario;
-    std::string out;
-    std::string plot;
+    RunOptions options;
     double fps = 0.0;
-    bool detail = false;
     CLI::App* run = app.add_subcommand(
         "run", "Replay a scenario through the plug-in, as a host calls it, and write the panel "
                "entries per frame.");
     run->add_option("PATH", path, kPathHelp)->required();
-    run->add_option("--scenario", scenario, "The scenario CSV file (see below).")
+    run->add_option("--scenario", options.scenario,
+                    "The scenario CSV file (see below); - reads standard input.")
         ->required()
         ->type_name("FILE");
-    run->add_option("--out", out, "Write the trace to FILE instead of standard output.")
+    run->add_option("--out", options.out,
+                    "Write the trace to FILE instead of standard output (- for it).")
         ->type_name("FILE");
     CLI::Option* fpsOption =
         run->add_option("--fps", fps,
@@ -197,13 +325,27 @@ int main(int argc, char** argv) {
                                : "'" + text + "' is not a number above 0 and at most 1000";
                 },
                 ""));
-    run->add_flag("--detail", detail,
+    run->add_flag("--detail", options.detail,
                   "Add every gauge's stages: subject value, vibrated value, scale angle, and for "
                   "elliptic gauges the damped angle and the selected entry.");
-    run->add_option("--plot", plot, "Draw each gauge's needle angle over time into FILE.svg.")
+    run->add_option("--plot", options.plot,
+                    "Draw each gauge's needle and calibration table into FILE.svg (SVG only).")
         ->type_name("FILE.svg");
-    run->footer(kRunFooter);
+    run->footer(RunFooter());
 
+    // Argument errors name the program and the command, as every message of the tool does.
+    app.failure_message([](const CLI::App* top, const CLI::Error& e) {
+        std::string command = "mirevane";
+        for (const CLI::App* sub : top->get_subcommands()) {
+            command += " " + sub->get_name();
+        }
+        return command + ": error: " + e.what() + "\nRun '" + command + " --help' for more.\n";
+    });
+    if (argc > 1 && argv[1][0] != '-' &&
+        std::find(kCommands.begin(), kCommands.end(), argv[1]) == kCommands.end()) {
+        std::cerr << UnknownCommand(argv[1]) << "\n";
+        return 2;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -214,15 +356,17 @@ int main(int argc, char** argv) {
         if (check->parsed()) {
             return Check(path, json, strict);
         }
-        return Run(path, scenario, out,
-                   fpsOption->count() > 0 ? std::optional<double>(fps) : std::nullopt, detail,
-                   plot);
+        options.path = path;
+        if (fpsOption->count() > 0) {
+            options.fps = fps;
+        }
+        return Run(options);
     } catch (const InputError& e) {
-        std::cerr << "mirevane " << (check->parsed() ? "check" : "run") << ": error: " << e.what()
-                  << "\n";
+        std::cerr << e.Line() << "\n";
         return 2;
     } catch (const std::exception& e) {
-        std::cerr << "mirevane: error: " << e.what() << "\n";
+        std::cerr << "mirevane " << (check->parsed() ? "check" : "run") << ": error: " << e.what()
+                  << "\n";
         return 2;
     }
 }
