@@ -710,6 +710,8 @@ class OutputSafety(unittest.TestCase):
         ("the fallback profile", dict(SPEEDOMETER, **{"Ats.ini": "[Vibration]\n"}),
          ["--out", "Ats.ini"], "names the fallback profile"),
         ("the scenario", SPEEDOMETER, ["--out", "scenario.csv"], "names the scenario"),
+        ("the plug-in itself", dict(SPEEDOMETER, **{"Cab.dll": "MZ"}), ["--out", "Cab.dll"],
+         "names the plug-in's path"),
         ("the scenario by another path", SPEEDOMETER, ["--out", "./sub/../scenario.csv"],
          "names the scenario"),
         ("one file for trace and plot", SPEEDOMETER, ["--out", "same.svg", "--plot", "same.svg"],

@@ -142,9 +142,11 @@ bool IsSvgName(const std::string& path) {
            (extension[3] | 0x20) == 'g';
 }
 
-// Every file the run reads: the scenario and what check says Load reads or looks for.
+// Every file the run reads: the scenario and what check says Load reads or looks for; and the
+// path the run was given, which may be the plug-in itself.
 std::vector<NamedPath> FilesRead(const RunOptions& o, const CheckReport& report) {
     std::vector<NamedPath> reads{{"the scenario", o.scenario},
+                                 {"the plug-in's path", o.path},
                                  {"the main profile", report.mainProfile},
                                  {"the fallback profile", report.fallbackProfile}};
     for (const GaugeSummary& g : report.gauges) {
