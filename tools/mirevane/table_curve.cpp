@@ -18,9 +18,10 @@ constexpr std::size_t kMostMarkedPoints = 400;
 
 void DrawTableCurve(Svg& svg, const GaugeInfo& gauge, double runLo, double runHi, const Box& box) {
     svg.text += "<g class=\"table-curve\">\n";
-    svg.Text(box.left, box.top - 8, "calibration table", "start", 12, "#111",
-             " font-weight=\"bold\"");
     const auto& table = gauge.scale.table();
+    svg.Text(box.left, box.top - 8,
+             "calibration table: " + std::to_string(table.size()) + " points", "start", 12, "#111",
+             " font-weight=\"bold\"");
     if (table.size() < 2) {
         svg.Text(box.left, box.top + 20, "fewer than two calibration points:", "start", 11);
         svg.Text(box.left, box.top + 36, "the needle stands at 180\u00b0", "start", 11);
@@ -94,8 +95,7 @@ void DrawTableCurve(Svg& svg, const GaugeInfo& gauge, double runLo, double runHi
             }
         }
     }
-    svg.Text(box.right, box.top + 12,
-             std::to_string(table.size()) + " points; dashed: beyond the table", "end", 10, "#555");
+    svg.Text(box.right - 4, box.bottom - 6, "dashed: beyond the table", "end", 10, "#555");
     svg.text += "</g>\n";
 }
 
