@@ -16,7 +16,6 @@ namespace mirevane::tool {
 
 struct GaugeInfo {
     bool elliptic = false;
-    bool damped = false;          // elliptic with damping on
     std::string subject;          // what it reads, as SubjectName gives it
     std::string subjectMeaning;   // and in words
     std::string unit;             // of the subject's values; empty for array entries
@@ -52,7 +51,6 @@ struct FrameRecord {
     const int32_t* panel = nullptr; // one value per panel column
     std::string_view clipboard;     // what a copy put on the clipboard in this frame, or ""
     const std::vector<int32_t>* keys = nullptr; // host keys pressed before Elapse
-    bool initialize = false;                    // Initialize ran before this frame
     const GaugeSample* samples = nullptr;       // one per gauge when observed, else nullptr
 };
 

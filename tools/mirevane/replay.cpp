@@ -78,7 +78,6 @@ int Replay(const std::string& pluginPath, Scenario& scenario, bool observe,
     for (int32_t g = 0; g < gauges.gaugeCount(); ++g) {
         GaugeInfo info;
         info.elliptic = gauges.isElliptic()[g];
-        info.damped = info.elliptic && gauges.ellipses()[g].damping().naturalFrequency() > 0.0;
         info.subject = SubjectName(gauges.subjects()[g]);
         info.subjectMeaning = SubjectMeaning(gauges.subjects()[g]);
         info.unit = SubjectUnit(gauges.subjects()[g]);
@@ -153,7 +152,6 @@ int Replay(const std::string& pluginPath, Scenario& scenario, bool observe,
         record.panel = panelRow.data();
         record.clipboard = clipboard;
         record.keys = &frame.keys;
-        record.initialize = frame.initialize;
         record.samples = observe ? samples.data() : nullptr;
         for (FrameConsumer* consumer : consumers) {
             consumer->Take(record);
