@@ -758,6 +758,15 @@ class OutputSafety(unittest.TestCase):
                 self.assertEqual(f.read(), "mine\n")
             self.assertFalse(os.path.exists(cab.file("nowhere.csv")))
 
+    def test_the_windows_null_device_is_written_in_place(self):
+        if not TOOL.windows:
+            self.skipTest("NUL is a Windows device")
+        files = dict(SPEEDOMETER, **{"scenario.csv": "time,speed\n0,0\n10,50\n"})
+        with CabFolder(files) as cab:
+            result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--out", "NUL")
+            self.assertEqual(result.returncode, 0, result.stderr_text)
+            self.assertEqual(sorted(os.listdir(cab.path)), sorted(files))
+
     def test_devices_and_pipes_are_written_in_place(self):
         # /dev/null must stay the device (as root, a rename would replace it), and a FIFO
         # must deliver the trace to its reader.

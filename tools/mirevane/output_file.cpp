@@ -46,7 +46,22 @@ bool IsReplaceable(fs::file_type type) {
     return type == fs::file_type::regular || type == fs::file_type::not_found;
 }
 
-bool IsWrittenDirectly(fs::file_type type) {
+bool IsWrittenDirectly(const std::string& path, fs::file_type type) {
+#ifdef _WIN32
+    // NUL, CON and the like are devices in every folder, which the file system does not list:
+    // open without creating or truncating anything, and ask the handle.
+    const int fd = _open(path.c_str(), _O_WRONLY | _O_BINARY);
+    if (fd >= 0) {
+        struct _stat64 device {};
+        const bool isDevice = _fstat64(fd, &device) == 0 && (device.st_mode & _S_IFCHR) != 0;
+        _close(fd);
+        if (isDevice) {
+            return true;
+        }
+    }
+#else
+    (void)path;
+#endif
     return type == fs::file_type::character || type == fs::file_type::fifo;
 }
 
@@ -80,7 +95,7 @@ void RefuseUnsafeOutput(const std::string& path, const std::string& option) {
     }
     std::error_code error;
     const fs::file_type type = fs::symlink_status(path, error).type();
-    if (IsReplaceable(type) || IsWrittenDirectly(type)) {
+    if (IsReplaceable(type) || IsWrittenDirectly(path, type)) {
         return;
     }
     std::string what = "is not a file the tool may write";
@@ -127,7 +142,7 @@ OutputFile::OutputFile(const std::string& path) : path_(path) {
     }
     std::error_code error;
     const fs::file_status target = fs::symlink_status(path, error);
-    if (IsWrittenDirectly(target.type())) {
+    if (IsWrittenDirectly(path, target.type())) {
         file_ = std::fopen(path.c_str(), "wb");
         if (file_ == nullptr) {
             throw InputError(path, 0, 0, "cannot open it for writing", kUnwritable);
