@@ -971,10 +971,13 @@ class Plot(unittest.TestCase):
         self.assertEqual(len(charts), 5)
         for chart in charts:
             texts = ["".join(t.itertext()) for t in chart.iter(svg_ns("text"))]
-            # Developer keys as the cab binds them; the switch key runs through every mode.
+            # Developer keys as the cab binds them, with what they do; the switch key runs
+            # through every mode.
             keys = [k.find(svg_ns("title")).text for k in chart.iter(svg_ns("g"))
                     if k.get("class") == "key"]
-            self.assertIn("C1\u00d75", keys)
+            self.assertIn("C1\u00d75 (AdjustIncrementLarge)", keys)
+            self.assertIn("D (SwitchAdjustMode)", keys)
+            self.assertIn("C1\u00d75", texts)
             for mode in ("fixed angle", "fixed value", "rotating", "adjust off"):
                 self.assertIn(mode, texts)
             self.assertTrue(any(t.startswith("copied ") for t in texts))

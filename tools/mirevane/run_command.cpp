@@ -133,9 +133,13 @@ int RunCommand(const RunOptions& o) {
     std::vector<FrameConsumer*> consumers;
     if (!o.plot.empty()) {
         plotFile = std::make_unique<OutputFile>(o.plot);
-        std::map<int32_t, std::string> keyLabels;
+        std::map<int32_t, KeyLabel> keyLabels;
         for (const KeyBinding& binding : report.keys) {
-            keyLabels.emplace(binding.key, binding.name);
+            KeyLabel& label = keyLabels[binding.key];
+            if (label.name.empty()) {
+                label.name = binding.name;
+            }
+            label.actions += (label.actions.empty() ? "" : ", ") + binding.action;
         }
         plot = std::make_unique<SvgPlotWriter>(*plotFile,
                                                "Mirevane: " + scenario.path() + " on " + path,

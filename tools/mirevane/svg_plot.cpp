@@ -55,7 +55,7 @@ double ChartHeight(const GaugeInfo& gauge) {
 
 SvgPlotWriter::SvgPlotWriter(OutputFile& out, std::string title,
                              std::vector<std::string> gaugeTitles,
-                             std::map<int32_t, std::string> keyLabels)
+                             std::map<int32_t, KeyLabel> keyLabels)
     : out_(out), title_(std::move(title)), gaugeTitles_(std::move(gaugeTitles)),
       keyLabels_(std::move(keyLabels)) {}
 
@@ -96,7 +96,7 @@ void SvgPlotWriter::Take(const FrameRecord& frame) {
         AddMark(copies_, column, frame.time, frame.clipboard);
     }
     if (!frame.keys->empty()) {
-        // Repeated presses of one key as one word: "C1×5".
+        // Repeated presses of one key as one word.
         keyText_.clear();
         const std::vector<int32_t>& keys = *frame.keys;
         for (std::size_t k = 0; k < keys.size();) {
@@ -104,11 +104,13 @@ void SvgPlotWriter::Take(const FrameRecord& frame) {
             while (k + n < keys.size() && keys[k + n] == keys[k]) {
                 ++n;
             }
+            // "C1×5 (AdjustIncrementLarge)": the chart shows the first word, the tooltip all.
             const auto label = keyLabels_.find(keys[k]);
-            keyText_ +=
-                (keyText_.empty() ? "" : " ") +
-                (label != keyLabels_.end() ? label->second : "key " + std::to_string(keys[k])) +
-                (n > 1 ? "\u00d7" + std::to_string(n) : "");
+            const bool bound = label != keyLabels_.end();
+            keyText_ += (keyText_.empty() ? "" : " ") +
+                        (bound ? label->second.name : "key " + std::to_string(keys[k])) +
+                        (n > 1 ? "\u00d7" + std::to_string(n) : "") +
+                        (bound ? " (" + label->second.actions + ")" : "");
             k += n;
         }
         AddMark(keys_, column, frame.time, keyText_);

@@ -16,12 +16,18 @@
 
 namespace mirevane::tool {
 
+// A host key as the cab binds it: the name written in the profile and the actions it runs.
+struct KeyLabel {
+    std::string name;    // "D"
+    std::string actions; // "SwitchAdjustMode"
+};
+
 class SvgPlotWriter : public FrameConsumer {
 public:
     // title: one line above all charts; gaugeTitles: one per gauge (its file and what it
-    // drives); keyLabels: what a host key number does in this cab ("D: SwitchAdjustMode").
+    // drives); keyLabels: the bound host keys by number.
     SvgPlotWriter(OutputFile& out, std::string title, std::vector<std::string> gaugeTitles,
-                  std::map<int32_t, std::string> keyLabels);
+                  std::map<int32_t, KeyLabel> keyLabels);
 
     void Begin(const RunHeader& run) override;
     void Take(const FrameRecord& frame) override;
@@ -52,7 +58,7 @@ private:
     OutputFile& out_;
     std::string title_;
     std::vector<std::string> gaugeTitles_;
-    std::map<int32_t, std::string> keyLabels_;
+    std::map<int32_t, KeyLabel> keyLabels_;
     RunHeader run_;
     double t0_ = 0.0; // the time axis, seconds
     double t1_ = 1.0;
