@@ -16,7 +16,8 @@ void CMirevane::Initialize() noexcept {
 void CMirevane::KeyDown(int32_t key) {
     for (NeedleScale& scale : scales_) {
         for (std::size_t action = 0; action < kDeveloperActions.size(); ++action) {
-            if (keyBindings_[action] == key) {
+            // -1 is the binding of a name that names no key: it never fires.
+            if (keyBindings_[action] >= 0 && keyBindings_[action] == key) {
                 kDeveloperActions[action].run(scale);
             }
         }

@@ -2,10 +2,6 @@
 
 namespace mirevane::tool {
 
-const char* SeverityName(Severity severity) {
-    return severity == Severity::kError ? "error" : "warning";
-}
-
 const std::vector<DiagnosticKind>& Diagnostics() {
     using S = Severity;
     static const std::vector<DiagnosticKind> kinds = {

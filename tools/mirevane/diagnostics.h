@@ -3,16 +3,12 @@
 // prints an entry, and the diagnostics section of docs/tool.md is generated from this table.
 #pragma once
 
+#include "diagnostic_line.h"
+
 #include <string>
 #include <vector>
 
 namespace mirevane::tool {
-
-// An error means the gauge cannot show what was meant; a warning that something is ignored,
-// read otherwise than it looks, or easy to get wrong.
-enum class Severity { kError, kWarning };
-
-const char* SeverityName(Severity severity);
 
 struct DiagnosticKind {
     const char* code; // short and stable: scripts match on it
