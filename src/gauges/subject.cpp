@@ -75,7 +75,7 @@ double Subject::Value(const AtsVehicleState& state, const int32_t* panel,
         break;
     }
     const VehicleQuantityRow* quantity = FindVehicleQuantity(index_);
-    return quantity != nullptr ? quantity->read(state) : 0.0;
+    return quantity != nullptr ? quantity->Read(state) : 0.0;
 }
 
 } // namespace mirevane
