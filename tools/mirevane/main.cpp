@@ -2,7 +2,10 @@
 // what it reports is what the plug-in does with the same files.
 #include "check.h"
 #include "check_output.h"
+#include "dial_face.h"
+#include "dial_page.h"
 #include "loading/library_path.h"
+#include "plugin/plugin.h"
 #include "output_file.h"
 #include "replay.h"
 #include "scenario.h"
@@ -35,6 +38,7 @@ Exit status: 0 when all is well, 1 when check found errors (with --strict also w
 Examples:
   mirevane check Cab/Mirevane.dll
   mirevane run Cab/Mirevane.dll --scenario run.csv --out trace.csv --plot trace.svg
+  mirevane run Cab/Mirevane.dll --scenario run.csv --fps 30 --html dials.html
 Use "mirevane check --help" or "mirevane run --help" for more.)";
 
 constexpr const char* kCheckFooter = R"(
@@ -113,29 +117,79 @@ bool SameFile(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(a, b, error);
 }
 
+// What --html, --dial and --angles ask for.
+struct PageRequest {
+    std::string path;
+    std::vector<std::string> faces;
+    std::string angles = AngleConvention::kDefault;
+};
+
+// The dial page of a run: the dials drawn from the gauge set as Load builds it, the frames
+// handed to the page's recorder one by one.
+std::string DialPage(const PageRequest& request, const std::string& pluginPath,
+                     const std::vector<Frame>& frames, const Trace& trace,
+                     DialPageContent content) {
+    const std::optional<AngleConvention> convention = AngleConvention::Parse(request.angles);
+    if (!convention) {
+        throw InputError("--angles", 0,
+                         "'" + request.angles + "' is not " + AngleConvention::kHelp);
+    }
+    content.convention = *convention;
+    content.conventionName = request.angles;
+    for (const std::string& text : request.faces) {
+        const DialFaceOption option = ParseDialFace(text);
+        content.faces[option.gauge] = LoadDialFace(option);
+    }
+    mirevane::Plugin plugin;
+    plugin.SetModulePath(pluginPath.c_str(), static_cast<int>(pluginPath.size()));
+    plugin.Load();
+
+    DialRecorder recorder(trace.gauges, trace.panelColumns);
+    const std::size_t gauges = trace.gauges.size();
+    const std::size_t columns = trace.panelColumns.size();
+    for (std::size_t f = 0; f < frames.size(); ++f) {
+        recorder.Add(frames[f], trace.samples.data() + f * gauges,
+                     trace.panelValues.data() + f * columns, trace.clipboard[f]);
+    }
+    return DialPageHtml(plugin.gaugeSet(), recorder, content);
+}
+
 int Run(const std::string& argument, const std::string& scenario, const std::string& out,
-        std::optional<double> fps, bool detail, const std::string& plot) {
+        std::optional<double> fps, bool detail, const std::string& plot,
+        const PageRequest& page) {
     if (!out.empty() && SameFile(out, scenario)) {
         throw InputError(out, 0, "--out names the scenario itself");
     }
     if (!plot.empty() && SameFile(plot, scenario)) {
         throw InputError(plot, 0, "--plot names the scenario itself");
     }
+    if (!page.path.empty() && SameFile(page.path, scenario)) {
+        throw InputError(page.path, 0, "--html names the scenario itself");
+    }
     const std::vector<Frame> frames = ReadScenario(scenario, fps);
     const std::string path = PluginPath(argument);
-    const Trace trace = Replay(path, frames, detail || !plot.empty());
+    const Trace trace = Replay(path, frames, detail || !plot.empty() || !page.path.empty());
     if (!trace.loaded) {
         std::cerr << "mirevane run: warning: no gauge was loaded from " << path
                   << " (run 'mirevane check' to see why)\n";
     }
     const std::string csv = TraceCsv(trace, detail);
     std::string svg;
-    if (!plot.empty()) {
-        svg = PlotSvg(trace, "Mirevane: " + scenario + " on " + path, GaugeTitles(RunCheck(path)));
+    std::string html;
+    if (!plot.empty() || !page.path.empty()) {
+        const std::string title = "Mirevane: " + scenario + " on " + path;
+        const std::vector<std::string> titles = GaugeTitles(RunCheck(path));
+        svg = PlotSvg(trace, title, titles);
+        if (!page.path.empty()) {
+            html = DialPage(page, path, frames, trace, {title, titles, svg, {}, {}, {}});
+        }
     }
-    // The plot first: a trace file that exists is then always complete, plot included.
+    // Plot and page first: a trace file that exists is then always complete, they included.
     if (!plot.empty()) {
         WriteWholeFile(plot, svg);
+    }
+    if (!page.path.empty()) {
+        WriteWholeFile(page.path, html);
     }
     if (out.empty()) {
         WriteStandardOutput(csv);
@@ -202,6 +256,21 @@ int main(int argc, char** argv) {
                   "elliptic gauges the damped angle and the selected entry.");
     run->add_option("--plot", plot, "Draw each gauge's needle angle over time into FILE.svg.")
         ->type_name("FILE.svg");
+    PageRequest page;
+    run->add_option("--html", page.path,
+                    "Write a page that shows every needle on its dial over the run, with a time "
+                    "slider and the plots: one self-contained HTML file.")
+        ->type_name("FILE.html");
+    run->add_option("--dial", page.faces,
+                    "Draw the picture of a gauge's real dial under its needles on the page: "
+                    "the gauge number, a PNG file, its hub and the dial's radius in pixels.")
+        ->type_name("GAUGE=image.png,cx,cy,r")
+        ->allow_extra_args(false);
+    run->add_option("--angles", page.angles,
+                    std::string("Where angle 0 points on the page's dials and which way angles "
+                                "grow: ") +
+                        AngleConvention::kHelp + " (default " + AngleConvention::kDefault + ").")
+        ->type_name("CONVENTION");
     run->footer(kRunFooter);
 
     try {
@@ -216,7 +285,7 @@ int main(int argc, char** argv) {
         }
         return Run(path, scenario, out,
                    fpsOption->count() > 0 ? std::optional<double>(fps) : std::nullopt, detail,
-                   plot);
+                   plot, page);
     } catch (const InputError& e) {
         std::cerr << "mirevane " << (check->parsed() ? "check" : "run") << ": error: " << e.what()
                   << "\n";

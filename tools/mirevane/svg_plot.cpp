@@ -1,9 +1,9 @@
 #include "svg_plot.h"
 
+#include "markup_text.h"
 #include "number_text.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -22,39 +22,6 @@ constexpr const char* kNeedleColour = "#1f5fa8";
 constexpr const char* kInputColour = "#8a8a8a";
 constexpr const char* kValueColour = "#d9791a";
 constexpr const char* kCopyColour = "#8e3ea8";
-
-std::string Px(double value) {
-    char buffer[32];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 1);
-    return std::string(buffer, result.ptr);
-}
-
-std::string Escaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            // Control characters are not allowed in XML text.
-            if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') {
-                out += c;
-            }
-        }
-    }
-    return out;
-}
 
 // An axis from lo to hi with about `target` ticks at 1, 2, 2.5 or 5 times a power of ten,
 // its ends moved out to whole ticks.
@@ -215,6 +182,11 @@ void Chart(Svg& svg, double top, const Trace& trace, std::size_t g, const std::s
     const Axis valueAxis = NiceAxis(vlo, vhi, 6);
     const Axis timeAxis = NiceAxis(seconds.front(), seconds.back(), 10);
 
+    // The time axis's ends (ms) and their x, so that a page can lay a time cursor over it.
+    svg.text += "<g class=\"chart\" data-t0=\"" + Rounded(timeAxis.min * 1000.0, 12) +
+                "\" data-t1=\"" + Rounded(timeAxis.max * 1000.0, 12) + "\" data-x0=\"" + Px(x0) +
+                "\" data-x1=\"" + Px(x1) + "\">\n";
+
     // Frame, grid and ticks.
     svg.text += "<rect x=\"" + Px(x0) + "\" y=\"" + Px(y0) + "\" width=\"" + Px(x1 - x0) +
                 "\" height=\"" + Px(y1 - y0) + "\" fill=\"#fbfbfb\" stroke=\"none\"/>\n";
@@ -297,6 +269,7 @@ void Chart(Svg& svg, double top, const Trace& trace, std::size_t g, const std::s
         svg.Line(x, top + 38, x + 22, top + 38, s.colour, s.width + 0.4, s.dash);
         x -= 16;
     }
+    svg.text += "</g>\n";
 }
 
 } // namespace

@@ -1,0 +1,86 @@
+#include "dial_page.h"
+
+#include "dial_geometry.h"
+#include "dial_page_assets.h"
+#include "gauges/c_mirevane.h"
+#include "markup_text.h"
+
+#include <optional>
+
+namespace mirevane::tool {
+namespace {
+
+// Nothing may be fetched: no connection, font, frame or picture from anywhere. The page's
+// own script and style are inline, pictures are data: URIs.
+constexpr const char* kPolicy = "default-src 'none'; script-src 'unsafe-inline'; "
+                                "style-src 'unsafe-inline'; img-src data:";
+
+// The plot as a fragment of the page: without its XML declaration.
+std::string InlineSvg(const std::string& svg) {
+    const std::size_t start = svg.find("<svg");
+    return start == std::string::npos ? std::string() : svg.substr(start);
+}
+
+std::string ConventionText(const AngleConvention& c, const std::string& name) {
+    static const char* const kDirections[] = {"right", "down", "left", "up"};
+    const int quarter = (static_cast<int>(c.zeroDegrees) + 360) % 360 / 90;
+    return "Angle 0 points " + std::string(kDirections[quarter]) + ", angles grow " +
+           (c.sense > 0 ? "clockwise" : "anticlockwise") + " (--angles " + name + ").";
+}
+
+} // namespace
+
+std::string DialPageHtml(const CMirevane& gauges, const DialRecorder& data,
+                         const DialPageContent& content) {
+    std::string html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+                       "<meta http-equiv=\"Content-Security-Policy\" content=\"" +
+                       std::string(kPolicy) +
+                       "\">\n<meta name=\"viewport\" content=\"width=device-width\">\n<title>" +
+                       Escaped(content.title) + "</title>\n<style>\n" + kDialPageStyle +
+                       "</style>\n</head>\n<body>\n<header>\n<h1>" + Escaped(content.title) +
+                       "</h1>\n<p class=\"note\">" +
+                       Escaped(ConventionText(content.convention, content.conventionName)) +
+                       " Frames: " + std::to_string(data.framesSeen());
+    if (data.stride() > 1) {
+        html += ", every " + std::to_string(data.stride()) + "th kept (" +
+                std::to_string(data.framesKept()) + ")";
+    }
+    html += ".</p>\n</header>\n"
+            "<section id=\"controls\">\n"
+            "<button id=\"play\" type=\"button\">Play</button>\n"
+            "<span id=\"speeds\">"
+            "<button type=\"button\" data-speed=\"0.25\">\u00bc\u00d7</button>"
+            "<button type=\"button\" data-speed=\"1\" class=\"active\">1\u00d7</button>"
+            "<button type=\"button\" data-speed=\"4\">4\u00d7</button>"
+            "<button type=\"button\" data-speed=\"16\">16\u00d7</button></span>\n"
+            "<output id=\"time\">0.000 s</output>\n"
+            "<input id=\"slider\" type=\"range\" min=\"0\" max=\"0\" step=\"1\" value=\"0\" "
+            "aria-label=\"time\">\n"
+            "<svg id=\"timeline\" viewBox=\"0 0 1000 30\" preserveAspectRatio=\"none\"></svg>\n"
+            "<ol id=\"events\"></ol>\n"
+            "</section>\n<section id=\"dials\">\n";
+    for (int32_t g = 0; g < gauges.gaugeCount(); ++g) {
+        const DialGeometry dial(gauges, g);
+        const auto face = content.faces.find(g);
+        const std::size_t i = static_cast<std::size_t>(g);
+        html += "<figure class=\"gauge\" data-gauge=\"" + std::to_string(g) + "\">\n" +
+                DialSvg(dial, content.convention, g, data.lowestValues()[i],
+                        data.highestValues()[i],
+                        face == content.faces.end() ? std::nullopt
+                                                    : std::optional<DialFace>(face->second)) +
+                "<figcaption>" +
+                Escaped(i < content.gaugeTitles.size() ? content.gaugeTitles[i]
+                                                       : "Gauge " + std::to_string(g)) +
+                "</figcaption>\n<dl class=\"readout\"></dl>\n</figure>\n";
+    }
+    if (gauges.gaugeCount() == 0) {
+        html += "<p>No gauge was loaded: nothing to show.</p>\n";
+    }
+    html += "</section>\n<section id=\"plots\">\n" + InlineSvg(content.plotSvg) +
+            "</section>\n<script id=\"dial-data\" type=\"application/json\">\n" + data.Json() +
+            "\n</script>\n<script>\n" + std::string(kDialPageScript) +
+            "</script>\n</body>\n</html>\n";
+    return html;
+}
+
+} // namespace mirevane::tool
