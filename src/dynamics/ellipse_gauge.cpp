@@ -101,8 +101,7 @@ double CEllipseGauge::FoldedAngleDegrees(double angleRadians) const noexcept {
 
 double CEllipseGauge::DrawnAngleDegrees(double angleRadians) const noexcept {
     const double phi = angleRadians - rotateRadians_;
-    return (std::atan2(minorAxis_ * std::sin(phi), std::cos(phi)) + 2.0 * kPi) *
-               kDegreesPerRadian +
+    return (std::atan2(minorAxis_ * std::sin(phi), std::cos(phi)) + 2.0 * kPi) * kDegreesPerRadian +
            rotateAngle_;
 }
 

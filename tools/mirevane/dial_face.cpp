@@ -51,7 +51,8 @@ bool ReadNumber(const std::string& text, double& number) {
 
 DialFaceOption ParseDialFace(const std::string& text) {
     const auto bad = [&](const std::string& why) {
-        return InputError("--dial", 0, "'" + text + "': " + why + " (expected GAUGE=image.png,cx,cy,r)");
+        return InputError("--dial", 0,
+                          "'" + text + "': " + why + " (expected GAUGE=image.png,cx,cy,r)");
     };
     const std::size_t equals = text.find('=');
     if (equals == std::string::npos) {

@@ -36,9 +36,9 @@ DialGeometry::DialGeometry(const CMirevane& gauges, int32_t gauge)
     for (const auto& [boundary, entry] : ellipse_.divisionTable()) {
         const double hi = std::min(boundary, 90.0);
         if (hi > lo) {
-            for (const auto& [from, to] : {std::pair{lo, hi}, std::pair{180.0 - hi, 180.0 - lo},
-                                           std::pair{180.0 + lo, 180.0 + hi},
-                                           std::pair{360.0 - hi, 360.0 - lo}}) {
+            for (const auto& [from, to] :
+                 {std::pair{lo, hi}, std::pair{180.0 - hi, 180.0 - lo},
+                  std::pair{180.0 + lo, 180.0 + hi}, std::pair{360.0 - hi, 360.0 - lo}}) {
                 sectors_.push_back({entry, rotate + from, rotate + to});
             }
         }
@@ -61,7 +61,8 @@ Point DialGeometry::OnOutline(double angleDegrees) const noexcept {
     // The ellipse (cos phi, b sin phi) with its major axis turned to the rotate angle.
     const double u = std::cos(phi);
     const double v = minorAxis() * std::sin(phi);
-    return {u * std::cos(rotate) - v * std::sin(rotate), u * std::sin(rotate) + v * std::cos(rotate)};
+    return {u * std::cos(rotate) - v * std::sin(rotate),
+            u * std::sin(rotate) + v * std::cos(rotate)};
 }
 
 } // namespace mirevane::tool

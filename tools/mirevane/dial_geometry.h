@@ -25,8 +25,8 @@ struct ScaleMark {
 };
 
 struct NeedleImage {
-    int32_t entry = -1;   // the panel entry that turns it
-    double length = 1.0;  // fraction of the radius
+    int32_t entry = -1;  // the panel entry that turns it
+    double length = 1.0; // fraction of the radius
 };
 
 // Part of an oval dial drawn by one division's image: the ellipse points whose parameter

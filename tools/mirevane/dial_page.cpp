@@ -63,15 +63,15 @@ std::string DialPageHtml(const CMirevane& gauges, const DialRecorder& data,
         const DialGeometry dial(gauges, g);
         const auto face = content.faces.find(g);
         const std::size_t i = static_cast<std::size_t>(g);
-        html += "<figure class=\"gauge\" data-gauge=\"" + std::to_string(g) + "\">\n" +
-                DialSvg(dial, content.convention, g, data.lowestValues()[i],
-                        data.highestValues()[i],
-                        face == content.faces.end() ? std::nullopt
-                                                    : std::optional<DialFace>(face->second)) +
-                "<figcaption>" +
-                Escaped(i < content.gaugeTitles.size() ? content.gaugeTitles[i]
-                                                       : "Gauge " + std::to_string(g)) +
-                "</figcaption>\n<dl class=\"readout\"></dl>\n</figure>\n";
+        html +=
+            "<figure class=\"gauge\" data-gauge=\"" + std::to_string(g) + "\">\n" +
+            DialSvg(dial, content.convention, g, data.lowestValues()[i], data.highestValues()[i],
+                    face == content.faces.end() ? std::nullopt
+                                                : std::optional<DialFace>(face->second)) +
+            "<figcaption>" +
+            Escaped(i < content.gaugeTitles.size() ? content.gaugeTitles[i]
+                                                   : "Gauge " + std::to_string(g)) +
+            "</figcaption>\n<dl class=\"readout\"></dl>\n</figure>\n";
     }
     if (gauges.gaugeCount() == 0) {
         html += "<p>No gauge was loaded: nothing to show.</p>\n";

@@ -23,7 +23,7 @@ struct DialPageContent {
     std::vector<std::string> gaugeTitles; // one per gauge
     std::string plotSvg;                  // the trace plots, as PlotSvg writes them
     AngleConvention convention;
-    std::string conventionName; // as the user gave it, for the page to say
+    std::string conventionName;        // as the user gave it, for the page to say
     std::map<int32_t, DialFace> faces; // gauge number -> picture of its dial
 };
 

@@ -12,8 +12,7 @@ namespace mirevane::tool {
 namespace {
 
 // Keeps rows 0, 2, 4, ... of a frame-major array with `width` entries per row.
-template <class T>
-void KeepEvenRows(std::vector<T>& rows, std::size_t width) {
+template <class T> void KeepEvenRows(std::vector<T>& rows, std::size_t width) {
     const std::size_t count = width == 0 ? 0 : rows.size() / width;
     std::size_t kept = 0;
     for (std::size_t row = 0; row < count; row += 2, ++kept) {
@@ -157,7 +156,8 @@ void DialRecorder::DropEveryOther() {
 
 // {"framesSeen": N, "stride": S,
 //  "t": [times in ms],
-//  "gauges": [{"elliptic": true, "subject": "bc", "unit": "kPa", "value": [...], "angle": [...], "shown": [...],
+//  "gauges": [{"elliptic": true, "subject": "bc", "unit": "kPa", "value": [...], "angle": [...],
+//  "shown": [...],
 //              elliptic only: "damped": [...], "entry": [...]}, ...],
 //  "panel": {"ENTRY": [values in thousandths of a degree], ...},
 //  "events": [{"t": ms, "keys": "D C1", "initialize": false, "copied": "203.8"}, ...],

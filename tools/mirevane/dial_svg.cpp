@@ -87,7 +87,7 @@ std::string DialSvg(const DialGeometry& dial, const AngleConvention& convention,
         const auto extrapolated = [&](double value, double end) {
             if (std::isfinite(value)) {
                 svg += Polyline(ArcPoints(dial, convention, end, dial.AngleOf(value), 1.06),
-                                "class=\"extrapolated\"") ;
+                                "class=\"extrapolated\"");
             }
         };
         if (lowest < marks.front().value) {

@@ -5,8 +5,8 @@
 #include "dial_face.h"
 #include "dial_page.h"
 #include "loading/library_path.h"
-#include "plugin/plugin.h"
 #include "output_file.h"
+#include "plugin/plugin.h"
 #include "replay.h"
 #include "scenario.h"
 #include "svg_plot.h"
@@ -155,8 +155,7 @@ std::string DialPage(const PageRequest& request, const std::string& pluginPath,
 }
 
 int Run(const std::string& argument, const std::string& scenario, const std::string& out,
-        std::optional<double> fps, bool detail, const std::string& plot,
-        const PageRequest& page) {
+        std::optional<double> fps, bool detail, const std::string& plot, const PageRequest& page) {
     if (!out.empty() && SameFile(out, scenario)) {
         throw InputError(out, 0, "--out names the scenario itself");
     }
@@ -284,8 +283,8 @@ int main(int argc, char** argv) {
             return Check(path, json, strict);
         }
         return Run(path, scenario, out,
-                   fpsOption->count() > 0 ? std::optional<double>(fps) : std::nullopt, detail,
-                   plot, page);
+                   fpsOption->count() > 0 ? std::optional<double>(fps) : std::nullopt, detail, plot,
+                   page);
     } catch (const InputError& e) {
         std::cerr << "mirevane " << (check->parsed() ? "check" : "run") << ": error: " << e.what()
                   << "\n";
