@@ -5,8 +5,10 @@ against values worked out by hand, key-frame interpolation, error exits and the 
         [--wineprefix DIR] [--examples examples]
 """
 import argparse
+import base64
 import json
 import os
+import re
 import shutil
 import sys
 import tempfile
@@ -635,6 +637,73 @@ class Plot(unittest.TestCase):
             root = ElementTree.parse(cab.file("p.svg")).getroot()
             self.assertTrue(root.tag.endswith("svg"))
             self.assertEqual(result.stdout_text, "time,clipboard\n0,\n")
+
+
+class DialPage(unittest.TestCase):
+    """run --html: argument errors, and a page that holds everything it shows. The browser
+    tests (test_dial_page.py) look at it in Chromium."""
+
+    PNG = b"\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x02\0\0\0\x03\x08\0\0\0\0"
+
+    CASES = [
+        # name, extra arguments, words of the message
+        ("unknown convention", ["--angles", "sideways"],
+         "--angles: 'sideways' is not up|right|down|left"),
+        ("sense missing", ["--angles", "up"], "--angles: 'up' is not"),
+        ("no gauge number", ["--dial", "face.png,1,2,3"], "no '='"),
+        ("gauge not a number", ["--dial", "x=face.png,1,2,3"], "the gauge is not a gauge number"),
+        ("too few numbers", ["--dial", "0=face.png,1,2"], "cx, cy and r must be numbers"),
+        ("radius 0", ["--dial", "0=face.png,1,2,0"], "r must be above 0"),
+        ("missing picture", ["--dial", "0=missing.png,1,2,3"],
+         "missing.png: cannot read the dial picture"),
+        ("not a PNG", ["--dial", "0=scenario.csv,1,2,3"], "scenario.csv: not a PNG picture"),
+    ]
+
+    def test_bad_page_options_exit_with_2_and_write_nothing(self):
+        files = dict(SPEEDOMETER)
+        files.update({"scenario.csv": "time,speed\n0,0\n", "face.png": self.PNG})
+        for name, extra, words in self.CASES:
+            with self.subTest(name), CabFolder(files) as cab:
+                result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--out",
+                                 "trace.csv", "--html", "page.html", *extra)
+                self.assertEqual(result.returncode, 2, result.stderr_text)
+                self.assertIn("mirevane run: error: ", result.stderr_text)
+                self.assertIn(words, result.stderr_text)
+                self.assertEqual(sorted(os.listdir(cab.path)), sorted(files))
+        with CabFolder(files) as cab:
+            result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--html",
+                             "scenario.csv")
+            self.assertEqual(result.returncode, 2)
+            self.assertIn("--html names the scenario itself", result.stderr_text)
+            with open(cab.file("scenario.csv")) as f:
+                self.assertEqual(f.read(), "time,speed\n0,0\n")
+
+    def test_the_page_holds_everything_it_shows(self):
+        files = dict(SPEEDOMETER)
+        files.update({"scenario.csv": "time,speed,keys\n0,0,\n10,50,S\n20,100,\n",
+                      "face.png": self.PNG})
+        with CabFolder(files) as cab:
+            result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--html",
+                             "page.html", "--dial", "0=face.png,1,1.5,1")
+            self.assertEqual(result.returncode, 0, result.stderr_text)
+            with open(cab.file("page.html"), encoding="utf-8") as f:
+                page = f.read()
+        self.assertTrue(page.startswith("<!DOCTYPE html>"))
+        self.assertIn('http-equiv="Content-Security-Policy" content="default-src \'none\'', page)
+        # Nothing to fetch: the only URLs are the SVG namespace, pictures are data: URIs.
+        self.assertEqual(set(re.findall(r"https?://[^\s\"']*", page)),
+                         {"http://www.w3.org/2000/svg"})
+        self.assertEqual([v for v in re.findall(r'(?:src|href)="([^"]*)"', page)
+                          if not v.startswith("data:")], [])
+        self.assertIn("data:image/png;base64," + base64.b64encode(self.PNG).decode(), page)
+        self.assertEqual(page.count('<figure class="gauge"'), 1)
+        self.assertEqual(page.count('<g class="chart"'), 1)
+        data = json.loads(page.split('<script id="dial-data" type="application/json">')[1]
+                          .split("</script>")[0])
+        self.assertEqual(data["t"], [0, 10, 20])
+        self.assertEqual(data["panel"]["20"], [180000, 315000, 450000])
+        self.assertEqual(data["events"], [{"t": 10, "keys": "S", "initialize": False,
+                                           "copied": ""}])
 
 
 def main():
