@@ -1,7 +1,6 @@
 #include "dial_geometry.h"
 
 #include "gauges/c_mirevane.h"
-#include "plugin/host_records.h"
 
 #include <algorithm>
 #include <cmath>

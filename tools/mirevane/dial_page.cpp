@@ -42,7 +42,7 @@ std::string DialPageHtml(const CMirevane& gauges, const DialRecorder& data,
                        Escaped(ConventionText(content.convention, content.conventionName)) +
                        " Frames: " + std::to_string(data.framesSeen());
     if (data.stride() > 1) {
-        html += ", every " + std::to_string(data.stride()) + "th kept (" +
+        html += ", one in " + std::to_string(data.stride()) + " shown (" +
                 std::to_string(data.framesKept()) + ")";
     }
     html += ".</p>\n</header>\n"

@@ -124,11 +124,9 @@ struct PageRequest {
     std::string angles = AngleConvention::kDefault;
 };
 
-// The dial page of a run: the dials drawn from the gauge set as Load builds it, the frames
-// handed to the page's recorder one by one.
-std::string DialPage(const PageRequest& request, const std::string& pluginPath,
-                     const std::vector<Frame>& frames, const Trace& trace,
-                     DialPageContent content) {
+// The page's options, read before the run so that a mistake costs no time.
+DialPageContent PageContent(const PageRequest& request) {
+    DialPageContent content;
     const std::optional<AngleConvention> convention = AngleConvention::Parse(request.angles);
     if (!convention) {
         throw InputError("--angles", 0,
@@ -140,6 +138,13 @@ std::string DialPage(const PageRequest& request, const std::string& pluginPath,
         const DialFaceOption option = ParseDialFace(text);
         content.faces[option.gauge] = LoadDialFace(option);
     }
+    return content;
+}
+
+// The dial page of a run: the dials drawn from the gauge set as Load builds it, the frames
+// handed to the page's recorder one by one.
+std::string DialPage(const std::string& pluginPath, const std::vector<Frame>& frames,
+                     const Trace& trace, const DialPageContent& content) {
     mirevane::Plugin plugin;
     plugin.SetModulePath(pluginPath.c_str(), static_cast<int>(pluginPath.size()));
     plugin.Load();
@@ -165,6 +170,7 @@ int Run(const std::string& argument, const std::string& scenario, const std::str
     if (!page.path.empty() && SameFile(page.path, scenario)) {
         throw InputError(page.path, 0, "--html names the scenario itself");
     }
+    DialPageContent pageContent = page.path.empty() ? DialPageContent{} : PageContent(page);
     const std::vector<Frame> frames = ReadScenario(scenario, fps);
     const std::string path = PluginPath(argument);
     const Trace trace = Replay(path, frames, detail || !plot.empty() || !page.path.empty());
@@ -180,7 +186,10 @@ int Run(const std::string& argument, const std::string& scenario, const std::str
         const std::vector<std::string> titles = GaugeTitles(RunCheck(path));
         svg = PlotSvg(trace, title, titles);
         if (!page.path.empty()) {
-            html = DialPage(page, path, frames, trace, {title, titles, svg, {}, {}, {}});
+            pageContent.title = title;
+            pageContent.gaugeTitles = titles;
+            pageContent.plotSvg = svg;
+            html = DialPage(path, frames, trace, pageContent);
         }
     }
     // Plot and page first: a trace file that exists is then always complete, they included.
