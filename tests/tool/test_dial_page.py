@@ -193,6 +193,23 @@ class ExampleRun(PageTest):
         refusals = [e["entry"]["text"] for e in browser.events_named("Log.entryAdded", since)]
         self.assertTrue(any("Content Security Policy" in text for text in refusals), refusals)
 
+    def test_play_runs_at_the_chosen_speed_and_pause_stops(self):
+        set_slider(self.browser, 20000)
+        elapsed = self.browser.evaluate("""new Promise(done => {
+            document.querySelector('#speeds button[data-speed="16"]').click();
+            document.getElementById('play').click();
+            const start = performance.now();
+            setTimeout(() => { document.getElementById('play').click();
+                               done(performance.now() - start); }, 500); })""")
+        time_after = gauge_state(self.browser)[0]["time"]
+        # 16 times the wall clock, less what the frames took to draw.
+        self.assertGreater(time_after - 20000, 4 * elapsed)
+        self.assertLessEqual(time_after - 20000, 16 * elapsed + 100)
+        self.browser.evaluate("new Promise(done => setTimeout(done, 200))")
+        self.assertEqual(gauge_state(self.browser)[0]["time"], time_after)
+        self.assertEqual(self.browser.evaluate("document.getElementById('play').textContent"),
+                         "Play")
+
     def test_screenshot_for_a_person_to_look_at(self):
         set_slider(self.browser, 40000)
         path = os.path.join(OUT, "dial-page.png")
