@@ -266,17 +266,17 @@ int main(int argc, char** argv) {
         ->type_name("FILE.svg");
     PageRequest page;
     run->add_option("--html", page.path,
-                    "Write a page that shows every needle on its dial over the run, with a time "
-                    "slider and the plots: one self-contained HTML file.")
+                    "Write a self-contained page: every needle on its dial, a time slider, "
+                    "the plots.")
         ->type_name("FILE.html");
     run->add_option("--dial", page.faces,
-                    "Draw the picture of a gauge's real dial under its needles on the page: "
-                    "the gauge number, a PNG file, its hub and the dial's radius in pixels.")
+                    "A picture of gauge GAUGE's real dial under its needles on the page; hub "
+                    "and radius in pixels.")
         ->type_name("GAUGE=image.png,cx,cy,r")
         ->allow_extra_args(false);
     run->add_option("--angles", page.angles,
-                    std::string("Where angle 0 points on the page's dials and which way angles "
-                                "grow: ") +
+                    std::string("The page's dials: angle 0's direction and the way angles "
+                                "grow, ") +
                         AngleConvention::kHelp + " (default " + AngleConvention::kDefault + ").")
         ->type_name("CONVENTION");
     run->footer(kRunFooter);
