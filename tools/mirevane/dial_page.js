@@ -159,7 +159,13 @@
       c.line.setAttribute("x1", x);
       c.line.setAttribute("x2", x);
     }
-    for (const e of eventItems) e.item.classList.toggle("past", e.t <= t);
+    // The list keeps the latest event before the time in view.
+    let latest = null;
+    for (const e of eventItems) {
+      e.item.classList.toggle("past", e.t <= t);
+      if (e.t <= t) latest = e.item;
+    }
+    if (latest) eventList.scrollTop = latest.offsetTop - eventList.offsetTop;
   }
 
   function seek(ms) {
