@@ -7,6 +7,7 @@ against values worked out by hand, key-frame interpolation, error exits and the 
 import argparse
 import base64
 import json
+import math
 import os
 import re
 import shutil
@@ -704,6 +705,29 @@ class DialPage(unittest.TestCase):
         self.assertEqual(data["panel"]["20"], [180000, 315000, 450000])
         self.assertEqual(data["events"], [{"t": 10, "keys": "S", "initialize": False,
                                            "copied": ""}])
+        # The run stayed within the table: nothing extrapolated is marked.
+        self.assertEqual(page.count('class="calibrated"'), 1)
+        self.assertNotIn('class="extrapolated"', page)
+
+    def test_the_dial_marks_what_the_run_extrapolated(self):
+        files = {"Cab.ini": GOOD_INI, "Cab.csv": "20,0\n100,270\n",
+                 "scenario.csv": "time,speed\n0,10\n10,50\n20,150\n"}
+        with CabFolder(files) as cab:
+            result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--html",
+                             "page.html")
+            self.assertEqual(result.returncode, 0, result.stderr_text)
+            with open(cab.file("page.html"), encoding="utf-8") as f:
+                page = f.read()
+        # Below the first point and above the last: one arc each, ending at the angles of
+        # 10 and 150 km/h, 3.375 degrees per km/h from 20 km/h at 180 degrees.
+        arcs = re.findall(r'<polyline fill="none" points="([^"]*)" class="extrapolated"/>', page)
+        self.assertEqual(len(arcs), 2)
+        ends = [tuple(float(v) for v in arc.split()[-1].split(",")) for arc in arcs]
+        radius = 106.0
+        for (x, y), angle in zip(ends, (146.25, 618.75)):
+            a = math.radians(angle - 90)
+            self.assertAlmostEqual(x, radius * math.cos(a), delta=0.06)
+            self.assertAlmostEqual(y, radius * math.sin(a), delta=0.06)
 
 
 def main():

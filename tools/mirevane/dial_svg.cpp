@@ -13,6 +13,7 @@ namespace {
 constexpr double kRadius = 100; // the dial's radius (an oval's major semi-axis), user units
 constexpr double kMargin = 24;  // room for labels outside the outline
 constexpr double kArcStepDegrees = 2;
+constexpr int kArcMostSteps = 720; // a table that turns many times draws coarser, not longer
 constexpr const char* kSectorFills[] = {"#e8eef7", "#f7efe3"};
 
 std::string At(Point p) {
@@ -26,8 +27,11 @@ Point Scaled(Point p, double factor) {
 // Points of the outline, scaled, from one panel angle to another in steps of a few degrees.
 std::string ArcPoints(const DialGeometry& dial, const AngleConvention& convention, double from,
                       double to, double scale) {
-    const int steps =
-        std::max(1, static_cast<int>(std::ceil(std::fabs(to - from) / kArcStepDegrees)));
+    if (!std::isfinite(to - from)) {
+        return "";
+    }
+    const int steps = static_cast<int>(
+        std::clamp(std::ceil(std::fabs(to - from) / kArcStepDegrees), 1.0, 1.0 * kArcMostSteps));
     std::string points;
     for (int i = 0; i <= steps; ++i) {
         const double angle = from + (to - from) * i / steps;
@@ -84,10 +88,12 @@ std::string DialSvg(const DialGeometry& dial, const AngleConvention& convention,
         const double first = marks.front().angleDegrees;
         const double last = marks.back().angleDegrees;
         svg += Polyline(ArcPoints(dial, convention, first, last, 1.06), "class=\"calibrated\"");
+        // Beyond one turn the arc would only cover itself.
         const auto extrapolated = [&](double value, double end) {
             if (std::isfinite(value)) {
-                svg += Polyline(ArcPoints(dial, convention, end, dial.AngleOf(value), 1.06),
-                                "class=\"extrapolated\"");
+                const double to = end + std::clamp(dial.AngleOf(value) - end, -360.0, 360.0);
+                svg +=
+                    Polyline(ArcPoints(dial, convention, end, to, 1.06), "class=\"extrapolated\"");
             }
         };
         if (lowest < marks.front().value) {
