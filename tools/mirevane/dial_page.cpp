@@ -1,9 +1,12 @@
 #include "dial_page.h"
 
+#include "dial_face.h"
 #include "dial_geometry.h"
 #include "dial_page_assets.h"
 #include "gauges/c_mirevane.h"
 #include "markup_text.h"
+#include "plugin/plugin.h"
+#include "tool_error.h"
 
 #include <optional>
 
@@ -29,6 +32,38 @@ std::string ConventionText(const AngleConvention& c, const std::string& name) {
 }
 
 } // namespace
+
+DialPageContent ReadDialPageRequest(const DialPageRequest& request) {
+    DialPageContent content;
+    const std::optional<AngleConvention> convention = AngleConvention::Parse(request.angles);
+    if (!convention) {
+        throw InputError("--angles", 0,
+                         "'" + request.angles + "' is not " + AngleConvention::kHelp);
+    }
+    content.convention = *convention;
+    content.conventionName = request.angles;
+    for (const std::string& text : request.faces) {
+        const DialFaceOption option = ParseDialFace(text);
+        content.faces[option.gauge] = LoadDialFace(option);
+    }
+    return content;
+}
+
+std::string DialPageOfTrace(const std::string& pluginPath, const std::vector<Frame>& frames,
+                            const Trace& trace, const DialPageContent& content) {
+    Plugin plugin;
+    plugin.SetModulePath(pluginPath.c_str(), static_cast<int>(pluginPath.size()));
+    plugin.Load();
+
+    DialRecorder recorder(trace.gauges, trace.panelColumns);
+    const std::size_t gauges = trace.gauges.size();
+    const std::size_t columns = trace.panelColumns.size();
+    for (std::size_t f = 0; f < frames.size(); ++f) {
+        recorder.Add(frames[f], trace.samples.data() + f * gauges,
+                     trace.panelValues.data() + f * columns, trace.clipboard[f]);
+    }
+    return DialPageHtml(plugin.gaugeSet(), recorder, content);
+}
 
 std::string DialPageHtml(const CMirevane& gauges, const DialRecorder& data,
                          const DialPageContent& content) {

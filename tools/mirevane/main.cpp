@@ -2,11 +2,9 @@
 // what it reports is what the plug-in does with the same files.
 #include "check.h"
 #include "check_output.h"
-#include "dial_face.h"
 #include "dial_page.h"
 #include "loading/library_path.h"
 #include "output_file.h"
-#include "plugin/plugin.h"
 #include "replay.h"
 #include "scenario.h"
 #include "svg_plot.h"
@@ -117,50 +115,9 @@ bool SameFile(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(a, b, error);
 }
 
-// What --html, --dial and --angles ask for.
-struct PageRequest {
-    std::string path;
-    std::vector<std::string> faces;
-    std::string angles = AngleConvention::kDefault;
-};
-
-// The page's options, read before the run so that a mistake costs no time.
-DialPageContent PageContent(const PageRequest& request) {
-    DialPageContent content;
-    const std::optional<AngleConvention> convention = AngleConvention::Parse(request.angles);
-    if (!convention) {
-        throw InputError("--angles", 0,
-                         "'" + request.angles + "' is not " + AngleConvention::kHelp);
-    }
-    content.convention = *convention;
-    content.conventionName = request.angles;
-    for (const std::string& text : request.faces) {
-        const DialFaceOption option = ParseDialFace(text);
-        content.faces[option.gauge] = LoadDialFace(option);
-    }
-    return content;
-}
-
-// The dial page of a run: the dials drawn from the gauge set as Load builds it, the frames
-// handed to the page's recorder one by one.
-std::string DialPage(const std::string& pluginPath, const std::vector<Frame>& frames,
-                     const Trace& trace, const DialPageContent& content) {
-    mirevane::Plugin plugin;
-    plugin.SetModulePath(pluginPath.c_str(), static_cast<int>(pluginPath.size()));
-    plugin.Load();
-
-    DialRecorder recorder(trace.gauges, trace.panelColumns);
-    const std::size_t gauges = trace.gauges.size();
-    const std::size_t columns = trace.panelColumns.size();
-    for (std::size_t f = 0; f < frames.size(); ++f) {
-        recorder.Add(frames[f], trace.samples.data() + f * gauges,
-                     trace.panelValues.data() + f * columns, trace.clipboard[f]);
-    }
-    return DialPageHtml(plugin.gaugeSet(), recorder, content);
-}
-
 int Run(const std::string& argument, const std::string& scenario, const std::string& out,
-        std::optional<double> fps, bool detail, const std::string& plot, const PageRequest& page) {
+        std::optional<double> fps, bool detail, const std::string& plot,
+        const DialPageRequest& page) {
     if (!out.empty() && SameFile(out, scenario)) {
         throw InputError(out, 0, "--out names the scenario itself");
     }
@@ -170,7 +127,7 @@ int Run(const std::string& argument, const std::string& scenario, const std::str
     if (!page.path.empty() && SameFile(page.path, scenario)) {
         throw InputError(page.path, 0, "--html names the scenario itself");
     }
-    DialPageContent pageContent = page.path.empty() ? DialPageContent{} : PageContent(page);
+    DialPageContent pageContent = page.path.empty() ? DialPageContent{} : ReadDialPageRequest(page);
     const std::vector<Frame> frames = ReadScenario(scenario, fps);
     const std::string path = PluginPath(argument);
     const Trace trace = Replay(path, frames, detail || !plot.empty() || !page.path.empty());
@@ -189,7 +146,7 @@ int Run(const std::string& argument, const std::string& scenario, const std::str
             pageContent.title = title;
             pageContent.gaugeTitles = titles;
             pageContent.plotSvg = svg;
-            html = DialPage(path, frames, trace, pageContent);
+            html = DialPageOfTrace(path, frames, trace, pageContent);
         }
     }
     // Plot and page first: a trace file that exists is then always complete, they included.
@@ -264,7 +221,7 @@ int main(int argc, char** argv) {
                   "elliptic gauges the damped angle and the selected entry.");
     run->add_option("--plot", plot, "Draw each gauge's needle angle over time into FILE.svg.")
         ->type_name("FILE.svg");
-    PageRequest page;
+    DialPageRequest page;
     run->add_option("--html", page.path,
                     "Write a self-contained page: every needle on its dial, a time slider, "
                     "the plots.")
