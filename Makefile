@@ -6,7 +6,7 @@
 SHELL := /bin/bash
 export WINEDEBUG := -all
 
-.PHONY: all deps native win32 win64 sanitize fuzz-build fuzz fuzz-run format format-check test demo bench clean
+.PHONY: all deps native win32 win64 sanitize fuzz-build fuzz fuzz-run format format-check dist test demo bench clean
 
 all: native win32 win64
 
@@ -23,7 +23,7 @@ native win32 win64 sanitize: deps
 # findings in build/fuzz/findings/; a finding fails the run (once fixed, its input joins the
 # seeds, which every build's tests replay). `make test` runs each for FUZZ_SMOKE_SECONDS from
 # the seeds alone.
-FUZZ_TARGETS := subject table profile load
+FUZZ_TARGETS := subject table profile load scenario
 FUZZ_SECONDS ?= 600
 FUZZ_SMOKE_SECONDS ?= 30
 FUZZ_DIR := $(CURDIR)/build/fuzz
@@ -61,7 +61,11 @@ format-check: deps
 	@$(CLANG_FORMAT) --dry-run -Werror $(FORMATTED) || \
 	    { echo "Sources differ from .clang-format: run make format"; exit 1; }
 
-test: format-check native win32 win64 sanitize fuzz-build
+# The release package for Windows users: dist/mirevane-VERSION-windows.zip (package/).
+dist: win32 win64
+	python3 package/make_package.py --win32 build/win32 --win64 build/win64 --out dist
+
+test: format-check native win32 win64 sanitize fuzz-build dist
 	ctest --preset native
 	ctest --preset sanitize
 	@rm -rf $(FUZZ_DIR)/smoke
@@ -74,6 +78,8 @@ test: format-check native win32 win64 sanitize fuzz-build
 	    echo "its behaviour is tested through the win64 build of the same sources."; \
 	    ctest --preset win32 -L binary; \
 	fi
+	python3 tests/package/check_package.py --native build/native/mirevane --win32 build/win32 \
+	    --win64 build/win64 --dist dist
 
 # The example cab through the tool: its check report, then a run and a calibration session
 # replayed through the plug-in's own code, with traces and plots under out/demo/.
@@ -122,4 +128,4 @@ bench: deps
 	    build/win64/Mirevane.dll $(BENCH_WINE)/cab
 
 clean:
-	rm -rf build out
+	rm -rf build out dist

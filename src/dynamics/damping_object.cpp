@@ -34,6 +34,9 @@ void CDampingObject::SetParameters(double naturalFrequency, double dampingRatio)
         // sigma - omega_d = omega (zeta - root) cancels for large zeta; this equal form
         // does not.
         slowDecayRate_ = naturalFrequency / (zeta + root);
+        // sigma / omega_d from the ratio alone: sigma and omega_d each overflow once omega zeta
+        // passes the largest double, their quotient tends to 1 (an infinite ratio's limit).
+        dampingToFrequency_ = std::isinf(zeta) ? 1.0 : zeta / root;
     }
 
     start_ = 0.0;
@@ -74,13 +77,17 @@ inline CDampingObject::Response CDampingObject::Evaluate(double t) const noexcep
     //   e^(-sigma t) cosh(wd t) = e^(-(sigma - wd) t) (1 + e^(-2 wd t)) / 2
     //   e^(-sigma t) sinh(wd t) = -e^(-(sigma - wd) t) expm1(-2 wd t) / 2
     // expm1 keeps the second one exact when wd t is small (zeta just above 1). With
-    // sigma^2 - wd^2 = omega^2, g' loses no digits to cancellation either.
+    // sigma^2 - wd^2 = omega^2, g' loses no digits to cancellation either. Every quotient by
+    // wd is taken before a product that could overflow (sigma v0, omega^2), and sigma / wd
+    // comes from set-up, so an infinite wd (zeta near the largest double, or infinite) gives
+    // the finite limit instead of inf / inf.
+    const double wdt = t > 0.0 ? wd * t : 0.0; // at t = 0, wd may be infinite
     const double slow = std::exp(-slowDecayRate_ * t);
-    const double m = std::expm1(-2.0 * wd * t);
+    const double m = std::expm1(-2.0 * wdt);
     const double coshPart = slow * (1.0 + 0.5 * m);
     const double sinhPart = -0.5 * slow * m;
-    return {coshPart + ((sigma + v0) / wd) * sinhPart,
-            v0 * coshPart - ((omega * omega + sigma * v0) / wd) * sinhPart};
+    return {coshPart + (dampingToFrequency_ + v0 / wd) * sinhPart,
+            v0 * coshPart - (omega * (omega / wd) + dampingToFrequency_ * v0) * sinhPart};
 }
 
 void CDampingObject::Step(double timeStepSeconds, double& value) noexcept {

@@ -30,11 +30,12 @@ private:
     // The current segment's normalised response at t seconds into it.
     Response Evaluate(double t) const noexcept;
 
-    double naturalFrequency_ = 0.0; // omega, rad/s
-    double retargetInterval_ = 0.0; // 1/omega, s
-    double dampingRatio_ = 0.0;     // zeta
-    double dampedFrequency_ = 0.0;  // omega_d, rad/s
-    double slowDecayRate_ = 0.0;    // sigma - omega_d when over-damped, 1/s
+    double naturalFrequency_ = 0.0;   // omega, rad/s
+    double retargetInterval_ = 0.0;   // 1/omega, s
+    double dampingRatio_ = 0.0;       // zeta
+    double dampedFrequency_ = 0.0;    // omega_d, rad/s
+    double slowDecayRate_ = 0.0;      // sigma - omega_d when over-damped, 1/s
+    double dampingToFrequency_ = 0.0; // sigma / omega_d when over-damped
     double start_ = 0.0;
     double slope_ = 0.0; // of the remaining fraction, per second
     double target_ = 0.0;

@@ -28,9 +28,11 @@ double StepSeconds(int32_t previousMilliseconds, int32_t milliseconds) noexcept 
     return static_cast<double>(difference) / 1000.0;
 }
 
-// A lambda rather than a function, so that the search inlines it.
+// A lambda rather than a function, so that the search inlines it. Written as "not reached"
+// rather than "below": the two agree on numbers, and a NaN key, which no boundary reaches,
+// then falls past the end of the table, to the last division.
 constexpr auto KeyBelow = [](const std::pair<double, int32_t>& entry, double key) noexcept {
-    return entry.first < key;
+    return !(entry.first >= key);
 };
 
 } // namespace

@@ -28,7 +28,8 @@ void CMirevane::KeyDown(int32_t key) {
     };
     for (NeedleScale& scale : scales_) {
         for (int action = 0; action < kDeveloperKeyCount; ++action) {
-            if (keyBindings_[action] == key) {
+            // -1 is the binding of a name that names no key: it never fires.
+            if (keyBindings_[action] >= 0 && keyBindings_[action] == key) {
                 kActions[action](scale);
             }
         }

@@ -44,7 +44,8 @@ ATS_EXPORT void ATS_CALL Load() {
 // Host thread, at the end; the gauges stay until the library is unloaded.
 ATS_EXPORT void ATS_CALL Dispose() {}
 
-// Host thread, any time.
+// Host thread, any time. The version of the plug-in interface the host expects (0x20000),
+// not Mirevane's own release version, which is in the DLL's version resource.
 ATS_EXPORT int32_t ATS_CALL GetPluginVersion() {
     return mirevane::Plugin::kVersion;
 }

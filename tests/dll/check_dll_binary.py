@@ -1,25 +1,34 @@
 #!/usr/bin/env python3
-"""Checks the built 32-bit Mirevane.dll as a binary, without running it.
+"""Checks a built Mirevane.dll as a binary, without running it.
 
-The host finds the sixteen exports by their plain names and calls them __stdcall: it pushes
-the arguments and relies on each export to remove exactly their bytes. A wrong count leaves
-the host's stack pointer off by a few bytes and crashes it some frames later, far from the
-cause. This script reads what the compiler and linker actually produced:
+The host finds the sixteen exports by their plain names. A 32-bit host calls them __stdcall:
+it pushes the arguments and relies on each export to remove exactly their bytes. A wrong
+count leaves the host's stack pointer off by a few bytes and crashes it some frames later,
+far from the cause. This script reads what the compiler and linker actually produced:
 
-  - the image is a PE32 i386 DLL;
+  - the image is a PE32 i386 DLL (--machine i386) or a PE32+ x86-64 DLL (--machine x86-64);
   - the export table holds the sixteen plain names and nothing else;
   - only Windows system DLLs are imported (a cab builder copies one file);
-  - every way out of each export is a `ret` that removes that export's argument bytes.
+  - 32-bit: every way out of each export is a `ret` that removes that export's argument
+    bytes. The 64-bit convention has the caller remove its own arguments, so there is
+    nothing to check there.
 
-Usage: check_dll_binary.py [--objdump PROGRAM] Mirevane.dll
+The shipped DLL has no symbols, and without them an export cannot be bounded: --symbols
+names the debug file kept beside it, whose symbols are used once the DLL's .gnu_debuglink
+shows that the file is its own (same name, same CRC).
+
+Usage: check_dll_binary.py [--objdump PROGRAM] [--machine i386|x86-64] [--symbols FILE]
+           Mirevane.dll
 Exit status 0 when every check passes, 1 with one line per failure otherwise.
 """
 
 import argparse
 import bisect
+import os
 import re
 import subprocess
 import sys
+import zlib
 
 # Argument bytes each export removes. Elapse: hidden result address 4, vehicle state 40,
 # panel and sound pointers 4 each.
@@ -59,11 +68,20 @@ def run_objdump(objdump, flags, dll):
     return result.stdout
 
 
-def check_image_kind(headers, failures):
-    if not re.search(r"file format pei-i386\b", headers):
-        failures.append("image: not a pei-i386 file")
-    if not re.search(r"^Magic\s+010b\s+\(PE32\)", headers, re.MULTILINE):
-        failures.append("image: optional header is not PE32 (magic 010b)")
+# What objdump says of each kind of image: file format, optional header magic, and whether
+# the file header carries the 32-bit machine flag (0x0100).
+MACHINES = {
+    "i386": ("pei-i386", "010b", "PE32", True),
+    "x86-64": ("pei-x86-64", "020b", "PE32+", False),
+}
+
+
+def check_image_kind(headers, machine, failures):
+    file_format, magic, kind, flag_32bit = MACHINES[machine]
+    if not re.search(rf"file format {file_format}$", headers, re.MULTILINE):
+        failures.append(f"image: not a {file_format} file")
+    if not re.search(rf"^Magic\s+{magic}\s+\({re.escape(kind)}\)", headers, re.MULTILINE):
+        failures.append(f"image: optional header is not {kind} (magic {magic})")
     match = re.search(r"^Characteristics\s+0x([0-9a-fA-F]+)", headers, re.MULTILINE)
     if not match:
         failures.append("image: no file header characteristics found")
@@ -71,7 +89,7 @@ def check_image_kind(headers, failures):
     characteristics = int(match.group(1), 16)
     if not characteristics & 0x2000:
         failures.append("image: the DLL flag (0x2000) is not set")
-    if not characteristics & 0x0100:
+    if flag_32bit and not characteristics & 0x0100:
         failures.append("image: the 32-bit machine flag (0x0100) is not set")
 
 
@@ -155,26 +173,28 @@ def check_imports(headers, failures):
 
 
 class Disassembly:
-    """objdump -d output cut into blocks, one per symbol, each up to the next symbol."""
+    """objdump -d output cut into blocks, one per address that carries a symbol, each up to
+    the next such address. The symbols come from nm, of the DLL itself or of its debug file."""
 
-    LABEL = re.compile(r"^([0-9a-f]+) <(.+)>:$")
+    SYMBOL = re.compile(r"^([0-9a-f]+) [TtWw] (\S+)$")
     INSTRUCTION = re.compile(r"^\s*([0-9a-f]+):\t(.*)$")
 
-    def __init__(self, text):
-        self.starts = []
-        self.names = []
-        self.instructions = []
+    def __init__(self, text, symbols):
+        names = {}
+        for line in symbols.splitlines():
+            symbol = self.SYMBOL.match(line)
+            if symbol:
+                names.setdefault(int(symbol.group(1), 16), []).append(symbol.group(2))
+        self.starts = sorted(names)
+        self.names = [names[start] for start in self.starts]
+        self.instructions = [[] for _ in self.starts]
         for line in text.splitlines():
-            label = self.LABEL.match(line)
-            if label:
-                self.starts.append(int(label.group(1), 16))
-                self.names.append(label.group(2))
-                self.instructions.append([])
-                continue
             instruction = self.INSTRUCTION.match(line)
-            if instruction and self.instructions:
+            if instruction:
                 address = int(instruction.group(1), 16)
-                self.instructions[-1].append((address, instruction.group(2).strip()))
+                block = self.block_at(address)
+                if block is not None:
+                    self.instructions[block].append((address, instruction.group(2).strip()))
 
     def block_at(self, address):
         """Index of the block holding this address, or None."""
@@ -183,6 +203,37 @@ class Disassembly:
 
     def block_end(self, index):
         return self.starts[index + 1] if index + 1 < len(self.starts) else float("inf")
+
+
+def debug_link(objdump, dll):
+    """(file name, CRC-32) from the DLL's .gnu_debuglink section, or None without one."""
+    result = subprocess.run([objdump, "-s", "-j", ".gnu_debuglink", dll], capture_output=True,
+                            text=True)
+    data = bytearray()
+    for line in result.stdout.splitlines():
+        match = re.match(r"^ [0-9a-f]+ ((?:[0-9a-f]{2,8} ){1,4})", line + " ")
+        if match:
+            data += bytes.fromhex("".join(match.group(1).split()))
+    if result.returncode != 0 or b"\0" not in data:
+        return None
+    name = data[:data.index(b"\0")].decode("latin-1")
+    crc_offset = (len(name) + 1 + 3) // 4 * 4
+    return name, int.from_bytes(data[crc_offset:crc_offset + 4], "little")
+
+
+def check_symbol_file(objdump, dll, symbols, failures):
+    link = debug_link(objdump, dll)
+    if link is None:
+        failures.append(f"symbols: {dll} has no .gnu_debuglink naming its debug file")
+        return False
+    with open(symbols, "rb") as f:
+        crc = zlib.crc32(f.read())
+    name, linked_crc = link
+    if name != os.path.basename(symbols) or crc != linked_crc:
+        failures.append(f"symbols: {symbols} (CRC {crc:08x}) is not the debug file the DLL "
+                        f"links to ({name}, CRC {linked_crc:08x})")
+        return False
+    return True
 
 
 def split_instruction(text):
@@ -227,7 +278,7 @@ def exits_of(disassembly, first_block):
                     problems.append(f"{address:08x}: jump outside the code {text}")
                 else:
                     pending.append(target_block)
-    return rets, problems, [disassembly.names[block] for block in sorted(visited)]
+    return rets, problems, [disassembly.names[block][0] for block in sorted(visited)]
 
 
 def undecorated(symbol):
@@ -245,10 +296,12 @@ def check_stack_cleanup(disassembly, base, rvas, failures):
             failures.append(f"{name}: no symbol starts at its export address {address:08x}; "
                          "without symbols the function cannot be bounded")
             continue
-        symbol = disassembly.names[block]
-        if undecorated(symbol) != name:
-            failures.append(f"{name}: its export address {address:08x} holds {symbol}")
+        symbols = disassembly.names[block]
+        if name not in map(undecorated, symbols):
+            failures.append(f"{name}: its export address {address:08x} holds "
+                            f"{', '.join(symbols)}")
             continue
+        symbol = next(s for s in symbols if undecorated(s) == name)
         rets, problems, blocks = exits_of(disassembly, block)
         for problem in problems:
             failures.append(f"{name}: cannot verify the way out at {problem}")
@@ -265,25 +318,36 @@ def check_stack_cleanup(disassembly, base, rvas, failures):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--objdump", default="i686-w64-mingw32-objdump")
+    parser.add_argument("--machine", choices=sorted(MACHINES), default="i386")
+    parser.add_argument("--symbols", help="the debug file the DLL links to")
     parser.add_argument("dll")
     args = parser.parse_args()
 
     failures = []
     headers = run_objdump(args.objdump, ["-p"], args.dll)
-    check_image_kind(headers, failures)
+    check_image_kind(headers, args.machine, failures)
     rvas = read_exports(headers, failures)
     check_imports(headers, failures)
-    disassembly = Disassembly(run_objdump(args.objdump, ["-d", "--no-show-raw-insn"], args.dll))
-    check_stack_cleanup(disassembly, image_base(headers), rvas, failures)
+    if args.machine == "i386":
+        symbol_file = args.dll
+        if args.symbols and check_symbol_file(args.objdump, args.dll, args.symbols, failures):
+            symbol_file = args.symbols
+        nm = re.sub(r"objdump$", "nm", args.objdump)
+        symbols = subprocess.run([nm, "-n", "--defined-only", symbol_file], capture_output=True,
+                                 text=True).stdout
+        code = run_objdump(args.objdump, ["-d", "--no-show-raw-insn"], args.dll)
+        check_stack_cleanup(Disassembly(code, symbols), image_base(headers), rvas, failures)
 
     if failures:
         for line in failures:
             print(f"FAIL: {line}")
         print(f"{args.dll}: {len(failures)} check(s) failed")
         return 1
-    print(f"{args.dll}: PE32 i386 DLL; the {len(EXPECTED_ARGUMENT_BYTES)} exports by plain "
-          f"name, each removing its argument bytes; imports only "
-          f"{', '.join(sorted(ALLOWED_IMPORTS))}")
+    kind = MACHINES[args.machine][2]
+    cleanup = (", each removing its argument bytes" if args.machine == "i386" else
+               " (the caller removes the arguments)")
+    print(f"{args.dll}: {kind} {args.machine} DLL; the {len(EXPECTED_ARGUMENT_BYTES)} exports "
+          f"by plain name{cleanup}; imports only {', '.join(sorted(ALLOWED_IMPORTS))}")
     return 0
 
 

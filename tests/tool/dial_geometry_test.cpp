@@ -76,7 +76,7 @@ TEST_F(DialGeometryTest, DrawsAnglesWhereTheGaugeDrawsThem) {
     };
     for (const LocateCase& c : cases) {
         const DialGeometry dial = Gauge(c.division, c.flattening, c.rotate);
-        const Located at = dial.Locate(c.angle);
+        const NeedlePlace at = dial.Locate(c.angle);
         EXPECT_NEAR(at.drawnDegrees, c.drawn, kWorked) << c.name;
         EXPECT_NEAR(at.foldedDegrees, c.folded, kWorked) << c.name;
         EXPECT_EQ(at.entry, c.entry) << c.name;

@@ -20,21 +20,32 @@ DialRecorder Recorder(std::size_t budget) {
     oval.elliptic = true;
     oval.subject = "bc";
     oval.unit = "kPa";
-    return DialRecorder({plain, oval}, {20, 30}, budget);
+    RunHeader run;
+    run.gauges = {plain, oval};
+    run.panelColumns = {20, 30};
+    run.observed = true;
+    DialRecorder recorder(budget);
+    recorder.Begin(run);
+    return recorder;
 }
 
 // Frame i: time 10 i ms, plain value i, panel entry 20 at i thousandths, entry 30 parked.
 void AddFrame(DialRecorder& recorder, int32_t i, std::vector<int32_t> keys = {},
-              const std::string& copied = "") {
-    Frame frame;
+              const std::string& copied = "", bool initialize = false) {
+    FrameRecord frame;
+    frame.index = static_cast<std::size_t>(i);
     frame.time = 10 * i;
-    frame.keys = std::move(keys);
+    frame.keys = &keys;
+    frame.clipboard = copied;
+    frame.initialize = initialize;
     GaugeSample samples[2];
     samples[0].value = i;
     samples[1].value = -i;
     samples[1].entry = 30;
     const int32_t panel[2] = {i, 180000};
-    recorder.Add(frame, samples, panel, copied);
+    frame.samples = samples;
+    frame.panel = panel;
+    recorder.Take(frame);
 }
 
 std::string Times(const std::vector<int32_t>& times) {
@@ -113,15 +124,19 @@ TEST(DialRecorderTest, RecordsKeyPressesCopiesAndTheValueRange) {
     AddFrame(recorder, 1, {7, 5}, "");
     AddFrame(recorder, 2, {0}, "203.8");
     AddFrame(recorder, 3, {}, "</script>\"");
+    AddFrame(recorder, 4, {}, "", true);
     // Events are kept whatever happens to the frames.
-    for (int32_t i = 4; i < 20; ++i) {
+    for (int32_t i = 5; i < 20; ++i) {
         AddFrame(recorder, i);
     }
-    ASSERT_EQ(recorder.events().size(), 3u);
+    ASSERT_EQ(recorder.events().size(), 4u);
     EXPECT_EQ(recorder.events()[0].timeMilliseconds, 10);
     EXPECT_EQ(recorder.events()[0].keys, "D C1");
     EXPECT_EQ(recorder.events()[1].keys, "S");
     EXPECT_EQ(recorder.events()[1].copied, "203.8");
+    EXPECT_FALSE(recorder.events()[2].initialize);
+    EXPECT_EQ(recorder.events()[3].timeMilliseconds, 40);
+    EXPECT_TRUE(recorder.events()[3].initialize);
     const std::string json = recorder.Json();
     // Inside a <script> element: no "</script" may appear, quotes escaped.
     EXPECT_EQ(json.find("</"), std::string::npos);
@@ -133,12 +148,14 @@ TEST(DialRecorderTest, RecordsKeyPressesCopiesAndTheValueRange) {
 
 TEST(DialRecorderTest, NonNumbersBecomeNullAndStayOutOfTheRange) {
     DialRecorder recorder = Recorder(4);
-    Frame frame;
     GaugeSample samples[2];
     samples[0].value = std::numeric_limits<double>::quiet_NaN();
     samples[1].shown = std::numeric_limits<double>::infinity();
     const int32_t panel[2] = {0, 0};
-    recorder.Add(frame, samples, panel, "");
+    FrameRecord frame;
+    frame.samples = samples;
+    frame.panel = panel;
+    recorder.Take(frame);
     const std::string json = recorder.Json();
     EXPECT_NE(json.find("\"value\":[null]"), std::string::npos) << json;
     EXPECT_NE(json.find("\"shown\":[null]"), std::string::npos) << json;

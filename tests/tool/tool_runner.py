@@ -17,12 +17,15 @@ class Tool:
     def windows(self):
         return bool(self.emulator)
 
-    def run(self, args, cwd, timeout=300):
+    def command(self, args):
+        return ([self.emulator] if self.emulator else []) + [self.executable] + list(args)
+
+    def run(self, args, cwd, timeout=300, stdin=None):
         """Runs the tool in cwd; paths in args should be relative to cwd, so that the same
-        arguments mean the same files to a native and to a Windows build under Wine."""
-        command = ([self.emulator] if self.emulator else []) + [self.executable] + list(args)
-        result = subprocess.run(command, cwd=cwd, env=self.env, capture_output=True,
-                                timeout=timeout)
+        arguments mean the same files to a native and to a Windows build under Wine. stdin:
+        bytes for its standard input (none: an empty one)."""
+        result = subprocess.run(self.command(args), cwd=cwd, env=self.env, capture_output=True,
+                                timeout=timeout, input=stdin if stdin is not None else b"")
         result.stdout_text = result.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
         result.stderr_text = result.stderr.decode("utf-8", "replace").replace("\r\n", "\n")
         return result

@@ -251,5 +251,32 @@ TEST(DampingObject, HugeDampingRatiosCreepFinitelyTowardsTheTarget) {
     }
 }
 
+// Past about 1e154 the ratio's square, and past about 1e308 omega times the ratio, no longer
+// fit a double; the needle must still stay finite and between its start and its target.
+TEST(DampingObject, OverflowingDampingRatiosStayFiniteAndNeverPassTheTarget) {
+    for (const double omega : {0.5, 4.0, 1e3}) {
+        for (const double zeta : {1e154, 1e300, 1e308, 1.7976931348623157e308, HUGE_VAL}) {
+            CDampingObject damping;
+            damping.SetParameters(omega, zeta);
+            double previous = 0.0;
+            for (int call = 1; call <= 200; ++call) {
+                double value = call < 100 ? 1.0 : -1.0;
+                damping.Step(0.125, value);
+                if (!std::isfinite(value)) {
+                    ADD_FAILURE() << "omega " << omega << ", zeta " << zeta << ", call " << call
+                                  << ": " << value;
+                    break;
+                }
+                EXPECT_GE(value, call < 100 ? previous : -1.0)
+                    << "omega " << omega << ", zeta " << zeta << ", call " << call;
+                EXPECT_LE(value, call < 100 ? 1.0 : previous)
+                    << "omega " << omega << ", zeta " << zeta << ", call " << call;
+                EXPECT_TRUE(std::isfinite(damping.slope()));
+                previous = value;
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace mirevane

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
 #include <initializer_list>
 #include <ostream>
 #include <string>
@@ -161,6 +162,16 @@ TEST_F(DeveloperKeys, KeysWithoutABindingChangeNothing) {
         EXPECT_EQ(Frame(), 181000) << "key " << key;
     }
     EXPECT_EQ(Scale().mode(), AdjustMode::Angle);
+}
+
+// A name that binds no key holds -1: no key number, however odd, may reach its action.
+TEST_F(DeveloperKeys, UnboundActionsStayUnreachableForNegativeKeyNumbers) {
+    Load(std::string(kEnabled) + "[KeyIndex]\nSwitchAdjustMode = none\n");
+    for (const int32_t key : {-1, -2, -16, INT32_MIN}) {
+        Press({key});
+        EXPECT_EQ(Scale().mode(), AdjustMode::None) << "key " << key;
+        EXPECT_EQ(Frame(), kLiveNeedle) << "key " << key;
+    }
 }
 
 TEST_F(DeveloperKeys, CopyInAngleModePutsTheFixedAngleOnTheClipboard) {

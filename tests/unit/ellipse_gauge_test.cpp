@@ -168,6 +168,23 @@ INSTANTIATE_TEST_SUITE_P(EllipseGauge, DrawnAngle,
                                            DrawCase{4, 1.0, 30.0, 100.0, 390.0, 2},
                                            DrawCase{4, 1.0, 30.0, 250.0, 210.0, 1}));
 
+// An infinite angle folds to NaN, which reaches no division boundary: the last division
+// draws it, as for any folded angle beyond the last boundary.
+TEST(EllipseGauge, AnAngleWithoutAFoldedValueIsDrawnOnTheLastDivision) {
+    for (const double angle : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+        CEllipseGauge gauge = MakeGauge(4, 0.5, 0.0, 90.0, ConsecutiveEntries());
+        Panel panel = FreshPanel();
+        gauge.Render(angle, 1000, panel.data());
+        const int32_t last = gauge.divisionTable().back().second;
+        EXPECT_EQ(last, kFirstEntry + 3);
+        EXPECT_EQ(gauge.previousEntry(), last) << "angle " << angle;
+        EXPECT_EQ(panel[last], INT32_MIN) << "angle " << angle;
+        for (int32_t k = 0; k < 3; ++k) {
+            EXPECT_EQ(panel[kFirstEntry + k], 90000) << "angle " << angle << ", division " << k;
+        }
+    }
+}
+
 // --- What each frame writes.
 
 TEST(EllipseGauge, ParksThePreviousImageAndAllImagesOnAStandbyRequest) {

@@ -51,8 +51,9 @@ bool ReadNumber(const std::string& text, double& number) {
 
 DialFaceOption ParseDialFace(const std::string& text) {
     const auto bad = [&](const std::string& why) {
-        return InputError("--dial", 0,
-                          "'" + text + "': " + why + " (expected GAUGE=image.png,cx,cy,r)");
+        return InputError("--dial", 0, 0,
+                          "'" + text + "': " + why + " (expected GAUGE=image.png,cx,cy,r)",
+                          "page-option");
     };
     const std::size_t equals = text.find('=');
     if (equals == std::string::npos) {
@@ -91,14 +92,14 @@ DialFaceOption ParseDialFace(const std::string& text) {
 DialFace LoadDialFace(const DialFaceOption& option) {
     std::ifstream in(option.path, std::ios::binary);
     if (!in) {
-        throw InputError(option.path, 0, "cannot read the dial picture");
+        throw InputError(option.path, 0, 0, "cannot read the dial picture", "dial-picture");
     }
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     // The signature, then the IHDR chunk: length, type, width, height.
     static const std::string kSignature = "\x89PNG\r\n\x1a\n";
     if (bytes.size() < 24 || bytes.compare(0, 8, kSignature) != 0 ||
         bytes.compare(12, 4, "IHDR") != 0) {
-        throw InputError(option.path, 0, "not a PNG picture");
+        throw InputError(option.path, 0, 0, "not a PNG picture", "dial-picture");
     }
     DialFace face = option.face;
     face.width = BigEndian32(bytes, 16);

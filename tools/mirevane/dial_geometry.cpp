@@ -45,7 +45,7 @@ DialGeometry::DialGeometry(const CMirevane& gauges, int32_t gauge)
     }
 }
 
-Located DialGeometry::Locate(double angleDegrees) const noexcept {
+NeedlePlace DialGeometry::Locate(double angleDegrees) const noexcept {
     if (!elliptic_) {
         return {0.0, angleDegrees, images_.front().entry};
     }

@@ -38,7 +38,7 @@ struct DivisionSector {
 };
 
 // Where an undamped angle is drawn: the direction and the image that shows it.
-struct Located {
+struct NeedlePlace {
     double foldedDegrees = 0.0; // oval: from the major axis, 0..90
     double drawnDegrees = 0.0;
     int32_t entry = -1;
@@ -59,7 +59,7 @@ public:
     // The angle the scale gives for a value (its table, 180 added).
     double AngleOf(double value) const noexcept { return scale_.Interpolate(value) + 180.0; }
     // Direction and image for an angle as the scale gives it, without damping.
-    Located Locate(double angleDegrees) const noexcept;
+    NeedlePlace Locate(double angleDegrees) const noexcept;
     // The dial's outline at a panel angle: the circle, or the ellipse point with that
     // parameter angle (in the direction Locate draws it).
     Point OnOutline(double angleDegrees) const noexcept;

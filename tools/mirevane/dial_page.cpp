@@ -4,8 +4,8 @@
 #include "dial_geometry.h"
 #include "dial_page_assets.h"
 #include "gauges/c_mirevane.h"
-#include "markup_text.h"
-#include "plugin/plugin.h"
+#include "svg_document.h"
+#include "svg_plot.h"
 #include "tool_error.h"
 
 #include <optional>
@@ -37,8 +37,9 @@ DialPageContent ReadDialPageRequest(const DialPageRequest& request) {
     DialPageContent content;
     const std::optional<AngleConvention> convention = AngleConvention::Parse(request.angles);
     if (!convention) {
-        throw InputError("--angles", 0,
-                         "'" + request.angles + "' is not " + AngleConvention::kHelp);
+        throw InputError("--angles", 0, 0,
+                         "'" + request.angles + "' is not " + AngleConvention::kHelp,
+                         "page-option");
     }
     content.convention = *convention;
     content.conventionName = request.angles;
@@ -49,36 +50,30 @@ DialPageContent ReadDialPageRequest(const DialPageRequest& request) {
     return content;
 }
 
-std::string DialPageOfTrace(const std::string& pluginPath, const std::vector<Frame>& frames,
-                            const Trace& trace, const DialPageContent& content) {
-    Plugin plugin;
-    plugin.SetModulePath(pluginPath.c_str(), static_cast<int>(pluginPath.size()));
-    plugin.Load();
+DialPageWriter::DialPageWriter(OutputFile& out, DialPageContent content, const SvgPlotWriter& plot)
+    : out_(out), content_(std::move(content)), plot_(plot) {}
 
-    DialRecorder recorder(trace.gauges, trace.panelColumns);
-    const std::size_t gauges = trace.gauges.size();
-    const std::size_t columns = trace.panelColumns.size();
-    for (std::size_t f = 0; f < frames.size(); ++f) {
-        recorder.Add(frames[f], trace.samples.data() + f * gauges,
-                     trace.panelValues.data() + f * columns, trace.clipboard[f]);
+void DialPageWriter::Begin(const RunHeader& run) {
+    recorder_.Begin(run);
+    dials_.clear();
+    for (int32_t g = 0; run.gaugeSet != nullptr && g < run.gaugeSet->gaugeCount(); ++g) {
+        dials_.emplace_back(*run.gaugeSet, g);
     }
-    return DialPageHtml(plugin.gaugeSet(), recorder, content);
 }
 
-std::string DialPageHtml(const CMirevane& gauges, const DialRecorder& data,
-                         const DialPageContent& content) {
+void DialPageWriter::End() {
     std::string html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                        "<meta http-equiv=\"Content-Security-Policy\" content=\"" +
                        std::string(kPolicy) +
                        "\">\n<meta name=\"viewport\" content=\"width=device-width\">\n<title>" +
-                       Escaped(content.title) + "</title>\n<style>\n" + kDialPageStyle +
-                       "</style>\n</head>\n<body>\n<header>\n<h1>" + Escaped(content.title) +
+                       Escaped(content_.title) + "</title>\n<style>\n" + kDialPageStyle +
+                       "</style>\n</head>\n<body>\n<header>\n<h1>" + Escaped(content_.title) +
                        "</h1>\n<p class=\"note\">" +
-                       Escaped(ConventionText(content.convention, content.conventionName)) +
-                       " Frames: " + std::to_string(data.framesSeen());
-    if (data.stride() > 1) {
-        html += ", one in " + std::to_string(data.stride()) + " shown (" +
-                std::to_string(data.framesKept()) + ")";
+                       Escaped(ConventionText(content_.convention, content_.conventionName)) +
+                       " Frames: " + std::to_string(recorder_.framesSeen());
+    if (recorder_.stride() > 1) {
+        html += ", one in " + std::to_string(recorder_.stride()) + " shown (" +
+                std::to_string(recorder_.framesKept()) + ")";
     }
     html += ".</p>\n</header>\n"
             "<section id=\"controls\">\n"
@@ -94,28 +89,27 @@ std::string DialPageHtml(const CMirevane& gauges, const DialRecorder& data,
             "<svg id=\"timeline\" viewBox=\"0 0 1000 30\" preserveAspectRatio=\"none\"></svg>\n"
             "<ol id=\"events\"></ol>\n"
             "</section>\n<section id=\"dials\">\n";
-    for (int32_t g = 0; g < gauges.gaugeCount(); ++g) {
-        const DialGeometry dial(gauges, g);
-        const auto face = content.faces.find(g);
-        const std::size_t i = static_cast<std::size_t>(g);
-        html +=
-            "<figure class=\"gauge\" data-gauge=\"" + std::to_string(g) + "\">\n" +
-            DialSvg(dial, content.convention, g, data.lowestValues()[i], data.highestValues()[i],
-                    face == content.faces.end() ? std::nullopt
-                                                : std::optional<DialFace>(face->second)) +
-            "<figcaption>" +
-            Escaped(i < content.gaugeTitles.size() ? content.gaugeTitles[i]
-                                                   : "Gauge " + std::to_string(g)) +
-            "</figcaption>\n<dl class=\"readout\"></dl>\n</figure>\n";
+    for (std::size_t i = 0; i < dials_.size(); ++i) {
+        const auto g = static_cast<int32_t>(i);
+        const auto face = content_.faces.find(g);
+        html += "<figure class=\"gauge\" data-gauge=\"" + std::to_string(g) + "\">\n" +
+                DialSvg(dials_[i], content_.convention, g, recorder_.lowestValues()[i],
+                        recorder_.highestValues()[i],
+                        face == content_.faces.end() ? std::nullopt
+                                                     : std::optional<DialFace>(face->second)) +
+                "<figcaption>" +
+                Escaped(i < content_.gaugeTitles.size() ? content_.gaugeTitles[i]
+                                                        : "Gauge " + std::to_string(g)) +
+                "</figcaption>\n<dl class=\"readout\"></dl>\n</figure>\n";
     }
-    if (gauges.gaugeCount() == 0) {
+    if (dials_.empty()) {
         html += "<p>No gauge was loaded: nothing to show.</p>\n";
     }
-    html += "</section>\n<section id=\"plots\">\n" + InlineSvg(content.plotSvg) +
-            "</section>\n<script id=\"dial-data\" type=\"application/json\">\n" + data.Json() +
+    html += "</section>\n<section id=\"plots\">\n" + InlineSvg(plot_.svg()) +
+            "</section>\n<script id=\"dial-data\" type=\"application/json\">\n" + recorder_.Json() +
             "\n</script>\n<script>\n" + std::string(kDialPageScript) +
             "</script>\n</body>\n</html>\n";
-    return html;
+    out_.Write(html);
 }
 
 } // namespace mirevane::tool

@@ -92,29 +92,40 @@ std::string Number(double value) {
 
 } // namespace
 
-DialRecorder::DialRecorder(std::vector<GaugeInfo> gauges, std::vector<int32_t> panelColumns,
-                           std::size_t frameBudget)
-    : gauges_(std::move(gauges)), columns_(std::move(panelColumns)), budget_(frameBudget),
-      lowest_(gauges_.size(), std::numeric_limits<double>::infinity()),
-      highest_(gauges_.size(), -std::numeric_limits<double>::infinity()) {
+DialRecorder::DialRecorder(std::size_t frameBudget) : budget_(frameBudget) {
     if (budget_ < 2) {
         throw std::invalid_argument("DialRecorder: a budget of at least 2 frames");
     }
 }
 
-void DialRecorder::Add(const Frame& frame, const GaugeSample* samples, const int32_t* panelValues,
-                       const std::string& copied) {
+void DialRecorder::Begin(const RunHeader& run) {
+    gauges_ = run.gauges;
+    columns_ = run.panelColumns;
+    seen_ = 0;
+    stride_ = 1;
+    lastIsExtra_ = false;
+    times_.clear();
+    samples_.clear();
+    panel_.clear();
+    lowest_.assign(gauges_.size(), std::numeric_limits<double>::infinity());
+    highest_.assign(gauges_.size(), -std::numeric_limits<double>::infinity());
+    events_.clear();
+    eventsDropped_ = 0;
+}
+
+void DialRecorder::Take(const FrameRecord& frame) {
     for (std::size_t g = 0; g < gauges_.size(); ++g) {
-        if (std::isfinite(samples[g].value)) {
-            lowest_[g] = std::min(lowest_[g], samples[g].value);
-            highest_[g] = std::max(highest_[g], samples[g].value);
+        if (std::isfinite(frame.samples[g].value)) {
+            lowest_[g] = std::min(lowest_[g], frame.samples[g].value);
+            highest_[g] = std::max(highest_[g], frame.samples[g].value);
         }
     }
-    if (!frame.keys.empty() || frame.initialize || !copied.empty()) {
+    const bool pressed = frame.keys != nullptr && !frame.keys->empty();
+    if (pressed || frame.initialize || !frame.clipboard.empty()) {
         if (events_.size() < kEventBudget) {
-            DialEvent event{frame.time, "", frame.initialize, copied};
-            for (int32_t key : frame.keys) {
-                event.keys += (event.keys.empty() ? "" : " ") + KeyNumberToName(key);
+            DialEvent event{frame.time, "", frame.initialize, std::string(frame.clipboard)};
+            for (std::size_t k = 0; pressed && k < frame.keys->size(); ++k) {
+                event.keys += (k == 0 ? "" : " ") + KeyNumberToName((*frame.keys)[k]);
             }
             events_.push_back(std::move(event));
         } else {
@@ -127,18 +138,17 @@ void DialRecorder::Add(const Frame& frame, const GaugeSample* samples, const int
     }
     const bool onStride = seen_ % stride_ == 0;
     ++seen_;
-    Append(frame, samples, panelValues);
+    Append(frame);
     lastIsExtra_ = !onStride;
     if (onStride && times_.size() > budget_) {
         DropEveryOther();
     }
 }
 
-void DialRecorder::Append(const Frame& frame, const GaugeSample* samples,
-                          const int32_t* panelValues) {
+void DialRecorder::Append(const FrameRecord& frame) {
     times_.push_back(frame.time);
-    samples_.insert(samples_.end(), samples, samples + gauges_.size());
-    panel_.insert(panel_.end(), panelValues, panelValues + columns_.size());
+    samples_.insert(samples_.end(), frame.samples, frame.samples + gauges_.size());
+    panel_.insert(panel_.end(), frame.panel, frame.panel + columns_.size());
 }
 
 void DialRecorder::DropLast() {

@@ -4,8 +4,7 @@
 // long the run and the frames kept are always every stride-th one, plus the latest.
 #pragma once
 
-#include "replay.h"
-#include "scenario.h"
+#include "frame_consumer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,20 +21,19 @@ struct DialEvent {
     std::string copied; // what a copy put on the clipboard in this frame
 };
 
-class DialRecorder {
+class DialRecorder : public FrameConsumer {
 public:
     static constexpr std::size_t kDefaultFrameBudget = 5000;
     static constexpr std::size_t kEventBudget = 2000;
 
-    // gauges: as the replay describes them; panelColumns: the entries whose values Add gets,
-    // in that order. frameBudget: at least 2.
-    DialRecorder(std::vector<GaugeInfo> gauges, std::vector<int32_t> panelColumns,
-                 std::size_t frameBudget = kDefaultFrameBudget);
+    // frameBudget: at least 2.
+    explicit DialRecorder(std::size_t frameBudget = kDefaultFrameBudget);
 
-    // One frame after Elapse: the frame handed to the plug-in, one sample per gauge, one
-    // value per panel column, and what a copy put on the clipboard ("" for none).
-    void Add(const Frame& frame, const GaugeSample* samples, const int32_t* panelValues,
-             const std::string& copied);
+    // The gauges and the panel columns whose values the frames carry.
+    void Begin(const RunHeader& run) override;
+    // One observed frame (with a sample per gauge).
+    void Take(const FrameRecord& frame) override;
+    void End() override {}
 
     std::size_t framesSeen() const noexcept { return seen_; }
     std::size_t framesKept() const noexcept { return times_.size(); }
@@ -52,7 +50,7 @@ public:
     std::string Json() const;
 
 private:
-    void Append(const Frame& frame, const GaugeSample* samples, const int32_t* panelValues);
+    void Append(const FrameRecord& frame);
     void DropEveryOther();
     void DropLast();
 

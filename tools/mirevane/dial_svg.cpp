@@ -1,8 +1,8 @@
 #include "dial_svg.h"
 
-#include "markup_text.h"
 #include "number_text.h"
 #include "plugin/host_records.h"
+#include "svg_document.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,20 +2,20 @@
 // what it reports is what the plug-in does with the same files.
 #include "check.h"
 #include "check_output.h"
-#include "dial_page.h"
+#include "config/ascii_case.h"
+#include "help_text.h"
 #include "loading/library_path.h"
-#include "output_file.h"
-#include "replay.h"
-#include "scenario.h"
-#include "svg_plot.h"
+#include "profile_format.h"
+#include "run_command.h"
+#include "scenario_columns.h"
 #include "tool_error.h"
-#include "trace_csv.h"
 
 #include <CLI/CLI.hpp>
 
-#include <filesystem>
+#include <algorithm>
 #include <iostream>
 #include <locale>
+#include <memory>
 #include <optional>
 #include <sstream>
 
@@ -31,11 +31,11 @@ constexpr const char* kPathHelp =
 
 constexpr const char* kMainFooter = R"(
 Exit status: 0 when all is well, 1 when check found errors (with --strict also warnings),
-2 for bad arguments or a scenario that cannot be read.
+2 for bad arguments, a scenario that cannot be read or an output the tool may not write.
 
 Examples:
   mirevane check Cab/Mirevane.dll
-  mirevane run Cab/Mirevane.dll --scenario run.csv --out trace.csv --plot trace.svg
+  mirevane run Cab/Mirevane.dll --scenario run.csv --fps 30 --out trace.csv --plot trace.svg
   mirevane run Cab/Mirevane.dll --scenario run.csv --fps 30 --html dials.html
 Use "mirevane check --help" or "mirevane run --help" for more.)";
 
@@ -50,28 +50,36 @@ Warnings: unknown sections and keys (with the nearest known name), numbers that 
 read (the setting keeps its default), skipped table lines, byte order marks, further
 gauge files not found, key names that bind no key, two gauges writing one entry, and
 more. It cannot see the cab's panel picture: whether entry 20 is really the speedometer
-needle, and whether the table's angles match the dial, only the simulator shows.)";
+needle, and whether the table's angles match the dial, only the simulator shows.
 
-constexpr const char* kRunFooter = R"(
-The scenario is a CSV file with a header row; column names in any letter case:
-  time                   host time in ms (integer, required)
-  location               metres; without it the train moves at the previous row's speed
-  speed                  km/h
-  bc mr er bp sap        pressures
-  current                amperes, signed
-  brake power reverser   handle positions, set when the cell is not empty
-  keys                   host keys pressed before the frame: numbers 0..15 or names
-                         (S A1 A2 B1 B2 C1 C2 D E F G H I J K L), separated by blanks or ;
-  initialize             non-zero: the host's Initialize before the frame
-  panelN soundN          entries N (0..255) the host sets in its arrays
-Every row is one frame. An empty cell repeats the row before (0 in the first row), except
-keys and initialize, where an empty cell means nothing happens.
+Examples:
+  mirevane check Cab/Mirevane.dll
+  mirevane check Cab/Mirevane.ini --strict        exit status 1 on warnings too
+  mirevane check Cab/Mirevane.dll --json > report.json)";
+
+// The scenario columns come from their table; the rest of run's help is written here.
+std::string RunFooter() {
+    return "\nThe scenario is a CSV file with a header row, commas between cells; column names "
+           "in any\nletter case:\n" +
+           ScenarioColumnsHelp() +
+           R"(Every row is one frame, in time order. An empty cell repeats the row before (0 in the
+first row), except keys and initialize, where an empty cell means nothing happens.
 With --fps N the rows are key frames: frames every 1000/N ms from the first to the last
 row's time, numbers interpolated in between, keys and initialize firing at the first
-frame at or after their row.
+frame at or after their row. Damped needles need frames close together: with rows more
+than 100 ms apart and no --fps, run warns.
 The trace is CSV: time, every panel entry a gauge can write (panelN, thousandths of a
 degree), and clipboard (what the copy key copied in that frame). --detail adds per gauge
-K: gK_value, gK_vibrated, gK_angle and, for elliptic gauges, gK_damped and gK_entry.)";
+K: gK_value, gK_vibrated, gK_angle and, for elliptic gauges, gK_damped and gK_entry.
+--out and --plot never replace a file the run reads or a symbolic link; - is standard
+output (and --scenario - standard input). Problems go to standard error as
+FILE:LINE:COL: error|warning: text [code].
+
+Examples:
+  mirevane run Cab/Mirevane.dll --scenario run.csv > trace.csv
+  mirevane run Cab/Mirevane.dll --scenario run.csv --fps 30 --out trace.csv --plot run.svg
+  mirevane run Cab/Mirevane.dll --scenario keys.csv --fps 20 --detail --out - | less)";
+}
 
 // The host always hands the plug-in its full path. A bare file name would make the Windows
 // profile functions look for the profiles in the Windows folder, not in the current one:
@@ -79,25 +87,6 @@ K: gK_value, gK_vibrated, gK_angle and, for elliptic gauges, gK_damped and gK_en
 std::string PluginPath(const std::string& argument) {
     const LibraryPath parts = LibraryPath::Split(argument);
     return parts.drive.empty() && parts.directory.empty() ? "./" + argument : argument;
-}
-
-std::vector<std::string> GaugeTitles(const CheckReport& report) {
-    std::vector<std::string> titles;
-    for (const GaugeSummary& g : report.gauges) {
-        const std::string file = std::filesystem::path(g.profile).filename().string();
-        std::string draws;
-        if (g.entries.empty()) {
-            draws = "draws on no panel entry";
-        } else if (g.elliptic) {
-            draws = "elliptic, entries " + std::to_string(g.entries.front()) + "\u2013" +
-                    std::to_string(g.entries.back());
-        } else {
-            draws = "panel " + std::to_string(g.entries.front());
-        }
-        titles.push_back("Gauge " + std::to_string(g.number) + "  \u00b7  " + file + "  \u00b7  " +
-                         g.subject + " \u2192 " + draws);
-    }
-    return titles;
 }
 
 int Check(const std::string& path, bool json, bool strict) {
@@ -110,68 +99,42 @@ int Check(const std::string& path, bool json, bool strict) {
     return 0;
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    return std::filesystem::equivalent(a, b, error);
-}
+// The subcommands, for "did you mean" on a misspelt one.
+const std::vector<std::string> kCommands = {"check", "run"};
 
-int Run(const std::string& argument, const std::string& scenario, const std::string& out,
-        std::optional<double> fps, bool detail, const std::string& plot,
-        const DialPageRequest& page) {
-    if (!out.empty() && SameFile(out, scenario)) {
-        throw InputError(out, 0, "--out names the scenario itself");
+// An unknown first word: the nearest command, or where plotting lives.
+std::string UnknownCommand(const std::string& word) {
+    std::string lower = word;
+    mirevane::ToLowerAscii(lower);
+    if (lower == "plot") {
+        return "mirevane: error: there is no 'plot' command: plots come from run --plot FILE.svg";
     }
-    if (!plot.empty() && SameFile(plot, scenario)) {
-        throw InputError(plot, 0, "--plot names the scenario itself");
-    }
-    if (!page.path.empty() && SameFile(page.path, scenario)) {
-        throw InputError(page.path, 0, "--html names the scenario itself");
-    }
-    DialPageContent pageContent = page.path.empty() ? DialPageContent{} : ReadDialPageRequest(page);
-    const std::vector<Frame> frames = ReadScenario(scenario, fps);
-    const std::string path = PluginPath(argument);
-    const Trace trace = Replay(path, frames, detail || !plot.empty() || !page.path.empty());
-    if (!trace.loaded) {
-        std::cerr << "mirevane run: warning: no gauge was loaded from " << path
-                  << " (run 'mirevane check' to see why)\n";
-    }
-    const std::string csv = TraceCsv(trace, detail);
-    std::string svg;
-    std::string html;
-    if (!plot.empty() || !page.path.empty()) {
-        const std::string title = "Mirevane: " + scenario + " on " + path;
-        const std::vector<std::string> titles = GaugeTitles(RunCheck(path));
-        svg = PlotSvg(trace, title, titles);
-        if (!page.path.empty()) {
-            pageContent.title = title;
-            pageContent.gaugeTitles = titles;
-            pageContent.plotSvg = svg;
-            html = DialPageOfTrace(path, frames, trace, pageContent);
-        }
-    }
-    // Plot and page first: a trace file that exists is then always complete, they included.
-    if (!plot.empty()) {
-        WriteWholeFile(plot, svg);
-    }
-    if (!page.path.empty()) {
-        WriteWholeFile(page.path, html);
-    }
-    if (out.empty()) {
-        WriteStandardOutput(csv);
-    } else {
-        WriteWholeFile(out, csv);
-    }
-    return 0;
+    const std::string nearest = NearestName(word, kCommands);
+    return "mirevane: error: unknown command '" + word + "'" +
+           (nearest.empty() ? "" : ": did you mean '" + nearest + "'?") +
+           " (commands: check, run; see mirevane --help)";
 }
 
 } // namespace
 
+// CLI11's help, its long descriptions wrapped to the help width.
+class WrappingFormatter : public CLI::Formatter {
+public:
+    std::string make_help(const CLI::App* app, std::string name,
+                          CLI::AppFormatMode mode) const override {
+        return WrapHelp(CLI::Formatter::make_help(app, std::move(name), mode));
+    }
+};
+
 int main(int argc, char** argv) {
-    CLI::App app{"Shows what the Mirevane plug-in will do with a cab's files before the "
-                 "simulator starts: check the configuration, replay a scenario through the "
-                 "plug-in and plot the needles.",
+    // MIREVANE_VERSION: the project's version, given by the build.
+    CLI::App app{"mirevane " MIREVANE_VERSION ": shows what the Mirevane plug-in will do with a "
+                 "cab's files before the simulator starts: check the configuration, replay a "
+                 "scenario through the plug-in and plot the needles.",
                  "mirevane"};
+    app.set_version_flag("--version", "mirevane " MIREVANE_VERSION);
     app.require_subcommand(1);
+    app.formatter(std::make_shared<WrappingFormatter>());
     app.footer(kMainFooter);
 
     std::string path;
@@ -185,19 +148,18 @@ int main(int argc, char** argv) {
     check->add_flag("--strict", strict, "Exit with status 1 on warnings too.");
     check->footer(kCheckFooter);
 
-    std::string scenario;
-    std::string out;
-    std::string plot;
+    RunOptions options;
     double fps = 0.0;
-    bool detail = false;
     CLI::App* run = app.add_subcommand(
         "run", "Replay a scenario through the plug-in, as a host calls it, and write the panel "
                "entries per frame.");
     run->add_option("PATH", path, kPathHelp)->required();
-    run->add_option("--scenario", scenario, "The scenario CSV file (see below).")
+    run->add_option("--scenario", options.scenario,
+                    "The scenario CSV file (see below); - reads standard input.")
         ->required()
         ->type_name("FILE");
-    run->add_option("--out", out, "Write the trace to FILE instead of standard output.")
+    run->add_option("--out", options.out,
+                    "Write the trace to FILE instead of standard output (- for it).")
         ->type_name("FILE");
     CLI::Option* fpsOption =
         run->add_option("--fps", fps,
@@ -216,28 +178,41 @@ int main(int argc, char** argv) {
                                : "'" + text + "' is not a number above 0 and at most 1000";
                 },
                 ""));
-    run->add_flag("--detail", detail,
+    run->add_flag("--detail", options.detail,
                   "Add every gauge's stages: subject value, vibrated value, scale angle, and for "
                   "elliptic gauges the damped angle and the selected entry.");
-    run->add_option("--plot", plot, "Draw each gauge's needle angle over time into FILE.svg.")
+    run->add_option("--plot", options.plot,
+                    "Draw each gauge's needle and calibration table into FILE.svg (SVG only).")
         ->type_name("FILE.svg");
-    DialPageRequest page;
-    run->add_option("--html", page.path,
+    run->add_option("--html", options.page.path,
                     "Write a self-contained page: every needle on its dial, a time slider, "
                     "the plots.")
         ->type_name("FILE.html");
-    run->add_option("--dial", page.faces,
+    run->add_option("--dial", options.page.faces,
                     "A picture of gauge GAUGE's real dial under its needles on the page; hub "
                     "and radius in pixels.")
         ->type_name("GAUGE=image.png,cx,cy,r")
         ->allow_extra_args(false);
-    run->add_option("--angles", page.angles,
+    run->add_option("--angles", options.page.angles,
                     std::string("The page's dials: angle 0's direction and the way angles "
                                 "grow, ") +
                         AngleConvention::kHelp + " (default " + AngleConvention::kDefault + ").")
         ->type_name("CONVENTION");
-    run->footer(kRunFooter);
+    run->footer(RunFooter());
 
+    // Argument errors name the program and the command, as every message of the tool does.
+    app.failure_message([](const CLI::App* top, const CLI::Error& e) {
+        std::string command = "mirevane";
+        for (const CLI::App* sub : top->get_subcommands()) {
+            command += " " + sub->get_name();
+        }
+        return command + ": error: " + e.what() + "\nRun '" + command + " --help' for more.\n";
+    });
+    if (argc > 1 && argv[1][0] != '-' &&
+        std::find(kCommands.begin(), kCommands.end(), argv[1]) == kCommands.end()) {
+        std::cerr << UnknownCommand(argv[1]) << "\n";
+        return 2;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -248,15 +223,18 @@ int main(int argc, char** argv) {
         if (check->parsed()) {
             return Check(path, json, strict);
         }
-        return Run(path, scenario, out,
-                   fpsOption->count() > 0 ? std::optional<double>(fps) : std::nullopt, detail, plot,
-                   page);
+        options.argument = path;
+        options.pluginPath = PluginPath(path);
+        if (fpsOption->count() > 0) {
+            options.fps = fps;
+        }
+        return RunCommand(options);
     } catch (const InputError& e) {
-        std::cerr << "mirevane " << (check->parsed() ? "check" : "run") << ": error: " << e.what()
-                  << "\n";
+        std::cerr << e.Line() << "\n";
         return 2;
     } catch (const std::exception& e) {
-        std::cerr << "mirevane: error: " << e.what() << "\n";
+        std::cerr << "mirevane " << (check->parsed() ? "check" : "run") << ": error: " << e.what()
+                  << "\n";
         return 2;
     }
 }

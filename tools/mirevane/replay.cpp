@@ -61,16 +61,21 @@ std::string PressKeys(Plugin& plugin, const std::vector<int32_t>& keys) {
 
 } // namespace
 
-Trace Replay(const std::string& pluginPath, const std::vector<Frame>& frames, bool observe) {
+int Replay(const std::string& pluginPath, Scenario& scenario, bool observe,
+           const std::vector<FrameConsumer*>& consumers) {
     // As the host does: the library's path at attach, then Load before the first frame.
     auto plugin = std::make_unique<Plugin>();
     plugin->SetModulePath(pluginPath.c_str(), static_cast<int>(pluginPath.size()));
     plugin->Load();
     const CMirevane& gauges = plugin->gaugeSet();
 
-    Trace trace;
-    trace.observed = observe;
-    trace.panelColumns = EntriesWritten(gauges);
+    RunHeader run;
+    run.observed = observe;
+    run.panelColumns = EntriesWritten(gauges);
+    run.firstTime = scenario.firstTime();
+    run.lastTime = scenario.lastTime();
+    run.frameCount = scenario.frameCount();
+    run.gaugeSet = &gauges;
     for (int32_t g = 0; g < gauges.gaugeCount(); ++g) {
         GaugeInfo info;
         info.elliptic = gauges.isElliptic()[g];
@@ -78,20 +83,20 @@ Trace Replay(const std::string& pluginPath, const std::vector<Frame>& frames, bo
         info.subjectMeaning = SubjectMeaning(gauges.subjects()[g]);
         info.unit = SubjectUnit(gauges.subjects()[g]);
         info.entries = EntriesWrittenBy(gauges, g);
-        trace.gauges.push_back(std::move(info));
+        info.scale = gauges.scales()[g];
+        run.gauges.push_back(std::move(info));
     }
-    const std::size_t gaugeCount = trace.gauges.size();
-    trace.times.reserve(frames.size());
-    trace.panelValues.reserve(frames.size() * trace.panelColumns.size());
-    trace.clipboard.reserve(frames.size());
-    if (observe) {
-        trace.samples.resize(frames.size() * gaugeCount);
+    for (FrameConsumer* consumer : consumers) {
+        consumer->Begin(run);
     }
 
+    std::vector<GaugeSample> samples(observe ? run.gauges.size() : 0);
+    std::vector<int32_t> panelRow(run.panelColumns.size());
     std::array<int32_t, kHostArrayLast + 1> panel{};
     std::array<int32_t, kHostArrayLast + 1> sound{};
-    for (std::size_t f = 0; f < frames.size(); ++f) {
-        const Frame& frame = frames[f];
+    Frame frame;
+    scenario.Rewind();
+    for (std::size_t f = 0; scenario.Next(frame); ++f) {
         if (frame.initialize) {
             plugin->Initialize();
         }
@@ -110,11 +115,10 @@ Trace Replay(const std::string& pluginPath, const std::vector<Frame>& frames, bo
         for (const auto& [entry, value] : frame.sound) {
             sound[entry] = value;
         }
-        trace.clipboard.push_back(PressKeys(*plugin, frame.keys));
+        const std::string clipboard = PressKeys(*plugin, frame.keys);
 
         const AtsVehicleState state = StateOf(frame);
         if (observe) {
-            GaugeSample* samples = trace.samples.data() + f * gaugeCount;
             plugin->gaugeSet().ElapseObserved(
                 state, panel.data(), sound.data(),
                 [&](int32_t g, double value, double vibrated, double angle) noexcept {
@@ -123,6 +127,7 @@ Trace Replay(const std::string& pluginPath, const std::vector<Frame>& frames, bo
                     s.vibrated = vibrated;
                     s.angle = angle;
                     s.shown = angle;
+                    s.mode = gauges.scales()[g].mode();
                     if (!gauges.isElliptic()[g]) {
                         return;
                     }
@@ -139,13 +144,25 @@ Trace Replay(const std::string& pluginPath, const std::vector<Frame>& frames, bo
         } else {
             plugin->Elapse(state, panel.data(), sound.data());
         }
-        trace.times.push_back(frame.time);
-        for (int32_t entry : trace.panelColumns) {
-            trace.panelValues.push_back(panel[static_cast<std::size_t>(entry)]);
+        for (std::size_t c = 0; c < panelRow.size(); ++c) {
+            panelRow[c] = panel[static_cast<std::size_t>(run.panelColumns[c])];
+        }
+        FrameRecord record;
+        record.index = f;
+        record.time = frame.time;
+        record.panel = panelRow.data();
+        record.clipboard = clipboard;
+        record.keys = &frame.keys;
+        record.initialize = frame.initialize;
+        record.samples = observe ? samples.data() : nullptr;
+        for (FrameConsumer* consumer : consumers) {
+            consumer->Take(record);
         }
     }
-    trace.loaded = gauges.gaugeCount() > 0;
-    return trace;
+    for (FrameConsumer* consumer : consumers) {
+        consumer->End();
+    }
+    return gauges.gaugeCount();
 }
 
 } // namespace mirevane::tool

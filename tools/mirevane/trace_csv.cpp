@@ -6,63 +6,84 @@ namespace mirevane::tool {
 namespace {
 
 // Copied text is a number in practice; quote it anyway should it ever hold a separator.
-std::string CsvCell(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
+void AppendCell(std::string& out, std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += text;
+        return;
     }
-    std::string quoted = "\"";
+    out += '"';
     for (char c : text) {
-        quoted += c;
+        out += c;
         if (c == '"') {
-            quoted += '"';
+            out += '"';
         }
     }
-    return quoted + "\"";
+    out += '"';
 }
+
+// Written in pieces of about this size: few writes, little memory.
+constexpr std::size_t kFlushBytes = 1 << 16;
 
 } // namespace
 
-std::string TraceCsv(const Trace& trace, bool detail) {
-    std::string out = "time";
-    for (int32_t entry : trace.panelColumns) {
-        out += ",panel" + std::to_string(entry);
+void TraceCsvWriter::Begin(const RunHeader& run) {
+    std::string header = "time";
+    for (int32_t entry : run.panelColumns) {
+        header += ",panel" + std::to_string(entry);
     }
-    out += ",clipboard";
-    const bool withDetail = detail && trace.observed;
-    if (withDetail) {
-        for (std::size_t g = 0; g < trace.gauges.size(); ++g) {
+    header += ",clipboard";
+    columns_ = run.panelColumns.size();
+    detail_ = detail_ && run.observed;
+    if (detail_) {
+        for (std::size_t g = 0; g < run.gauges.size(); ++g) {
             const std::string k = "g" + std::to_string(g) + "_";
-            out += "," + k + "value," + k + "vibrated," + k + "angle";
-            if (trace.gauges[g].elliptic) {
-                out += "," + k + "damped," + k + "entry";
+            header += "," + k + "value," + k + "vibrated," + k + "angle";
+            if (run.gauges[g].elliptic) {
+                header += "," + k + "damped," + k + "entry";
             }
+            elliptic_.push_back(run.gauges[g].elliptic);
         }
     }
-    out += '\n';
+    header += '\n';
+    out_.Write(header);
+    buffer_.reserve(kFlushBytes + 4096);
+}
 
-    const std::size_t columns = trace.panelColumns.size();
-    const std::size_t gauges = trace.gauges.size();
-    for (std::size_t f = 0; f < trace.times.size(); ++f) {
-        out += std::to_string(trace.times[f]);
-        for (std::size_t c = 0; c < columns; ++c) {
-            out += ',';
-            out += std::to_string(trace.panelValues[f * columns + c]);
-        }
-        out += ',';
-        out += CsvCell(trace.clipboard[f]);
-        if (withDetail) {
-            for (std::size_t g = 0; g < gauges; ++g) {
-                const GaugeSample& s = trace.samples[f * gauges + g];
-                out +=
-                    ',' + Digits17(s.value) + ',' + Digits17(s.vibrated) + ',' + Digits17(s.angle);
-                if (trace.gauges[g].elliptic) {
-                    out += ',' + Digits17(s.damped) + ',' + std::to_string(s.entry);
-                }
+void TraceCsvWriter::Take(const FrameRecord& frame) {
+    buffer_ += std::to_string(frame.time);
+    for (std::size_t c = 0; c < columns_; ++c) {
+        buffer_ += ',';
+        buffer_ += std::to_string(frame.panel[c]);
+    }
+    buffer_ += ',';
+    AppendCell(buffer_, frame.clipboard);
+    if (detail_) {
+        for (std::size_t g = 0; g < elliptic_.size(); ++g) {
+            const GaugeSample& s = frame.samples[g];
+            buffer_ += ',';
+            buffer_ += Digits17(s.value);
+            buffer_ += ',';
+            buffer_ += Digits17(s.vibrated);
+            buffer_ += ',';
+            buffer_ += Digits17(s.angle);
+            if (elliptic_[g]) {
+                buffer_ += ',';
+                buffer_ += Digits17(s.damped);
+                buffer_ += ',';
+                buffer_ += std::to_string(s.entry);
             }
         }
-        out += '\n';
     }
-    return out;
+    buffer_ += '\n';
+    if (buffer_.size() >= kFlushBytes) {
+        out_.Write(buffer_);
+        buffer_.clear();
+    }
+}
+
+void TraceCsvWriter::End() {
+    out_.Write(buffer_);
+    buffer_.clear();
 }
 
 } // namespace mirevane::tool

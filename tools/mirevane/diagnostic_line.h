@@ -1,0 +1,23 @@
+// One diagnostic as a line an editor can jump to: `FILE:LINE:COL: severity: message [code]`,
+// with LINE and COL left out where they are not known (`FILE: severity: ...` when no line
+// applies).
+#pragma once
+
+#include <string>
+
+namespace mirevane::tool {
+
+enum class Severity { kError, kWarning };
+
+struct Located {
+    std::string file;
+    int line = 0;   // 1-based; 0: the whole file
+    int column = 0; // 1-based byte column; 0: not known
+    Severity severity = Severity::kError;
+    std::string message;
+    std::string code;
+};
+
+std::string DiagnosticLine(const Located& diagnostic);
+
+} // namespace mirevane::tool
