@@ -1122,6 +1122,27 @@ class DialPage(unittest.TestCase):
         self.assertEqual(page.count('class="calibrated"'), 1)
         self.assertNotIn('class="extrapolated"', page)
 
+    def test_a_long_run_gives_a_small_page_with_the_runs_own_plot(self):
+        files = {"Cab.ini": GOOD_INI, "Cab.csv": GOOD_TABLE,
+                 "scenario.csv": "time,speed\n0,0\n200000,100\n400000,0\n"}
+        with CabFolder(files) as cab:
+            result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--fps", "1000",
+                             "--out", "trace.csv", "--plot", "plot.svg", "--html", "page.html")
+            self.assertEqual(result.returncode, 0, result.stderr_text)
+            with open(cab.file("page.html"), encoding="utf-8") as f:
+                page = f.read()
+            with open(cab.file("plot.svg"), encoding="utf-8") as f:
+                plot = f.read()
+        self.assertLess(len(page.encode()), 1_000_000)
+        data = json.loads(page.split('<script id="dial-data" type="application/json">')[1]
+                          .split("</script>")[0])
+        self.assertEqual(data["framesSeen"], 400001)
+        self.assertGreater(data["stride"], 1)
+        self.assertLessEqual(len(data["t"]), 5001)
+        self.assertEqual(data["t"][-1], 400000)
+        # The very picture --plot wrote, without its XML declaration.
+        self.assertIn(plot[plot.index("<svg"):], page)
+
     def test_the_dial_marks_what_the_run_extrapolated(self):
         files = {"Cab.ini": GOOD_INI, "Cab.csv": "20,0\n100,270\n",
                  "scenario.csv": "time,speed\n0,10\n10,50\n20,150\n"}
