@@ -96,10 +96,11 @@ demo: native win32
 	@set -o pipefail; cd examples && $(TOOL) check cab/Mirevane.dll | tee $(DEMO)/check.txt
 	@echo; echo "== a run: acceleration, cruising, braking (examples/scenarios/run.csv, 30 frames/s)"
 	@cd examples && $(TOOL) run cab/Mirevane.dll --scenario scenarios/run.csv --fps 30 \
-	    --out $(DEMO)/run.csv --plot $(DEMO)/run.svg
+	    --out $(DEMO)/run.csv --plot $(DEMO)/run.svg --html $(DEMO)/run.html
 	@echo "== a calibration session: developer keys and copies (examples/calibration, 20 frames/s)"
 	@cd examples/calibration && $(TOOL) run ../cab/Mirevane.dll --scenario calibration.csv \
-	    --fps 20 --out $(DEMO)/calibration.csv --plot $(DEMO)/calibration.svg
+	    --fps 20 --out $(DEMO)/calibration.csv --plot $(DEMO)/calibration.svg \
+	    --html $(DEMO)/calibration.html
 	@echo; echo "The plug-in for the simulator: build/win32/Mirevane.dll, exporting"
 	@i686-w64-mingw32-objdump -p build/win32/Mirevane.dll \
 	    | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$$/p' | awk 'NR > 1 && NF { printf " %s", $$NF } END { print "" }'
@@ -107,8 +108,10 @@ demo: native win32
 	@echo "  $(DEMO)/check.txt        the check report"
 	@echo "  $(DEMO)/run.csv          the run's trace: panel entries per frame"
 	@echo "  $(DEMO)/run.svg          every needle over the run"
+	@echo "  $(DEMO)/run.html         every needle on its dial, with a time slider (open it in a browser)"
 	@echo "  $(DEMO)/calibration.csv  the calibration session's trace, copies in its clipboard column"
 	@echo "  $(DEMO)/calibration.svg  every needle over the calibration session"
+	@echo "  $(DEMO)/calibration.html the session on the dials, its key presses and copies on the time line"
 
 # Benchmarks (bench/, Google Benchmark): Elapse of a 17-gauge set, each stage, the floor of
 # its maths calls and the ratio, Load natively; medians over BENCH_REPETITIONS runs, taken in

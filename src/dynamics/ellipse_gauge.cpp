@@ -66,7 +66,7 @@ void CEllipseGauge::Setup(int32_t division, double flattening, double rotateAngl
         // equals the needle length r_k, which steps evenly from 1 (k = 0) down to b.
         double previousTheta = 0.0;
         for (int32_t k = 0; k < n; ++k) {
-            const double r = (n - k - 1) * (1.0 - b) / (n - 1) + b;
+            const double r = NeedleLength(k, n, b);
             const double theta =
                 std::acos(std::sqrt((r * r - bSquared) / (1.0 - bSquared))) * kDegreesPerRadian;
             if (k > 0) {
@@ -90,6 +90,31 @@ void CEllipseGauge::InsertBoundary(double keyDegrees, int32_t panelIndex) {
     }
 }
 
+double CEllipseGauge::NeedleLength(int32_t k, int32_t n, double minorAxis) noexcept {
+    return (n - k - 1) * (1.0 - minorAxis) / (n - 1) + minorAxis;
+}
+
+double CEllipseGauge::FoldedAngleDegrees(double angleRadians) const noexcept {
+    double folded = std::fabs(angleRadians * 180.0 / kPi - rotateAngle_);
+    folded = std::fmod(folded, 180.0);
+    return folded > 90.0 ? 180.0 - folded : folded;
+}
+
+double CEllipseGauge::DrawnAngleDegrees(double angleRadians) const noexcept {
+    const double phi = angleRadians - rotateRadians_;
+    return (std::atan2(minorAxis_ * std::sin(phi), std::cos(phi)) + 2.0 * kPi) * kDegreesPerRadian +
+           rotateAngle_;
+}
+
+int32_t CEllipseGauge::SelectedEntry(double foldedDegrees) const noexcept {
+    if (divisionTable_.empty()) {
+        return -1;
+    }
+    const auto at =
+        std::lower_bound(divisionTable_.begin(), divisionTable_.end(), foldedDegrees, KeyBelow);
+    return at != divisionTable_.end() ? at->second : divisionTable_.back().second;
+}
+
 void CEllipseGauge::SetDamping(double naturalFrequency, double dampingRatio) noexcept {
     damping_.SetParameters(naturalFrequency, dampingRatio);
 }
@@ -100,29 +125,14 @@ void CEllipseGauge::Render(double angleDegrees, int32_t timeMilliseconds, int32_
     const double dt = hasPreviousTime_ ? StepSeconds(previousTime_, timeMilliseconds) : 0.0;
     damping_.Step(dt, x);
 
-    // Folded angle: from the major axis, either way, 0..90 degrees.
-    double folded = std::fabs(x * 180.0 / kPi - rotateAngle_);
-    folded = std::fmod(folded, 180.0);
-    if (folded > 90.0) {
-        folded = 180.0 - folded;
-    }
-    const double phi = x - rotateRadians_;
-    const double drawn =
-        (std::atan2(minorAxis_ * std::sin(phi), std::cos(phi)) + 2.0 * kPi) * kDegreesPerRadian +
-        rotateAngle_;
+    const double folded = FoldedAngleDegrees(x);
+    const double drawn = DrawnAngleDegrees(x);
 
     const int32_t parked = parkedValue_;
     if (IsHostArrayIndex(previousEntry_)) {
         panel[previousEntry_] = parked;
     }
-
-    // The first division whose upper boundary reaches the folded angle, else the last.
-    int32_t selected = -1;
-    if (!divisionTable_.empty()) {
-        const auto at =
-            std::lower_bound(divisionTable_.begin(), divisionTable_.end(), folded, KeyBelow);
-        selected = at != divisionTable_.end() ? at->second : divisionTable_.back().second;
-    }
+    const int32_t selected = SelectedEntry(folded);
 
     if (standbyRequest_) {
         for (const auto& entry : divisionTable_) {

@@ -35,6 +35,18 @@ public:
     const CDampingObject& damping() const noexcept { return damping_; }
     int32_t previousEntry() const noexcept { return previousEntry_; }
 
+    // The geometry Render draws with, also for drawing the dial in the companion tool.
+    // Length of division k's image of n, as a fraction of the major semi-axis: evenly from 1
+    // (k = 0) down to the minor semi-axis (k = n - 1).
+    static double NeedleLength(int32_t k, int32_t n, double minorAxis) noexcept;
+    // An angle (radians, as damped) measured from the major axis either way, 0..90 degrees.
+    double FoldedAngleDegrees(double angleRadians) const noexcept;
+    // The direction (degrees) of the ellipse point whose parameter angle is angleRadians.
+    double DrawnAngleDegrees(double angleRadians) const noexcept;
+    // The panel entry of the first division whose boundary reaches the folded angle, else
+    // the last division's; -1 with no division table.
+    int32_t SelectedEntry(double foldedDegrees) const noexcept;
+
 private:
     // Adds a division boundary as an ordered map would: an existing key is kept.
     void InsertBoundary(double keyDegrees, int32_t panelIndex);

@@ -13,4 +13,11 @@ int32_t KeyNameToNumber(const std::string& name) {
     return -1;
 }
 
+std::string KeyNumberToName(int32_t number) {
+    if (number < 0 || number >= static_cast<int32_t>(kHostKeyNames.size())) {
+        return std::to_string(number);
+    }
+    return kHostKeyNames[static_cast<std::size_t>(number)];
+}
+
 } // namespace mirevane

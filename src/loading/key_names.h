@@ -14,5 +14,7 @@ constexpr std::array<const char*, 16> kHostKeyNames = {
 // A host key name in any letter case gives its number; any other text gives -1, which no key
 // press matches.
 int32_t KeyNameToNumber(const std::string& name);
+// The other way, as settings write them ("A1"); a number outside 0..15 as its digits.
+std::string KeyNumberToName(int32_t number);
 
 } // namespace mirevane

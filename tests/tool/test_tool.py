@@ -5,7 +5,9 @@ against values worked out by hand, key-frame interpolation, error exits and the 
         [--wineprefix DIR] [--examples examples]
 """
 import argparse
+import base64
 import json
+import math
 import os
 import pty
 import re
@@ -23,6 +25,10 @@ from tool_runner import Tool
 
 TOOL = None
 EXAMPLES = None
+
+# A PNG header is all the tool reads of a dial picture; 31 bytes, so that base64 needs its
+# padding.
+PNG_HEADER = b"\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x02\0\0\0\x03\x08\0\0\0\0\0\0"
 
 # A plain speedometer needle that check finds nothing wrong with.
 GOOD_INI = "[SubjectKey]\nSubject = kmph\n[PanelIndex]\nNeedle = 20\n"
@@ -719,6 +725,23 @@ class OutputSafety(unittest.TestCase):
         ("both on standard output", SPEEDOMETER, ["--plot", "-"], "name the same file"),
         ("a folder", SPEEDOMETER, ["--out", "sub"], "--out is a folder"),
         ("a plot that is not SVG", SPEEDOMETER, ["--plot", "run.png"], "SVG only"),
+        # The page is an output like the others.
+        ("a page over the main profile", SPEEDOMETER, ["--html", "Cab.ini"],
+         "--html names the main profile"),
+        ("a page over the table", SPEEDOMETER, ["--html", "Cab.csv"], "names gauge 0's table"),
+        ("a page over the scenario", SPEEDOMETER, ["--html", "./sub/../scenario.csv"],
+         "--html names the scenario"),
+        ("a page over the plug-in itself", dict(SPEEDOMETER, **{"Cab.dll": "MZ"}),
+         ["--html", "Cab.dll"], "names the plug-in's path"),
+        ("a page over a dial picture", dict(SPEEDOMETER, **{"face.png": PNG_HEADER}),
+         ["--html", "face.png", "--dial", "0=face.png,1,1,1"], "names gauge 0's dial picture"),
+        ("one file for trace and page", SPEEDOMETER, ["--out", "same.html", "--html",
+                                                      "same.html"],
+         "--out and --html name the same file"),
+        ("one file for plot and page", SPEEDOMETER, ["--plot", "same.svg", "--html", "same.svg"],
+         "--plot and --html name the same file"),
+        ("trace and page on standard output", SPEEDOMETER, ["--html", "-"], "name the same file"),
+        ("a page into a folder", SPEEDOMETER, ["--html", "sub"], "--html is a folder"),
     ]
 
     def test_each_refusal_exits_with_2_and_writes_nothing(self):
@@ -746,14 +769,19 @@ class OutputSafety(unittest.TestCase):
             self.skipTest("symbolic links are a POSIX matter here")
         files = dict(SPEEDOMETER, **{"scenario.csv": "time\n0\n", "target.csv": "mine\n"})
         with CabFolder(files) as cab:
-            os.symlink("target.csv", cab.file("link.csv"))
-            os.symlink("nowhere.csv", cab.file("dangling.csv"))
-            for link in ("link.csv", "dangling.csv"):
-                with self.subTest(link):
-                    result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--out", link)
-                    self.assertEqual(result.returncode, 2)
-                    self.assertIn("is a symbolic link", result.stderr_text)
-                    self.assertTrue(os.path.islink(cab.file(link)))
+            # Named .svg too, so that --plot takes them.
+            for extension in (".csv", ".svg"):
+                os.symlink("target.csv", cab.file("link" + extension))
+                os.symlink("nowhere.csv", cab.file("dangling" + extension))
+            for option in ("--out", "--plot", "--html"):
+                for link in ("link", "dangling"):
+                    name = link + (".svg" if option == "--plot" else ".csv")
+                    with self.subTest(option=option, link=name):
+                        result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", option,
+                                         name)
+                        self.assertEqual(result.returncode, 2)
+                        self.assertIn(option + " is a symbolic link", result.stderr_text)
+                        self.assertTrue(os.path.islink(cab.file(name)))
             with open(cab.file("target.csv")) as f:
                 self.assertEqual(f.read(), "mine\n")
             self.assertFalse(os.path.exists(cab.file("nowhere.csv")))
@@ -802,6 +830,10 @@ class OutputSafety(unittest.TestCase):
                              stdin=scenario)
             self.assertEqual(result.returncode, 0, result.stderr_text)
             self.assertTrue(ElementTree.fromstring(result.stdout).tag.endswith("svg"))
+            result = cab.run("run", "Cab.dll", "--scenario", "-", "--out", "t.csv", "--html", "-",
+                             stdin=scenario)
+            self.assertEqual(result.returncode, 0, result.stderr_text)
+            self.assertTrue(result.stdout.startswith(b"<!DOCTYPE html>"))
             result = cab.run("run", "Cab.dll", "--scenario", "-", stdin=b"time,speed\n0,x\n")
             self.assertEqual(result.returncode, 2)
             self.assertTrue(result.stderr_text.startswith("<stdin>:2:3: error: speed: 'x'"))
@@ -816,18 +848,20 @@ class OutputSafety(unittest.TestCase):
             self.assertEqual(result.returncode, 0, result.stderr_text)
             self.assertEqual(stat.S_IMODE(os.stat(cab.file("trace.csv")).st_mode), 0o640)
 
-    def test_out_and_plot_replace_earlier_files_and_leave_nothing_else(self):
+    def test_out_plot_and_html_replace_earlier_files_and_leave_nothing_else(self):
         files = dict(SPEEDOMETER)
         files.update({"scenario.csv": "time,speed\n0,0\n10,50\n", "trace.csv": "old\n",
-                      "plot.svg": "old\n",
+                      "plot.svg": "old\n", "page.html": "old\n",
                       # A name the tool might have used for its stand-in: never touched.
                       "trace.csv.partial": "mine\n", ".trace.csv.mirevane-0.partial": "mine\n"})
         with CabFolder(files) as cab:
             to_stdout = cab.run("run", "Cab.dll", "--scenario", "scenario.csv")
             result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--out", "trace.csv",
-                             "--plot", "plot.svg")
+                             "--plot", "plot.svg", "--html", "page.html")
             self.assertEqual(result.returncode, 0, result.stderr_text)
             self.assertEqual(result.stdout, b"")
+            with open(cab.file("page.html"), "rb") as f:
+                self.assertTrue(f.read().startswith(b"<!DOCTYPE html>"))
             with open(cab.file("trace.csv"), "rb") as f:
                 trace = f.read()
             # LF line ends from every build, on standard output as in a file.
@@ -1021,6 +1055,113 @@ class Progress(unittest.TestCase):
             self.assertIn(b"of 10000000 (", shown)
             # Erased at the end: the last thing written returns to the line's start.
             self.assertTrue(shown.endswith(b"\r"), shown[-80:])
+
+
+class DialPage(unittest.TestCase):
+    """run --html: argument errors, and a page that holds everything it shows. The browser
+    tests (test_dial_page.py) look at it in Chromium."""
+
+    PNG = PNG_HEADER
+
+    CASES = [
+        # name, extra arguments, words of the message
+        ("unknown convention", ["--angles", "sideways"],
+         "--angles: error: 'sideways' is not up|right|down|left"),
+        ("sense missing", ["--angles", "up"], "--angles: error: 'up' is not"),
+        ("no gauge number", ["--dial", "face.png,1,2,3"], "no '='"),
+        ("gauge not a number", ["--dial", "x=face.png,1,2,3"], "the gauge is not a gauge number"),
+        ("too few numbers", ["--dial", "0=face.png,1,2"], "cx, cy and r must be numbers"),
+        ("radius 0", ["--dial", "0=face.png,1,2,0"], "r must be above 0"),
+        ("missing picture", ["--dial", "0=missing.png,1,2,3"],
+         "missing.png: error: cannot read the dial picture [dial-picture]"),
+        ("not a PNG", ["--dial", "0=scenario.csv,1,2,3"],
+         "scenario.csv: error: not a PNG picture [dial-picture]"),
+    ]
+
+    def test_bad_page_options_exit_with_2_and_write_nothing(self):
+        files = dict(SPEEDOMETER)
+        files.update({"scenario.csv": "time,speed\n0,0\n", "face.png": self.PNG})
+        for name, extra, words in self.CASES:
+            with self.subTest(name), CabFolder(files) as cab:
+                result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--out",
+                                 "trace.csv", "--html", "page.html", *extra)
+                self.assertEqual(result.returncode, 2, result.stderr_text)
+                lines = diagnostic_lines(result)
+                self.assertEqual(len(lines), 1, result.stderr_text)
+                self.assertRegex(lines[0], DIAGNOSTIC)
+                self.assertIn(words, lines[0])
+                self.assertEqual(sorted(os.listdir(cab.path)), sorted(files))
+
+    def test_the_page_holds_everything_it_shows(self):
+        files = dict(SPEEDOMETER)
+        files.update({"scenario.csv": "time,speed,keys\n0,0,\n10,50,S\n20,100,\n",
+                      "face.png": self.PNG})
+        with CabFolder(files) as cab:
+            result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--html",
+                             "page.html", "--dial", "0=face.png,1,1.5,1")
+            self.assertEqual(result.returncode, 0, result.stderr_text)
+            with open(cab.file("page.html"), encoding="utf-8") as f:
+                page = f.read()
+        self.assertTrue(page.startswith("<!DOCTYPE html>"))
+        self.assertIn('http-equiv="Content-Security-Policy" content="default-src \'none\'', page)
+        # Nothing to fetch: the only URLs are the SVG namespace, pictures are data: URIs.
+        self.assertEqual(set(re.findall(r"https?://[^\s\"']*", page)),
+                         {"http://www.w3.org/2000/svg"})
+        self.assertEqual([v for v in re.findall(r'(?:src|href)="([^"]*)"', page)
+                          if not v.startswith("data:")], [])
+        self.assertIn("data:image/png;base64," + base64.b64encode(self.PNG).decode(), page)
+        self.assertEqual(page.count('<figure class="gauge"'), 1)
+        self.assertEqual(page.count('<g class="chart"'), 1)
+        data = json.loads(page.split('<script id="dial-data" type="application/json">')[1]
+                          .split("</script>")[0])
+        self.assertEqual(data["t"], [0, 10, 20])
+        self.assertEqual(data["panel"]["20"], [180000, 315000, 450000])
+        self.assertEqual(data["events"], [{"t": 10, "keys": "S", "initialize": False,
+                                           "copied": ""}])
+        # The run stayed within the table: nothing extrapolated is marked.
+        self.assertEqual(page.count('class="calibrated"'), 1)
+        self.assertNotIn('class="extrapolated"', page)
+
+    def test_a_long_run_gives_a_small_page_with_the_runs_own_plot(self):
+        files = {"Cab.ini": GOOD_INI, "Cab.csv": GOOD_TABLE,
+                 "scenario.csv": "time,speed\n0,0\n200000,100\n400000,0\n"}
+        with CabFolder(files) as cab:
+            result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--fps", "1000",
+                             "--out", "trace.csv", "--plot", "plot.svg", "--html", "page.html")
+            self.assertEqual(result.returncode, 0, result.stderr_text)
+            with open(cab.file("page.html"), encoding="utf-8") as f:
+                page = f.read()
+            with open(cab.file("plot.svg"), encoding="utf-8") as f:
+                plot = f.read()
+        self.assertLess(len(page.encode()), 1_000_000)
+        data = json.loads(page.split('<script id="dial-data" type="application/json">')[1]
+                          .split("</script>")[0])
+        self.assertEqual(data["framesSeen"], 400001)
+        self.assertGreater(data["stride"], 1)
+        self.assertLessEqual(len(data["t"]), 5001)
+        self.assertEqual(data["t"][-1], 400000)
+        # The very picture --plot wrote, without its XML declaration.
+        self.assertIn(plot[plot.index("<svg"):], page)
+
+    def test_the_dial_marks_what_the_run_extrapolated(self):
+        files = {"Cab.ini": GOOD_INI, "Cab.csv": "20,0\n100,270\n",
+                 "scenario.csv": "time,speed\n0,10\n10,50\n20,150\n"}
+        with CabFolder(files) as cab:
+            result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--html",
+                             "page.html")
+            self.assertEqual(result.returncode, 0, result.stderr_text)
+            with open(cab.file("page.html"), encoding="utf-8") as f:
+                page = f.read()
+        # Below the first point and above the last: one arc each, ending at the angles of
+        # 10 and 150 km/h, 3.375 degrees per km/h from 20 km/h at 180 degrees.
+        arcs = re.findall(r'<polyline fill="none" points="([^"]*)" class="extrapolated"/>', page)
+        self.assertEqual(len(arcs), 2)
+        ends = [tuple(float(v) for v in arc.split()[-1].split(",")) for arc in arcs]
+        radius = 106.0
+        for (x, y), angle in zip(ends, (146.25, 618.75)):
+            a = math.radians(angle - 90)
+            self.assertAlmostEqual(x, radius * math.cos(a), delta=0.06)
+            self.assertAlmostEqual(y, radius * math.sin(a), delta=0.06)
 
 
 def main():

@@ -29,6 +29,7 @@ TEST_P(KeyNameToNumberNames, EveryNameGivesItsNumberInEitherLetterCase) {
     const KeyCase& key = GetParam();
     EXPECT_EQ(KeyNameToNumber(key.lower), key.number);
     EXPECT_EQ(KeyNameToNumber(key.upper), key.number);
+    EXPECT_EQ(KeyNumberToName(key.number), key.upper);
 }
 
 INSTANTIATE_TEST_SUITE_P(SixteenKeys, KeyNameToNumberNames, testing::ValuesIn(kKeys));
@@ -46,6 +47,11 @@ INSTANTIATE_TEST_SUITE_P(
         "", "a", "A", "a1x", "A1X", "a3", "m", "M", "s0",
         // No trimming inside the conversion.
         " a1", "a1 ", "\ta1"));
+
+TEST(KeyNumberToName, NumbersOfNoKeyAreWrittenAsNumbers) {
+    EXPECT_EQ(KeyNumberToName(-1), "-1");
+    EXPECT_EQ(KeyNumberToName(16), "16");
+}
 
 } // namespace
 } // namespace mirevane

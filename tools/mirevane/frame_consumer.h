@@ -12,6 +12,10 @@
 #include <string_view>
 #include <vector>
 
+namespace mirevane {
+class CMirevane;
+}
+
 namespace mirevane::tool {
 
 struct GaugeInfo {
@@ -31,6 +35,8 @@ struct RunHeader {
     int32_t lastTime = 0;
     std::size_t frameCount = 0;
     bool observed = false; // frames carry every gauge's stages
+    // The gauge set as Load built it, before any frame changed it; valid during Begin only.
+    const CMirevane* gaugeSet = nullptr;
 };
 
 // What one gauge did in one frame, seen through the observed Elapse.
@@ -51,6 +57,7 @@ struct FrameRecord {
     const int32_t* panel = nullptr; // one value per panel column
     std::string_view clipboard;     // what a copy put on the clipboard in this frame, or ""
     const std::vector<int32_t>* keys = nullptr; // host keys pressed before Elapse
+    bool initialize = false;                    // Initialize ran before this frame
     const GaugeSample* samples = nullptr;       // one per gauge when observed, else nullptr
 };
 

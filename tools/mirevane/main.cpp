@@ -37,6 +37,7 @@ Exit status: 0 when all is well, 1 when check found errors (with --strict also w
 Examples:
   mirevane check Cab/Mirevane.dll
   mirevane run Cab/Mirevane.dll --scenario run.csv --fps 30 --out trace.csv --plot trace.svg
+  mirevane run Cab/Mirevane.dll --scenario run.csv --fps 30 --html dials.html
 Use "mirevane check --help" or "mirevane run --help" for more.)";
 
 constexpr const char* kCheckFooter = R"(
@@ -188,6 +189,20 @@ int main(int argc, char** argv) {
     run->add_option("--plot", options.plot,
                     "Draw each gauge's needle and calibration table into FILE.svg (SVG only).")
         ->type_name("FILE.svg");
+    run->add_option("--html", options.page.path,
+                    "Write a self-contained page: every needle on its dial, a time slider, "
+                    "the plots.")
+        ->type_name("FILE.html");
+    run->add_option("--dial", options.page.faces,
+                    "A picture of gauge GAUGE's real dial under its needles on the page; hub "
+                    "and radius in pixels.")
+        ->type_name("GAUGE=image.png,cx,cy,r")
+        ->allow_extra_args(false);
+    run->add_option("--angles", options.page.angles,
+                    std::string("The page's dials: angle 0's direction and the way angles "
+                                "grow, ") +
+                        AngleConvention::kHelp + " (default " + AngleConvention::kDefault + ").")
+        ->type_name("CONVENTION");
     run->footer(RunFooter());
     const ReferenceCommands reference(app);
 

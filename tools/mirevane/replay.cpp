@@ -75,6 +75,7 @@ int Replay(const std::string& pluginPath, Scenario& scenario, bool observe,
     run.firstTime = scenario.firstTime();
     run.lastTime = scenario.lastTime();
     run.frameCount = scenario.frameCount();
+    run.gaugeSet = &gauges;
     for (int32_t g = 0; g < gauges.gaugeCount(); ++g) {
         GaugeInfo info;
         info.elliptic = gauges.isElliptic()[g];
@@ -152,6 +153,7 @@ int Replay(const std::string& pluginPath, Scenario& scenario, bool observe,
         record.panel = panelRow.data();
         record.clipboard = clipboard;
         record.keys = &frame.keys;
+        record.initialize = frame.initialize;
         record.samples = observe ? samples.data() : nullptr;
         for (FrameConsumer* consumer : consumers) {
             consumer->Take(record);

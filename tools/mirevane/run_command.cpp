@@ -2,6 +2,7 @@
 
 #include "check.h"
 #include "diagnostic_line.h"
+#include "dial_face.h"
 #include "output_file.h"
 #include "progress_line.h"
 #include "replay.h"
@@ -59,6 +60,10 @@ std::vector<NamedPath> FilesRead(const RunOptions& o, const CheckReport& report)
         reads.push_back({gauge + "profile", g.profile});
         reads.push_back({gauge + "table", g.tableFile});
     }
+    for (const std::string& face : o.page.faces) {
+        const DialFaceOption option = ParseDialFace(face);
+        reads.push_back({"gauge " + std::to_string(option.gauge) + "'s dial picture", option.path});
+    }
     return reads;
 }
 
@@ -109,11 +114,18 @@ int RunCommand(const RunOptions& o) {
     if (!o.plot.empty()) {
         outputs.push_back({"--plot", o.plot});
     }
+    if (!o.page.path.empty()) {
+        outputs.push_back({"--html", o.page.path});
+    }
     for (const NamedPath& output : outputs) {
         RefuseUnsafeOutput(output.path, output.option);
     }
     RefuseOverlaps(outputs, FilesRead(o, report));
 
+    DialPageContent page;
+    if (!o.page.path.empty()) {
+        page = ReadDialPageRequest(o.page);
+    }
     Scenario scenario = Scenario::Read(o.scenario, o.fps);
     if (report.errors() > 0) {
         Warn(report.mainProfile, 0,
@@ -126,13 +138,19 @@ int RunCommand(const RunOptions& o) {
         WarnOfSparseRows(scenario, report);
     }
 
-    // The plot is opened first and committed first: a trace file that exists is then always
-    // complete, plot included.
+    // The plot and the page are opened first and committed first: a trace file that exists is
+    // then always complete, they included. The page embeds the plot, so it needs one even when
+    // --plot writes none.
+    const std::string title = "Mirevane: " + scenario.path() + " on " + path;
     std::unique_ptr<OutputFile> plotFile;
     std::unique_ptr<SvgPlotWriter> plot;
+    std::unique_ptr<OutputFile> pageFile;
+    std::unique_ptr<DialPageWriter> pageWriter;
     std::vector<FrameConsumer*> consumers;
-    if (!o.plot.empty()) {
-        plotFile = std::make_unique<OutputFile>(o.plot);
+    if (!o.plot.empty() || !o.page.path.empty()) {
+        if (!o.plot.empty()) {
+            plotFile = std::make_unique<OutputFile>(o.plot);
+        }
         std::map<int32_t, KeyLabel> keyLabels;
         for (const KeyBinding& binding : report.keys) {
             KeyLabel& label = keyLabels[binding.key];
@@ -141,10 +159,16 @@ int RunCommand(const RunOptions& o) {
             }
             label.actions += (label.actions.empty() ? "" : ", ") + binding.action;
         }
-        plot = std::make_unique<SvgPlotWriter>(*plotFile,
-                                               "Mirevane: " + scenario.path() + " on " + path,
-                                               GaugeTitles(report), std::move(keyLabels));
+        plot = std::make_unique<SvgPlotWriter>(plotFile.get(), title, GaugeTitles(report),
+                                               std::move(keyLabels));
         consumers.push_back(plot.get());
+    }
+    if (!o.page.path.empty()) {
+        pageFile = std::make_unique<OutputFile>(o.page.path);
+        page.title = title;
+        page.gaugeTitles = GaugeTitles(report);
+        pageWriter = std::make_unique<DialPageWriter>(*pageFile, std::move(page), *plot);
+        consumers.push_back(pageWriter.get());
     }
     OutputFile traceFile(out);
     TraceCsvWriter trace(traceFile, o.detail);
@@ -156,6 +180,9 @@ int RunCommand(const RunOptions& o) {
     Replay(path, scenario, o.detail || plot != nullptr, consumers);
     if (plotFile) {
         plotFile->Commit();
+    }
+    if (pageFile) {
+        pageFile->Commit();
     }
     traceFile.Commit();
     return 0;

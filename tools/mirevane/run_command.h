@@ -1,6 +1,8 @@
 // `mirevane run`: checks the paths, reads the scenario, replays it through the plug-in and
-// writes the trace and the plot, never over a file it did not make.
+// writes the trace, the plot and the dial page, never over a file it did not make.
 #pragma once
+
+#include "dial_page.h"
 
 #include <optional>
 #include <string>
@@ -15,6 +17,7 @@ struct RunOptions {
     std::string plot;       // empty: no plot
     std::optional<double> fps;
     bool detail = false;
+    DialPageRequest page; // --html, --dial, --angles
 };
 
 // Returns the exit status; throws InputError for anything it refuses (exit status 2).

@@ -53,7 +53,7 @@ double ChartHeight(const GaugeInfo& gauge) {
 
 } // namespace
 
-SvgPlotWriter::SvgPlotWriter(OutputFile& out, std::string title,
+SvgPlotWriter::SvgPlotWriter(OutputFile* out, std::string title,
                              std::vector<std::string> gaugeTitles,
                              std::map<int32_t, KeyLabel> keyLabels)
     : out_(out), title_(std::move(title)), gaugeTitles_(std::move(gaugeTitles)),
@@ -329,7 +329,10 @@ void SvgPlotWriter::End() {
         }
     }
     svg.text += "</svg>\n";
-    out_.Write(svg.text);
+    svg_ = std::move(svg.text);
+    if (out_ != nullptr) {
+        out_->Write(svg_);
+    }
 }
 
 } // namespace mirevane::tool

@@ -25,13 +25,17 @@ struct KeyLabel {
 class SvgPlotWriter : public FrameConsumer {
 public:
     // title: one line above all charts; gaugeTitles: one per gauge (its file and what it
-    // drives); keyLabels: the bound host keys by number.
-    SvgPlotWriter(OutputFile& out, std::string title, std::vector<std::string> gaugeTitles,
+    // drives); keyLabels: the bound host keys by number. out: where End writes the picture;
+    // nullptr when only svg() is wanted (for a page that embeds it).
+    SvgPlotWriter(OutputFile* out, std::string title, std::vector<std::string> gaugeTitles,
                   std::map<int32_t, KeyLabel> keyLabels);
 
     void Begin(const RunHeader& run) override;
     void Take(const FrameRecord& frame) override;
     void End() override;
+
+    // The picture End made.
+    const std::string& svg() const noexcept { return svg_; }
 
 private:
     // Something that happened at one moment, kept once per pixel column.
@@ -55,7 +59,7 @@ private:
     static void AddMark(std::vector<Mark>& marks, std::size_t column, int32_t time,
                         std::string_view text);
 
-    OutputFile& out_;
+    OutputFile* out_;
     std::string title_;
     std::vector<std::string> gaugeTitles_;
     std::map<int32_t, KeyLabel> keyLabels_;
@@ -67,6 +71,7 @@ private:
     std::vector<Mark> copies_;
     std::vector<Mark> keys_;
     std::string keyText_;
+    std::string svg_;
 };
 
 } // namespace mirevane::tool

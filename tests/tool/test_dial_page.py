@@ -1,0 +1,324 @@
+"""The dial page in a real browser (headless Chromium): the needles at chosen slider times
+against the run's trace, the plot cursor against the plot's own time ticks, the key presses
+and copies of a calibration session, a picture of the dial face, the angle convention as
+the browser draws it, and that the page fetches nothing. Screenshots go to --out.
+
+    python3 test_dial_page.py --tool build/native/mirevane --examples examples --out DIR
+
+Exits 77 (skipped) when Chromium is not installed.
+"""
+import argparse
+import base64
+import csv
+import math
+import os
+import struct
+import sys
+import unittest
+import zlib
+
+from headless_browser import Browser, find_chromium
+from tool_runner import Tool
+
+TOOL = None
+EXAMPLES = None
+OUT = None
+CHROMIUM = None
+
+# Times (ms) to set the slider to: standing, release, power, cruising, braking, the end.
+RUN_TIMES = [0, 3000, 6500, 7400, 12345, 40000, 77777, 106000, 131000, 140000, 155000]
+
+
+def make_page(name, scenario, fps, *extra, cwd=None):
+    """Runs the tool; returns the page's path and the --detail trace as {time: row}."""
+    page = os.path.join(OUT, name + ".html")
+    trace = os.path.join(OUT, name + ".csv")
+    cwd = cwd or EXAMPLES
+    result = TOOL.run(["run", os.path.relpath(os.path.join(EXAMPLES, "cab", "Mirevane.dll"), cwd),
+                       "--scenario", scenario, "--fps", str(fps), "--detail",
+                       "--out", trace, "--html", page] + list(extra), cwd=cwd)
+    if result.returncode != 0:
+        raise RuntimeError(result.stderr_text)
+    with open(trace, newline="") as f:
+        rows = {int(row["time"]): row for row in csv.DictReader(f)}
+    return page, rows
+
+
+def gauge_state(browser):
+    return browser.evaluate("""Array.from(document.querySelectorAll('figure.gauge')).map(f => ({
+        time: +f.dataset.time, value: +f.dataset.value,
+        selected: f.dataset.selectedEntry === undefined ? null : +f.dataset.selectedEntry,
+        needles: Array.from(f.querySelectorAll('.needle')).map(n => {
+            // Where the browser really draws it: hub and tip on the screen.
+            const m = n.getScreenCTM();
+            const hub = new DOMPoint(0, 0).matrixTransform(m);
+            const tip = new DOMPoint(+n.getAttribute('x2'), 0).matrixTransform(m);
+            return {entry: +n.dataset.entry, angle: +n.dataset.angle,
+                    selected: n.dataset.selected === 'true',
+                    screen: Math.atan2(tip.y - hub.y, tip.x - hub.x) * 180 / Math.PI};
+        })}))""")
+
+
+def set_slider(browser, ms):
+    browser.evaluate("""(() => { const s = document.getElementById('slider');
+        s.value = %d; s.dispatchEvent(new Event('input')); return s.value; })()""" % ms)
+
+
+def turn_difference(a, b):
+    return (a - b + 180.0) % 360.0 - 180.0
+
+
+class PageTest(unittest.TestCase):
+    PAGE = None
+
+    @classmethod
+    def open_page(cls, name, scenario, fps, *extra, cwd=None):
+        cls.page_path, cls.rows = make_page(name, scenario, fps, *extra, cwd=cwd)
+        cls.times = sorted(cls.rows)
+        cls.browser = Browser(CHROMIUM)
+        cls.url = cls.browser.open(cls.page_path)
+        cls.loaded_events = len(cls.browser.events)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.browser.close()
+
+    def frame_at(self, ms):
+        """The trace's last frame at or before the time."""
+        return max(t for t in self.times if t <= ms) if ms >= self.times[0] else self.times[0]
+
+    def check_needles_point_as(self, state, zero, sense):
+        """Each needle's direction on the screen, as the browser drew it, is zero + sense *
+        angle (degrees clockwise from right)."""
+        for g, gauge in enumerate(state):
+            for needle in gauge["needles"]:
+                expected = zero + sense * needle["angle"]
+                self.assertAlmostEqual(turn_difference(needle["screen"], expected), 0, delta=0.05,
+                                       msg="gauge %d entry %d" % (g, needle["entry"]))
+
+
+class ExampleRun(PageTest):
+    @classmethod
+    def setUpClass(cls):
+        cls.open_page("run", os.path.join("scenarios", "run.csv"), 30)
+
+    def test_needles_show_the_trace_at_chosen_times(self):
+        selections = set()
+        for ms in RUN_TIMES:
+            set_slider(self.browser, ms)
+            state = gauge_state(self.browser)
+            self.assertEqual(len(state), 5)
+            # The example run is short enough to be kept whole: the frame shown is the
+            # trace's last frame at or before the slider's time.
+            expected_time = self.frame_at(ms)
+            row = self.rows[expected_time]
+            for g, gauge in enumerate(state):
+                where = "t=%d gauge %d" % (ms, g)
+                self.assertEqual(gauge["time"], expected_time, where)
+                self.assertAlmostEqual(gauge["value"], float(row["g%d_value" % g]),
+                                       delta=1e-6 * max(1.0, abs(float(row["g%d_value" % g]))),
+                                       msg=where)
+                self.assertTrue(gauge["needles"], where)
+                for needle in gauge["needles"]:
+                    panel = int(row["panel%d" % needle["entry"]])
+                    self.assertEqual(needle["angle"], panel / 1000, where)
+                if "g%d_entry" % g in row:
+                    selected = int(row["g%d_entry" % g])
+                    self.assertEqual(gauge["selected"], selected, where)
+                    chosen = [n["entry"] for n in gauge["needles"] if n["selected"]]
+                    self.assertEqual(chosen, [selected], where)
+                    selections.add((g, selected))
+            self.check_needles_point_as(state, -90, 1)  # the default, up-cw
+        # The chosen times see the oval needles on more than one image each.
+        for g in (1, 2):
+            self.assertGreater(len([s for s in selections if s[0] == g]), 1, selections)
+
+    def test_plot_cursor_stands_at_the_slider_time_on_every_chart(self):
+        # Independent of the page's script: the plot's own tick labelled "100" (seconds).
+        set_slider(self.browser, 100000)
+        shown = gauge_state(self.browser)[0]["time"]
+        charts = self.browser.evaluate("""Array.from(document.querySelectorAll('#plots g.chart'))
+            .map(c => ({cursor: +c.querySelector('line.cursor').getAttribute('x1'),
+                        tick: +Array.from(c.querySelectorAll('text'))
+                            .find(t => t.textContent === '100' &&
+                                   t.getAttribute('text-anchor') === 'middle').getAttribute('x'),
+                        width: +c.dataset.x1 - +c.dataset.x0,
+                        span: +c.dataset.t1 - +c.dataset.t0}))""")
+        self.assertEqual(len(charts), 5)
+        for chart in charts:
+            offset = (shown - 100000) * chart["width"] / chart["span"]
+            self.assertAlmostEqual(chart["cursor"], chart["tick"] + offset, delta=0.11)
+        set_slider(self.browser, 0)
+        start = self.browser.evaluate(
+            "+document.querySelector('#plots line.cursor').getAttribute('x1')")
+        self.assertLess(start, charts[0]["cursor"] - 100)
+
+    def test_page_fetches_nothing_and_forbids_fetching(self):
+        browser = self.browser
+        log = browser.events_named("Log.entryAdded")
+        self.assertEqual([e for e in log if e["entry"]["level"] == "error"], [])
+        self.assertEqual(browser.events_named("Runtime.exceptionThrown"), [])
+        requests = [e["request"]["url"] for e in browser.events_named("Network.requestWillBeSent")]
+        self.assertEqual(requests, [self.url])
+        policy = browser.evaluate(
+            "document.querySelector('meta[http-equiv=\"Content-Security-Policy\"]').content")
+        self.assertIn("default-src 'none'", policy)
+
+        # The policy holds: a request from the page is refused before it leaves, and the
+        # browser says so in its log.
+        since = len(browser.events)
+        probes = {
+            "connect-src": "fetch('http://127.0.0.1:9/probe').catch(() => {})",
+            "img-src": "new Image().src = 'http://127.0.0.1:9/probe.png'",
+            "font-src": "new FontFace('probe', 'url(http://127.0.0.1:9/probe.woff)').load()"
+                        ".catch(() => {})",
+        }
+        for directive, attempt in probes.items():
+            violated = browser.evaluate("""new Promise(done => {
+                document.addEventListener('securitypolicyviolation',
+                    e => done(e.effectiveDirective), {once: true});
+                %s; })""" % attempt)
+            self.assertEqual(violated, directive)
+        browser.evaluate("1")  # let the log catch up
+        # Chromium announces the blocked requests, then fails each with the policy's reason.
+        probes_sent = {e["requestId"]: e["request"]["url"] for e in
+                       browser.events_named("Network.requestWillBeSent", since)}
+        blocked = {e["requestId"]: e.get("blockedReason") for e in
+                   browser.events_named("Network.loadingFailed", since)}
+        self.assertTrue(probes_sent)
+        for request, url in probes_sent.items():
+            self.assertIn("127.0.0.1", url)
+            self.assertEqual(blocked.get(request), "csp", url)
+        self.assertEqual(browser.events_named("Network.responseReceived", since), [])
+        refusals = [e["entry"]["text"] for e in browser.events_named("Log.entryAdded", since)]
+        self.assertTrue(any("Content Security Policy" in text for text in refusals), refusals)
+
+    def test_play_runs_at_the_chosen_speed_and_pause_stops(self):
+        set_slider(self.browser, 20000)
+        elapsed = self.browser.evaluate("""new Promise(done => {
+            document.querySelector('#speeds button[data-speed="16"]').click();
+            document.getElementById('play').click();
+            const start = performance.now();
+            setTimeout(() => { document.getElementById('play').click();
+                               done(performance.now() - start); }, 500); })""")
+        time_after = gauge_state(self.browser)[0]["time"]
+        # 16 times the wall clock, less what the frames took to draw.
+        self.assertGreater(time_after - 20000, 4 * elapsed)
+        self.assertLessEqual(time_after - 20000, 16 * elapsed + 100)
+        self.browser.evaluate("new Promise(done => setTimeout(done, 200))")
+        self.assertEqual(gauge_state(self.browser)[0]["time"], time_after)
+        self.assertEqual(self.browser.evaluate("document.getElementById('play').textContent"),
+                         "Play")
+
+    def test_screenshot_for_a_person_to_look_at(self):
+        set_slider(self.browser, 40000)
+        path = os.path.join(OUT, "dial-page.png")
+        self.browser.screenshot(path)
+        with open(path, "rb") as f:
+            data = f.read()
+        self.assertEqual(data[:8], b"\x89PNG\r\n\x1a\n")
+        self.assertGreater(len(data), 20000)
+
+
+class CalibrationSession(PageTest):
+    @classmethod
+    def setUpClass(cls):
+        cls.open_page("calibration", "calibration.csv", 20,
+                      cwd=os.path.join(EXAMPLES, "calibration"))
+        with open(os.path.join(EXAMPLES, "calibration", "calibration.csv"), newline="") as f:
+            cls.scenario = list(csv.DictReader(f))
+
+    def test_time_line_marks_every_key_press_and_copy(self):
+        events = [r for r in self.scenario if r["keys"].strip() or r["initialize"] not in ("", "0")]
+        marks = self.browser.evaluate("document.querySelectorAll('#timeline line').length")
+        self.assertEqual(marks, len(events))
+        items = self.browser.evaluate(
+            "Array.from(document.querySelectorAll('#events li')).map(li => li.textContent)")
+        copies = {t: row["clipboard"] for t, row in self.rows.items() if row["clipboard"]}
+        self.assertEqual(len(copies), 2)
+        for ms, text in copies.items():
+            self.assertTrue(any(item.startswith("%.3f s:" % (ms / 1000)) and
+                                item.endswith("copied " + text) for item in items), items)
+
+    def test_choosing_a_copy_shows_the_needle_at_the_copied_angle(self):
+        copies = sorted((t, row["clipboard"]) for t, row in self.rows.items() if row["clipboard"])
+        index = self.browser.evaluate("""Array.from(document.querySelectorAll('#events li'))
+            .findIndex(li => li.textContent.endsWith('copied %s'))""" % copies[0][1])
+        self.browser.evaluate("document.querySelectorAll('#events li')[%d].click()" % index)
+        state = gauge_state(self.browser)
+        self.assertEqual(state[0]["time"], copies[0][0])
+        # Angle mode: the speedometer's needle stands at the copied test angle, 180 added.
+        self.assertAlmostEqual(state[0]["needles"][0]["angle"], float(copies[0][1]) + 180,
+                               delta=0.001)
+
+
+def write_png(path, width, height):
+    """A small grey PNG picture."""
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    rows = b"".join(b"\0" + bytes([200]) * width for _ in range(height))
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height,
+                                                                  8, 0, 0, 0, 0)) +
+                chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+class DialPictureAndConvention(PageTest):
+    @classmethod
+    def setUpClass(cls):
+        cls.face = os.path.join(OUT, "face.png")
+        write_png(cls.face, 120, 90)
+        cls.open_page("convention", os.path.join("scenarios", "run.csv"), 5,
+                      "--dial", "1=%s,50,60,40" % cls.face, "--angles", "right-ccw")
+
+    def test_needles_point_as_the_option_says(self):
+        for ms in (0, 40000, 140000):
+            set_slider(self.browser, ms)
+            self.check_needles_point_as(gauge_state(self.browser), 0, -1)
+
+    def test_the_picture_sits_under_the_needles_of_its_gauge(self):
+        picture = self.browser.evaluate("""(() => {
+            const i = document.querySelector('figure[data-gauge="1"] image.face');
+            const later = i.compareDocumentPosition(
+                i.ownerSVGElement.querySelector('.needle')) & Node.DOCUMENT_POSITION_FOLLOWING;
+            return i && {href: i.getAttribute('href'), x: +i.getAttribute('x'),
+                y: +i.getAttribute('y'), width: +i.getAttribute('width'),
+                height: +i.getAttribute('height'), under: !!later,
+                others: document.querySelectorAll('image.face').length}; })()""")
+        with open(self.face, "rb") as f:
+            self.assertEqual(picture["href"],
+                             "data:image/png;base64," + base64.b64encode(f.read()).decode())
+        # Hub (50, 60) at the dial's centre and radius 40 px as the dial's 100 units.
+        self.assertEqual((picture["x"], picture["y"]), (-125, -150))
+        self.assertEqual((picture["width"], picture["height"]), (300, 225))
+        self.assertTrue(picture["under"])
+        self.assertEqual(picture["others"], 1)
+        requests = [e["request"]["url"] for e in self.browser.events_named(
+            "Network.requestWillBeSent")]
+        self.assertEqual([u for u in requests if not u.startswith("data:")], [self.url])
+        self.browser.screenshot(os.path.join(OUT, "dial-page-convention.png"))
+
+
+def main():
+    global TOOL, EXAMPLES, OUT, CHROMIUM
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--tool", required=True)
+    parser.add_argument("--examples", required=True)
+    parser.add_argument("--out", required=True)
+    args, rest = parser.parse_known_args()
+    CHROMIUM = find_chromium()
+    if CHROMIUM is None:
+        print("SKIPPED: the dial page's browser tests need Chromium, and none was found "
+              "(Debian: apt-get install chromium, or run scripts/install-deps as root).")
+        return 77
+    TOOL = Tool(args.tool)
+    EXAMPLES = os.path.abspath(args.examples)
+    OUT = os.path.abspath(args.out)
+    os.makedirs(OUT, exist_ok=True)
+    program = unittest.main(argv=[sys.argv[0]] + rest, verbosity=2, exit=False)
+    return 0 if program.result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
