@@ -72,12 +72,12 @@ class CheckErrors(unittest.TestCase):
 
     CASES = [
         # name, files, expected (severity, code, file, line)
-        ("no main profile", {}, ("error", "no-main-profile", "./Cab.ini", 0)),
-        ("table missing", {"Cab.ini": GOOD_INI}, ("error", "table-missing", "./Cab.csv", 0)),
+        ("no main profile", {}, ("error", "no-main-profile", "./Cab.ini", None)),
+        ("table missing", {"Cab.ini": GOOD_INI}, ("error", "table-missing", "./Cab.csv", None)),
         ("table empty", {"Cab.ini": GOOD_INI, "Cab.csv": ""},
-         ("error", "table-empty", "./Cab.csv", 0)),
+         ("error", "table-empty", "./Cab.csv", None)),
         ("table with one point", {"Cab.ini": GOOD_INI, "Cab.csv": "0,0\n"},
-         ("error", "table-single-point", "./Cab.csv", 0)),
+         ("error", "table-single-point", "./Cab.csv", None)),
         ("subject names nothing",
          {"Cab.ini": "[SubjectKey]\nSubject = speedo\n[PanelIndex]\nNeedle = 20\n",
           "Cab.csv": GOOD_TABLE},
@@ -91,7 +91,19 @@ class CheckErrors(unittest.TestCase):
           "Cab.csv": GOOD_TABLE},
          ("error", "needle-out-of-range", "./Cab.ini", 4)),
         ("needle never set", {"Cab.ini": "[SubjectKey]\nSubject = kmph\n", "Cab.csv": GOOD_TABLE},
-         ("error", "needle-out-of-range", "./Cab.ini", 0)),
+         ("error", "draws-nothing", "./Cab.ini", None)),
+        ("empty profile", {"Cab.ini": "", "Cab.csv": GOOD_TABLE},
+         ("error", "draws-nothing", "./Cab.ini", None)),
+        ("misspelt needle", {"Cab.ini": "[SubjectKey]\nSubject = kmph\n[PanelIndex]\nNeddle = 20\n",
+                             "Cab.csv": GOOD_TABLE},
+         ("error", "draws-nothing", "./Cab.ini", 4)),
+        ("misspelt ellipse section",
+         {"Cab.ini": "[SubjectKey]\nSubject = bc\n[Elipse]\nDivision = 4\n", "Cab.csv": GOOD_TABLE},
+         ("error", "draws-nothing", "./Cab.ini", 3)),
+        ("needle set to -1",
+         {"Cab.ini": "[SubjectKey]\nSubject = kmph\n[PanelIndex]\nNeedle = -1\n",
+          "Cab.csv": GOOD_TABLE},
+         ("error", "needle-out-of-range", "./Cab.ini", 4)),
         ("elliptic gauge without division entries",
          {"Cab.ini": "[SubjectKey]\nSubject = bc\n[Ellipse]\nDivision = 4\nFlattening = 0.5\n",
           "Cab.csv": GOOD_TABLE},
@@ -104,6 +116,16 @@ class CheckErrors(unittest.TestCase):
                 result, report = cab.check_json()
                 self.assertIn(expected, diagnostics(report))
                 self.assertEqual(result.returncode, 1)
+
+    def test_the_cause_is_named_not_its_consequence(self):
+        files = {"Cab.ini": "[SubjectKey]\nSubject = kmph\n[PanelIndex]\nNeddle = 20\n",
+                 "Cab.csv": GOOD_TABLE}
+        with CabFolder(files) as cab:
+            _, report = cab.check_json()
+            codes = [d["code"] for d in report["diagnostics"]]
+            self.assertEqual(codes, ["unknown-key", "draws-nothing"])
+            self.assertIn("no [PanelIndex] Needle and no [Ellipse] Division ('Neddle' is not "
+                          "Needle)", report["diagnostics"][1]["message"])
 
     def test_a_setting_from_the_fallback_profile_is_reported_there(self):
         files = {"Cab.ini": "[SubjectKey]\nSubject = kmph\n", "Cab.csv": GOOD_TABLE,
@@ -167,7 +189,7 @@ class CheckWarnings(unittest.TestCase):
         ("table value given twice", with_good(table="0,0\n50,100\n50,120\n100,270\n"),
          ("table-duplicate-value", "./Cab.csv", 3), "first at line 2"),
         ("table that turns back", with_good(table="0,0\n50,100\n100,50\n"),
-         ("table-not-monotonic", "./Cab.csv", 0), "rise and fall"),
+         ("table-not-monotonic", "./Cab.csv", None), "rise and fall"),
         ("byte order mark in a profile",
          {"Cab.ini": b"\xef\xbb\xbf" + GOOD_INI.encode(), "Cab.csv": GOOD_TABLE},
          ("byte-order-mark", "./Cab.ini", 1), "byte order mark"),
@@ -176,10 +198,10 @@ class CheckWarnings(unittest.TestCase):
         ("key name that binds no key", with_good("[KeyIndex]\nSwitchAdjustMode = M\n"),
          ("key-binds-nothing", "./Cab.ini", 6), "names no host key"),
         ("two actions on one key", with_good("[KeyIndex]\nCopyValueToClipboard = d\n"),
-         ("key-bound-twice", "./Cab.ini", 0), "one press runs both"),
+         ("key-bound-twice", "./Cab.ini", None), "one press runs both"),
         ("two gauges on one entry",
          with_good("[FileName]\nGauge0 = second\n", second_ini=GOOD_INI, second_csv=GOOD_TABLE),
-         ("panel-written-twice", "./second.ini", 0), "gauge 1's value remains"),
+         ("panel-written-twice", "./second.ini", None), "gauge 1's value remains"),
         ("division above 64",
          {"Cab.ini": "[SubjectKey]\nSubject = bc\n[PanelIndex]\nEllipse0 = 30\n"
                      "[Ellipse]\nDivision = 100\nFlattening = 0.5\n", "Cab.csv": GOOD_TABLE},
@@ -239,7 +261,7 @@ class CheckWarnings(unittest.TestCase):
             _, report = cab.check_json()
             found = diagnostics(report)
             # Division 3 has no entry: it is reported at the end of the key list, line 0.
-            self.assertIn(("warning", "division-without-entry", "./Cab.ini", 0), found)
+            self.assertIn(("warning", "division-without-entry", "./Cab.ini", None), found)
             self.assertIn(("warning", "ellipse-entry-unused", "./Cab.ini", 10), found)
             self.assertEqual(report["gauges"][0]["entries"], [30, 31, 32])
 
@@ -269,16 +291,27 @@ class CheckReport(unittest.TestCase):
                              json.loads(by_profile)["diagnostics"])
 
     def test_text_and_json_carry_the_same_diagnostics(self):
-        files = with_good("[Dampng]\nx = 1\n[Vibration]\nPeriod = 2.5 m\n",
+        files = with_good("[Dampng]\nx = 1\n[Vibration]\n  Period =  2.5 m\n",
                           table="0,0\nnote\n100,270\n")
         with CabFolder(files) as cab:
-            _, report = cab.check_json()
+            result, report = cab.check_json()
+            self.assertEqual(report["schemaVersion"], 2)
             text = cab.run("check", "Cab.dll").stdout_text
+            lines = text.split("\n")
             for d in report["diagnostics"]:
-                where = d["file"] + (":%d" % d["line"] if d["line"] else "")
-                line = "  %s: %s: %s [%s]" % (where, d["severity"], d["message"], d["code"])
-                self.assertIn(line, text.split("\n"))
+                where = d["file"] + "".join(":%d" % n for n in (d["line"], d["column"]) if n)
+                line = "%s: %s: %s [%s]" % (where, d["severity"], d["message"], d["code"])
+                self.assertIn(line, lines)
+            self.assertIn("./Cab.ini:8:13: warning: Period = '2.5 m' is not a number: Period "
+                          "keeps 0 [not-a-number]", lines)
             self.assertIn("0 errors, 3 warnings.", text)
+
+    def test_an_absent_line_or_column_is_null(self):
+        with CabFolder({"Cab.ini": "", "Cab.csv": GOOD_TABLE}) as cab:
+            result, report = cab.check_json()
+            self.assertIn('"line": null, "column": null', result.stdout_text)
+            self.assertIn("./Cab.ini: error: gauge 0 draws nothing",
+                          cab.run("check", "Cab.dll").stdout_text.split("\n")[-3])
 
     def test_the_report_lists_bindings_and_gauges_in_load_order(self):
         files = with_good("[FileName]\nGauge0 = missing\nGauge1 = second\n[KeyIndex]\n"

@@ -131,12 +131,12 @@ private:
     Checker& checker_;
 };
 
-void Checker::Add(const char* code, const std::string& file, int line, const std::string& message) {
+void Checker::Add(const char* code, const Where& where, const std::string& message) {
     const DiagnosticKind* kind = FindDiagnostic(code);
     if (kind == nullptr) {
         throw std::logic_error(std::string("diagnostic without a registry entry: ") + code);
     }
-    report_.diagnostics.push_back({kind, file, line, message});
+    report_.diagnostics.push_back({kind, where.file, where.line, where.column, message});
 }
 
 const ProfileScan& Checker::Scan(const std::string& path) {
@@ -150,15 +150,15 @@ const ProfileScan& Checker::Scan(const std::string& path) {
 Where Checker::Locate(const Profile& profile, const std::string& section, const std::string& key) {
     const ProfileKeyLine* line = Scan(profile.path).Find(section, key);
     if (line != nullptr && line->hasEquals) {
-        return {profile.path, line->line};
+        return {profile.path, line->line, line->column};
     }
     if (report_.fallbackFound) {
         line = Scan(report_.fallbackProfile).Find(section, key);
         if (line != nullptr && line->hasEquals) {
-            return {report_.fallbackProfile, line->line};
+            return {report_.fallbackProfile, line->line, line->column};
         }
     }
-    return {profile.path, 0};
+    return {profile.path, 0, 0};
 }
 
 void Checker::CheckGauge(const CMirevane& gauges, int32_t g, const Profile& profile) {

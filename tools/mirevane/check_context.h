@@ -26,6 +26,7 @@ struct Profile {
 struct Where {
     std::string file;
     int line = 0;
+    int column = 0;
 };
 
 // One gauge under check: what the plug-in built and the lines that built it.
@@ -47,9 +48,9 @@ private:
     friend class LoadRecord;
 
     // Severity comes from the code's entry in the diagnostics registry.
-    void Add(const char* code, const std::string& file, int line, const std::string& message);
-    void Add(const char* code, const Where& where, const std::string& message) {
-        Add(code, where.file, where.line, message);
+    void Add(const char* code, const Where& where, const std::string& message);
+    void Add(const char* code, const std::string& file, int line, const std::string& message) {
+        Add(code, Where{file, line, 0}, message);
     }
 
     const ProfileScan& Scan(const std::string& path);
@@ -68,6 +69,9 @@ private:
     // check_drawing.cpp
     void CheckSubject(const GaugeUnderCheck& c);
     void CheckDrawing(const GaugeUnderCheck& c);
+    // A gauge with neither a Needle nor a Division: blamed on the line that most likely meant
+    // one of them (a misspelt key or section), else on the profile as a whole.
+    void CheckDrawsNothing(const GaugeUnderCheck& c);
     void CheckVibration(const GaugeUnderCheck& c);
     // check_gauge_set.cpp
     void CheckGaugeSet(const CMirevane& gauges, const Profile& main);

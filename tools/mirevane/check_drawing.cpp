@@ -42,14 +42,51 @@ void Checker::CheckSubject(const GaugeUnderCheck& c) {
     }
 }
 
+void Checker::CheckDrawsNothing(const GaugeUnderCheck& c) {
+    std::string blame;
+    Where where{c.profile.path, 0, 0};
+    const std::vector<std::string> sections = {"PanelIndex", "Ellipse"};
+    const std::vector<std::string> keys = {"Needle", "Division"};
+    for (const std::string& path : {c.profile.path, report_.fallbackProfile}) {
+        if (!blame.empty() || (path != c.profile.path && !report_.fallbackFound)) {
+            continue;
+        }
+        const ProfileScan& scan = Scan(path);
+        for (const ProfileSectionLine& header : scan.sections) {
+            const std::string near = NearestName(header.name, sections);
+            if (blame.empty() && !near.empty() && !SameName(near, header.name)) {
+                blame = "[" + header.name + "] is not [" + near + "]";
+                where = {path, header.line, header.column};
+            }
+        }
+        for (const ProfileKeyLine& line : scan.keys) {
+            const std::string near = NearestName(line.key, keys);
+            const bool misplaced = !near.empty() && SameName(near, line.key);
+            const bool home = SameName(line.section, near == "Needle" ? "PanelIndex" : "Ellipse");
+            if (blame.empty() && !near.empty() && (!misplaced || line.sectionLine > 0)) {
+                blame = !misplaced ? Quoted(Shortened(line.key)) + " is not " + near
+                        : home     ? line.key + " here is not read"
+                                   : line.key + " stands in [" + line.section + "]";
+                where = {path, line.line, line.column};
+            }
+        }
+    }
+    Add("draws-nothing", where,
+        c.name + " draws nothing: no [PanelIndex] Needle and no [Ellipse] Division" +
+            (blame.empty() ? "" : " (" + blame + ")"));
+}
+
 // Where it draws.
 void Checker::CheckDrawing(const GaugeUnderCheck& c) {
     const GaugeSummary& gauge = c.summary;
     const SettingsModel& s = c.settings;
     const bool hasNeedle = IsHostArrayIndex(gauge.needle);
     if (!gauge.elliptic) {
-        if (!hasNeedle) {
-            Add("needle-out-of-range", Locate(c.profile, "PanelIndex", "Needle"),
+        const Where needle = Locate(c.profile, "PanelIndex", "Needle");
+        if (needle.line == 0 && s.Division < 2) {
+            CheckDrawsNothing(c);
+        } else if (!hasNeedle) {
+            Add("needle-out-of-range", needle,
                 "Needle = " + std::to_string(gauge.needle) +
                     " is outside the panel entries 0..255: " + c.name + " is never drawn");
         }
