@@ -123,7 +123,7 @@ const std::map<std::string, std::string> kCheckShows = {
     {"numeric-huge", "[needle-out-of-range]"},
     {"numeric-infinity", "[not-an-integer]"},
     {"numeric-nan", "[not-an-integer]"},
-    {"profile-is-directory", "[needle-out-of-range]"},
+    {"profile-is-directory", "[draws-nothing]"},
     {"profile-line-100000", "[unknown-section]"},
     {"subjects-odd", "[subject-names-nothing]"},
     {"table-10mb-descending", "700000 points"},
