@@ -76,8 +76,10 @@ class CheckErrors(unittest.TestCase):
         ("table missing", {"Cab.ini": GOOD_INI}, ("error", "table-missing", "./Cab.csv", None)),
         ("table empty", {"Cab.ini": GOOD_INI, "Cab.csv": ""},
          ("error", "table-empty", "./Cab.csv", None)),
-        ("table with one point", {"Cab.ini": GOOD_INI, "Cab.csv": "0,0\n"},
-         ("error", "table-single-point", "./Cab.csv", None)),
+        ("table with one point", {"Cab.ini": GOOD_INI, "Cab.csv": "value,angle\n0,0\n"},
+         ("error", "table-single-point", "./Cab.csv", 2)),
+        ("table of skipped lines", {"Cab.ini": GOOD_INI, "Cab.csv": "\nvalue,angle\n"},
+         ("error", "table-empty", "./Cab.csv", 2)),
         ("subject names nothing",
          {"Cab.ini": "[SubjectKey]\nSubject = speedo\n[PanelIndex]\nNeedle = 20\n",
           "Cab.csv": GOOD_TABLE},
@@ -188,8 +190,14 @@ class CheckWarnings(unittest.TestCase):
          ("table-line-skipped", "./Cab.csv", 2), "fewer than two"),
         ("table value given twice", with_good(table="0,0\n50,100\n50,120\n100,270\n"),
          ("table-duplicate-value", "./Cab.csv", 3), "first at line 2"),
-        ("table that turns back", with_good(table="0,0\n50,100\n100,50\n"),
-         ("table-not-monotonic", "./Cab.csv", None), "rise and fall"),
+        ("table that turns back", with_good(table="0,0\n50,100\n100,50\n120,60\n"),
+         ("table-not-monotonic", "./Cab.csv", 3), "turns back at value 100"),
+        ("table row with a decimal comma", with_good(table="0,0\n2,5,9,5\n100,270\n"),
+         ("table-extra-fields", "./Cab.csv", 2), "has 4 fields: the row reads as value 2, angle 5"),
+        ("table value with a unit", with_good(table="0,0\n100 km/h,270\n"),
+         ("table-text-ignored", "./Cab.csv", 2), "'km/h' after a number is ignored"),
+        ("table row with a note", with_good(table="0,0\n100,270 ; end\n"),
+         ("table-text-ignored", "./Cab.csv", 2), "'; end' after a number"),
         ("byte order mark in a profile",
          {"Cab.ini": b"\xef\xbb\xbf" + GOOD_INI.encode(), "Cab.csv": GOOD_TABLE},
          ("byte-order-mark", "./Cab.ini", 1), "byte order mark"),
@@ -264,6 +272,17 @@ class CheckWarnings(unittest.TestCase):
             self.assertIn(("warning", "division-without-entry", "./Cab.ini", None), found)
             self.assertIn(("warning", "ellipse-entry-unused", "./Cab.ini", 10), found)
             self.assertEqual(report["gauges"][0]["entries"], [30, 31, 32])
+
+    def test_a_gap_of_many_divisions_is_one_warning(self):
+        ini = ("[SubjectKey]\nSubject = bc\n[Ellipse]\nDivision = 100\nFlattening = 0.5\n"
+               "[PanelIndex]\nEllipse0 = 30\nEllipse1 = 31\nEllipse2 = 32\nEllipse3 = 33\n")
+        with CabFolder({"Cab.ini": ini, "Cab.csv": GOOD_TABLE}) as cab:
+            _, report = cab.check_json()
+            gaps = [d["message"] for d in report["diagnostics"]
+                    if d["code"] == "division-without-entry"]
+            self.assertEqual(len(gaps), 1, gaps)
+            self.assertIn("divisions 4..63 have no panel entry", gaps[0])
+            self.assertIn("between folded angles 15.64 and 90 degrees", gaps[0])
 
     def test_strict_turns_warnings_into_exit_status_1(self):
         with CabFolder(with_good("[Vibration]\nPeriod = 2.5 m\n")) as cab:

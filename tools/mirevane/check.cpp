@@ -166,8 +166,8 @@ void Checker::CheckGauge(const CMirevane& gauges, int32_t g, const Profile& prof
     const GaugeUnderCheck c{gauges.subjects()[g], profile.settings, profile, report_.gauges.back(),
                             "gauge " + std::to_string(g)};
     CheckSubject(c);
-    CheckTable(c.summary);
-    CheckTablePoints(c, gauges.scales()[g].table());
+    const TableLines lines = CheckTable(c.summary);
+    CheckTablePoints(c, lines, gauges.scales()[g].table());
     CheckDrawing(c);
     CheckVibration(c);
 }

@@ -4,6 +4,7 @@
 
 #include "check.h"
 #include "config/settings_model.h"
+#include "dynamics/scale_table_file.h"
 #include "gauges/c_mirevane.h"
 #include "profile_format.h"
 #include "profile_scan.h"
@@ -27,6 +28,12 @@ struct Where {
     std::string file;
     int line = 0;
     int column = 0;
+};
+
+// Where a table's points came from.
+struct TableLines {
+    std::map<double, int> lineOfValue; // the line that gave the value its angle
+    int firstSkipped = 0;              // the first line that gave no point and is not blank
 };
 
 // One gauge under check: what the plug-in built and the lines that built it.
@@ -63,8 +70,11 @@ private:
                       const SettingsModel& model);
     void CheckUnknownKey(const std::string& path, const ProfileKeyLine& line);
     // check_table.cpp
-    void CheckTable(GaugeSummary& gauge);
-    void CheckTablePoints(const GaugeUnderCheck& c,
+    // Returns the lines its points came from, for the checks of the points.
+    TableLines CheckTable(GaugeSummary& gauge);
+    void CheckPartlyRead(const std::string& file, int number, const std::string& text,
+                         const TableLine& parsed);
+    void CheckTablePoints(const GaugeUnderCheck& c, const TableLines& lines,
                           const std::vector<std::pair<double, double>>& points);
     // check_drawing.cpp
     void CheckSubject(const GaugeUnderCheck& c);

@@ -103,20 +103,31 @@ void Checker::CheckDrawing(const GaugeUnderCheck& c) {
                     " elliptic, but none of its division entries (Ellipse0..) lies in 0..255: "
                     "it is never drawn");
         } else {
-            double lower = 0.0;
+            // Neighbouring divisions without an entry make one gap, reported once.
             const bool round = gauge.divisionTable.size() == 1;
-            for (std::size_t i = 0; i < gauge.divisionTable.size(); ++i) {
-                const auto& [bound, entry] = gauge.divisionTable[i];
-                const int k = round ? gauge.divisionCount - 1 : static_cast<int>(i);
-                if (!IsHostArrayIndex(entry)) {
-                    Add("division-without-entry",
-                        Locate(c.profile, "PanelIndex", "Ellipse" + std::to_string(k)),
-                        "division " + std::to_string(k) + " has no panel entry (Ellipse" +
-                            std::to_string(k) + " = " + std::to_string(entry) +
-                            "): the needle vanishes between folded angles " + Rounded(lower, 4) +
-                            " and " + Rounded(std::min(bound, 90.0), 4) + " degrees");
+            const auto& table = gauge.divisionTable;
+            for (std::size_t i = 0; i < table.size(); ++i) {
+                if (IsHostArrayIndex(table[i].second)) {
+                    continue;
                 }
-                lower = std::min(bound, 90.0);
+                std::size_t last = i;
+                while (last + 1 < table.size() && !IsHostArrayIndex(table[last + 1].second)) {
+                    ++last;
+                }
+                const double from = i == 0 ? 0.0 : std::min(table[i - 1].first, 90.0);
+                const double to = std::min(table[last].first, 90.0);
+                const int k = round ? gauge.divisionCount - 1 : static_cast<int>(i);
+                const int kLast = round ? k : static_cast<int>(last);
+                const std::string first = std::to_string(k);
+                Add("division-without-entry", Locate(c.profile, "PanelIndex", "Ellipse" + first),
+                    (k == kLast ? "division " + first + " has no panel entry (Ellipse" + first +
+                                      " = " + std::to_string(table[i].second) + ")"
+                                : "divisions " + first + ".." + std::to_string(kLast) +
+                                      " have no panel entry (Ellipse" + first + "..Ellipse" +
+                                      std::to_string(kLast) + " outside 0..255)") +
+                        ": the needle vanishes between folded angles " + Rounded(from, 4) +
+                        " and " + Rounded(to, 4) + " degrees");
+                i = last;
             }
         }
         if (s.Division > kEllipsePanelCount) {

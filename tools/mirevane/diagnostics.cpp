@@ -73,6 +73,15 @@ const std::vector<DiagnosticKind>& Diagnostics() {
         {"table-line-skipped", S::kWarning,
          "a table line that does not give a calibration point, with the reason",
          "value,angle as a header line, or 20;30", "remove the line, or write it as value,angle"},
+        {"table-text-ignored", S::kWarning,
+         "text after a number in a table row: the plug-in reads the number and ignores the "
+         "text",
+         "100 km/h,180 or 100,180 ; end", "keep units and notes out of the rows"},
+        {"table-extra-fields", S::kWarning,
+         "a table row of more than two fields: the plug-in reads the first two and ignores the "
+         "rest",
+         "2,5,9,5 meant as 2.5,9.5 (a decimal comma)",
+         "write decimals with a point; one value and one angle per row"},
         {"table-duplicate-value", S::kWarning,
          "a value given again in the table: the later line's angle replaces the earlier",
          "60,100 and later 60,104", "keep one line per value"},
