@@ -129,6 +129,21 @@ class CheckErrors(unittest.TestCase):
             self.assertIn("no [PanelIndex] Needle and no [Ellipse] Division ('Neddle' is not "
                           "Needle)", report["diagnostics"][1]["message"])
 
+    def test_a_utf16_file_is_one_error_without_nul_bytes(self):
+        cases = [
+            ("profile with a byte order mark", "Cab.ini", b"\xff\xfe" + GOOD_INI.encode("utf-16-le")),
+            ("big-endian profile", "Cab.ini", b"\xfe\xff" + GOOD_INI.encode("utf-16-be")),
+            ("profile without a mark", "Cab.ini", GOOD_INI.encode("utf-16-le")),
+            ("table", "Cab.csv", b"\xff\xfe" + GOOD_TABLE.encode("utf-16-le")),
+        ]
+        for name, file, data in cases:
+            files = with_good()
+            files[file] = data
+            with self.subTest(name), CabFolder(files) as cab:
+                result, report = cab.check_json()
+                self.assertEqual(diagnostics(report), [("error", "utf16-text", "./" + file, None)])
+                self.assertNotIn("\\u0000", result.stdout_text)
+
     def test_a_setting_from_the_fallback_profile_is_reported_there(self):
         files = {"Cab.ini": "[SubjectKey]\nSubject = kmph\n", "Cab.csv": GOOD_TABLE,
                  "Ats.ini": "[PanelIndex]\nNeedle = 300\n"}

@@ -130,7 +130,7 @@ const std::map<std::string, std::string> kCheckShows = {
     {"table-extreme-values", "[table-not-monotonic]"},
     {"table-is-directory", "[table-empty]"},
     {"table-line-100000", "[table-line-skipped]"},
-    {"utf16-profile", "[outside-section]"},
+    {"utf16-profile", "[utf16-text]"},
 };
 
 TEST_P(BadConfiguration, CheckPointsAtTheFault) {

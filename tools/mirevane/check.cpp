@@ -165,11 +165,17 @@ void Checker::CheckGauge(const CMirevane& gauges, int32_t g, const Profile& prof
     report_.gauges.push_back(Summarise(gauges, g, profile));
     const GaugeUnderCheck c{gauges.subjects()[g], profile.settings, profile, report_.gauges.back(),
                             "gauge " + std::to_string(g)};
-    CheckSubject(c);
+    // What a UTF-16 profile leaves unset is its one error, not a dozen consequences.
+    const bool unreadable = Scan(profile.path).utf16;
+    if (!unreadable) {
+        CheckSubject(c);
+    }
     const TableLines lines = CheckTable(c.summary);
     CheckTablePoints(c, lines, gauges.scales()[g].table());
-    CheckDrawing(c);
-    CheckVibration(c);
+    if (!unreadable) {
+        CheckDrawing(c);
+        CheckVibration(c);
+    }
 }
 
 void Checker::Run(const std::string& path) {

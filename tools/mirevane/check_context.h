@@ -34,6 +34,7 @@ struct Where {
 struct TableLines {
     std::map<double, int> lineOfValue; // the line that gave the value its angle
     int firstSkipped = 0;              // the first line that gave no point and is not blank
+    bool utf16 = false;                // saved as UTF-16: no line was looked at
 };
 
 // One gauge under check: what the plug-in built and the lines that built it.

@@ -53,6 +53,13 @@ bool IsNumberedBeyond(const std::string& key, const char* stem, int count) {
 
 void Checker::CheckProfileLines(const std::string& path, const SettingsModel& model, bool further) {
     const ProfileScan& scan = Scan(path);
+    if (scan.utf16) {
+        Add("utf16-text", path, 0,
+            "the profile is saved as UTF-16 (\"Unicode\"): the host reads profiles as ANSI "
+            "text and finds none of its settings; save it as ANSI or UTF-8 without a byte "
+            "order mark");
+        return;
+    }
     if (scan.byteOrderMark) {
         Add("byte-order-mark", path, 1,
             "the file starts with a UTF-8 byte order mark; the host reads profiles as ANSI "

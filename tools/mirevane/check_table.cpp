@@ -3,6 +3,7 @@
 
 #include "dynamics/scale_table_file.h"
 #include "number_text.h"
+#include "utf16_text.h"
 
 #include <map>
 
@@ -27,6 +28,14 @@ std::size_t ThirdField(const std::string& line) {
 
 TableLines Checker::CheckTable(GaugeSummary& gauge) {
     TableLines lines;
+    if (FileLooksLikeUtf16(gauge.tableFile)) {
+        gauge.table.found = true;
+        lines.utf16 = true;
+        Add("utf16-text", gauge.tableFile, 0,
+            "the table is saved as UTF-16 (\"Unicode\"): the plug-in reads no calibration "
+            "point from it; save it as ANSI or UTF-8 without a byte order mark");
+        return lines;
+    }
     std::map<double, int>& lineOfValue = lines.lineOfValue;
     const bool found = ForEachTableLine(
         gauge.tableFile, [&](int number, const std::string& text, const TableLine& parsed) {
@@ -105,6 +114,9 @@ void Checker::CheckTablePoints(const GaugeUnderCheck& c, const TableLines& lines
         const auto it = lines.lineOfValue.find(value);
         return it == lines.lineOfValue.end() ? 0 : it->second;
     };
+    if (lines.utf16) {
+        return; // its one error says it all
+    }
     if (gauge.table.found && points.empty()) {
         Add("table-empty", c.profile.table, lines.firstSkipped,
             std::string(lines.firstSkipped > 0 ? "no line of the table holds a"

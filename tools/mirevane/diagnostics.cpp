@@ -23,6 +23,11 @@ const std::vector<DiagnosticKind>& Diagnostics() {
         {"subject-names-nothing", S::kError, "the subject text reads nothing: the gauge shows 0",
          "Subject = speed, or Subject = panel300",
          "use a subject keyword (kmph, bc, ...) or panelN / soundN with N from 0 to 255"},
+        {"utf16-text", S::kError,
+         "a profile or table saved as UTF-16: the plug-in finds none of its settings or points",
+         "a profile saved as \"Unicode\" by a Windows editor (bytes FF FE, NUL after every "
+         "letter)",
+         "save it as ANSI or UTF-8 without a byte order mark"},
         {"draws-nothing", S::kError,
          "neither a Needle nor a Division: the gauge is never drawn; blamed on the line that "
          "most likely meant one (a misspelt key or section)",

@@ -1,6 +1,7 @@
 #include "profile_scan.h"
 
 #include "config/text.h"
+#include "utf16_text.h"
 
 namespace mirevane::tool {
 namespace {
@@ -47,6 +48,10 @@ ProfileScan ScanProfile(const std::string& path) {
     ProfileScan scan;
     std::string text;
     ReadWholeFile(path, text);
+    if (LooksLikeUtf16(text)) {
+        scan.utf16 = true;
+        return scan;
+    }
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         scan.byteOrderMark = true;
         text.erase(0, 3);

@@ -30,6 +30,9 @@ struct ProfileSectionLine {
 
 struct ProfileScan {
     bool byteOrderMark = false;
+    // Saved as UTF-16 (a byte order mark FF FE or FE FF, or every other byte NUL): the host's
+    // profile functions read it as bytes and find no section. Nothing else is scanned.
+    bool utf16 = false;
     std::vector<ProfileSectionLine> sections;
     std::vector<ProfileKeyLine> keys;
 
