@@ -1,5 +1,7 @@
 #include "dynamics/scale_table_file.h"
 
+#include "platform/platform.h"
+
 #include <algorithm>
 #include <fstream>
 #include <locale>
@@ -55,7 +57,7 @@ TableLine ParseTableLine(const std::string& line) {
 bool ForEachTableLine(
     const std::string& path,
     const std::function<void(int, const std::string&, const TableLine&)>& onLine) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::FilePath(path), std::ios::binary);
     if (!in) {
         return false;
     }

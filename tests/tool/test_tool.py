@@ -67,6 +67,12 @@ def trace_rows(text):
     return [dict(zip(header, line.split(","))) for line in lines[1:]], header
 
 
+def with_good(extra_ini="", table=GOOD_TABLE, **files):
+    cab = {"Cab.ini": GOOD_INI + extra_ini, "Cab.csv": table}
+    cab.update({name.replace("_", "."): text for name, text in files.items()})
+    return cab
+
+
 class CheckErrors(unittest.TestCase):
     """Each error class, with the file and line it is reported at, and exit status 1."""
 
@@ -102,6 +108,8 @@ class CheckErrors(unittest.TestCase):
         ("misspelt ellipse section",
          {"Cab.ini": "[SubjectKey]\nSubject = bc\n[Elipse]\nDivision = 4\n", "Cab.csv": GOOD_TABLE},
          ("error", "draws-nothing", "./Cab.ini", 3)),
+        ("further gauge file not found", with_good("[FileName]\nGauge3 = oil\n"),
+         ("error", "gauge-file-not-found", "./Cab.ini", 6)),
         ("needle set to -1",
          {"Cab.ini": "[SubjectKey]\nSubject = kmph\n[PanelIndex]\nNeedle = -1\n",
           "Cab.csv": GOOD_TABLE},
@@ -128,6 +136,23 @@ class CheckErrors(unittest.TestCase):
             self.assertEqual(codes, ["unknown-key", "draws-nothing"])
             self.assertIn("no [PanelIndex] Needle and no [Ellipse] Division ('Neddle' is not "
                           "Needle)", report["diagnostics"][1]["message"])
+
+    def test_gauge_names_are_read_as_the_windows_build_reads_them(self):
+        files = with_good("[FileName]\nGauge0 = gauges\\brake\nGauge1 = oil.ini\n",
+                          oil_ini=GOOD_INI, oil_csv=GOOD_TABLE)
+        with CabFolder(files) as cab:
+            os.mkdir(cab.file("gauges"))
+            for name in ("brake.ini", "brake.csv"):
+                shutil.copy(cab.file(name.replace("brake", "oil")), cab.file("gauges/" + name))
+            result, report = cab.check_json()
+            self.assertEqual([g["profile"] for g in report["gauges"]],
+                             ["./Cab.ini", "./gauges\\brake.ini"])
+            self.assertEqual(report["gauges"][1]["table"]["points"], 2)
+            missing = [d for d in report["diagnostics"] if d["code"] == "gauge-file-not-found"]
+            self.assertEqual(len(missing), 1)
+            self.assertEqual((missing[0]["severity"], missing[0]["line"]), ("error", 7))
+            self.assertIn("adds .ini and .csv itself: write Gauge1 = oil", missing[0]["message"])
+            self.assertEqual(result.returncode, 1)
 
     def test_a_utf16_file_is_one_error_without_nul_bytes(self):
         cases = [
@@ -160,12 +185,6 @@ class CheckErrors(unittest.TestCase):
             missing = [d for d in report["diagnostics"] if d["code"] == "table-missing"]
             self.assertEqual(len(missing), 1)
             self.assertIn("'cab.csv' differs only in letter case", missing[0]["message"])
-
-
-def with_good(extra_ini="", table=GOOD_TABLE, **files):
-    cab = {"Cab.ini": GOOD_INI + extra_ini, "Cab.csv": table}
-    cab.update({name.replace("_", "."): text for name, text in files.items()})
-    return cab
 
 
 class CheckWarnings(unittest.TestCase):
@@ -216,8 +235,6 @@ class CheckWarnings(unittest.TestCase):
         ("byte order mark in a profile",
          {"Cab.ini": b"\xef\xbb\xbf" + GOOD_INI.encode(), "Cab.csv": GOOD_TABLE},
          ("byte-order-mark", "./Cab.ini", 1), "byte order mark"),
-        ("further gauge file not found", with_good("[FileName]\nGauge3 = oil\n"),
-         ("gauge-file-not-found", "./Cab.ini", 6), "oil.ini not found"),
         ("key name that binds no key", with_good("[KeyIndex]\nSwitchAdjustMode = M\n"),
          ("key-binds-nothing", "./Cab.ini", 6), "names no host key"),
         ("two actions on one key", with_good("[KeyIndex]\nCopyValueToClipboard = d\n"),

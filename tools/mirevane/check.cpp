@@ -7,6 +7,7 @@
 #include "dynamics/angle_units.h"
 #include "gauge_entries.h"
 #include "loading/load_observer.h"
+#include "platform/platform.h"
 #include "subject_name.h"
 
 #include <algorithm>
@@ -21,7 +22,7 @@ namespace {
 // it, a case-sensitive file system does not. Returns that name, or "".
 std::string OtherCaseName(const std::string& path) {
     namespace fs = std::filesystem;
-    const fs::path p(path);
+    const fs::path p(platform::FilePath(path));
     const fs::path folder = p.has_parent_path() ? p.parent_path() : fs::path(".");
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
@@ -192,9 +193,15 @@ void Checker::Run(const std::string& path) {
     for (const LoadRecord::Missing& missing : record.notFound) {
         if (!SameName(missing.name, "null")) {
             const std::string key = "Gauge" + std::to_string(missing.key);
+            const bool extension =
+                LowerAscii(missing.name).size() > 4 &&
+                LowerAscii(missing.name).rfind(".ini") == missing.name.size() - 4;
             Add("gauge-file-not-found", Locate(profiles_.front(), "FileName", key),
                 key + " = " + Quoted(missing.name) + ": " + missing.profilePath +
-                    " not found, no gauge is built for it" + NotFoundHint(missing.profilePath));
+                    " not found, no gauge is built for it" + NotFoundHint(missing.profilePath) +
+                    (extension ? " (the plug-in adds .ini and .csv itself: write " + key + " = " +
+                                     missing.name.substr(0, missing.name.size() - 4) + ")"
+                               : ""));
         }
     }
 

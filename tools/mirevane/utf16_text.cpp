@@ -1,5 +1,7 @@
 #include "utf16_text.h"
 
+#include "platform/platform.h"
+
 #include <algorithm>
 #include <fstream>
 
@@ -14,7 +16,7 @@ bool LooksLikeUtf16(const std::string& text) {
 }
 
 bool FileLooksLikeUtf16(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::FilePath(path), std::ios::binary);
     std::string head(4096, '\0');
     in.read(head.data(), static_cast<std::streamsize>(head.size()));
     head.resize(static_cast<std::size_t>(in.gcount()));
