@@ -93,7 +93,19 @@ std::string Quoted(const std::string& text) {
 }
 
 std::string Shortened(const std::string& text) {
-    return text.size() <= 40 ? text : text.substr(0, 37) + "...";
+    // A control byte of the file (a lone CR, a NUL) shown as \xNN: printed as it is, it
+    // would break the report's one-diagnostic-per-line.
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string shown;
+    for (const char c : text.size() <= 40 ? text : text.substr(0, 37)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            shown += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0xF];
+        } else {
+            shown += c;
+        }
+    }
+    return text.size() <= 40 ? shown : shown + "...";
 }
 
 // What Load reported, kept for the checks: the fallback and main profiles, the further gauge

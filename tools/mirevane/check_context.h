@@ -98,7 +98,7 @@ private:
 // it, a case-sensitive file system does not. " ('name' differs only in letter case ...)" or "".
 std::string NotFoundHint(const std::string& path);
 std::string Quoted(const std::string& text);
-// At most 40 characters, for quoting a line in a message.
+// At most 40 characters of a line, for quoting it in a message; control bytes as \xNN.
 std::string Shortened(const std::string& text);
 
 } // namespace mirevane::tool
