@@ -1,35 +1,17 @@
-// `mirevane check` on a fuzzed cab folder. The input is split at lines "%%" into the main
-// profile and table, two further gauge files with their tables (a.ini, a.csv, b.ini, b.csv)
-// and the fallback profile ./Ats.ini; a part that is absent leaves its file absent. The check
-// must finish with a report whose every diagnostic has a registry entry, a sane position and
-// one line of its own, and whose counts add up.
+// `mirevane check` on a fuzzed cab folder (fuzz_cab.h). The check must finish with a report whose
+// every diagnostic has a registry entry, a sane position and one line of its own, and whose counts
+// add up.
 #include "check.h"
 #include "check_output.h"
+#include "fuzz_cab.h"
 #include "fuzz_check.h"
-#include "support/temp_dir.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
 #include <string>
-#include <string_view>
-#include <system_error>
-#include <vector>
 
 namespace mirevane {
 namespace {
-
-const char* const kFiles[] = {"Mirevane.ini", "Mirevane.csv", "a.ini", "a.csv", "b.ini", "b.csv"};
-constexpr std::size_t kFallbackPart = 6;
-
-struct Folders {
-    Folders() {
-        // No stray ./Ats.ini: the working directory is a folder of this target's own.
-        std::filesystem::current_path(work.path());
-    }
-    test::TempDir library;
-    test::TempDir work;
-};
 
 void RequireSound(const tool::CheckReport& report) {
     int errors = 0;
@@ -58,21 +40,8 @@ void RequireSound(const tool::CheckReport& report) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     using namespace mirevane;
-    static const Folders folders;
-    const std::vector<std::string_view> parts =
-        fuzz::SplitInput(std::string_view(reinterpret_cast<const char*>(data), size), "\n%%\n");
-
-    std::error_code ignored;
-    for (std::size_t i = 0; i < std::size(kFiles); ++i) {
-        std::filesystem::remove(folders.library.path() / kFiles[i], ignored);
-        if (i < parts.size()) {
-            folders.library.Write(kFiles[i], std::string(parts[i]));
-        }
-    }
-    std::filesystem::remove(folders.work.path() / "Ats.ini", ignored);
-    if (kFallbackPart < parts.size()) {
-        folders.work.Write("Ats.ini", std::string(parts[kFallbackPart]));
-    }
-    RequireSound(tool::RunCheck((folders.library.path() / "Mirevane.dll").string()));
+    static const fuzz::FuzzCab cab;
+    cab.Lay(data, size);
+    RequireSound(tool::RunCheck(cab.library()));
     return 0;
 }
