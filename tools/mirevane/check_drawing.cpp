@@ -31,7 +31,8 @@ void Checker::CheckSubject(const GaugeUnderCheck& c) {
         const std::string lower = LowerAscii(s.Subject);
         const bool array = lower.rfind("panel", 0) == 0 || lower.rfind("sound", 0) == 0;
         Add("subject-names-nothing", Locate(c.profile, "SubjectKey", "Subject"),
-            "Subject = " + Quoted(s.Subject) + " names nothing: " + c.name + " always reads 0" +
+            "Subject = " + Quoted(Shortened(s.Subject)) + " names nothing: " + c.name +
+                " always reads 0" +
                 (array ? " (an entry number 0..255 without a decimal point must follow)"
                        : " (use " + SubjectKeywords() + ")"));
     } else if (subject.kind() != Subject::kVehicle && subject.index() > subject.maxIndex()) {

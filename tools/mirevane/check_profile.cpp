@@ -72,7 +72,7 @@ void Checker::CheckProfileLines(const std::string& path, const SettingsModel& mo
         if (!known) {
             const std::string near = NearestName(header.name, sections);
             Add("unknown-section", Where{path, header.line, header.column},
-                "unknown section [" + header.name + "]: its keys are never read" +
+                "unknown section [" + Shortened(header.name) + "]: its keys are never read" +
                     (near.empty() ? "" : " (did you mean [" + near + "]?)"));
         } else if (header.firstLine != header.line) {
             Add("duplicate-section", Where{path, header.line, header.column},
