@@ -23,7 +23,7 @@ native win32 win64 sanitize: deps
 # findings in build/fuzz/findings/; a finding fails the run (once fixed, its input joins the
 # seeds, which every build's tests replay). `make test` runs each for FUZZ_SMOKE_SECONDS from
 # the seeds alone.
-FUZZ_TARGETS := subject table profile load scenario
+FUZZ_TARGETS := subject table profile load scenario check
 FUZZ_SECONDS ?= 600
 FUZZ_SMOKE_SECONDS ?= 30
 FUZZ_DIR := $(CURDIR)/build/fuzz

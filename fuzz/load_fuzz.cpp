@@ -1,29 +1,21 @@
-// The whole Load from fuzz bytes, then frames. The input is split at lines "%%" into the main
-// profile and table, two further gauge files with their tables (a.ini, a.csv, b.ini, b.csv),
-// the fallback profile ./Ats.ini, and a script of frames: a part that is absent leaves its
-// file absent. After Load the six per-gauge sequences must have equal lengths; every frame
-// runs on a fenced panel (1024 entries, nothing at 256 or above may change, nor anything
+// The whole Load from a fuzzed cab folder (fuzz_cab.h), then frames from a script in the part
+// after the folder's files. After Load the six per-gauge sequences must have equal lengths; every
+// frame runs on a fenced panel (1024 entries, nothing at 256 or above may change, nor anything
 // before entry 0) and a sound array that must stay as it was.
+#include "fuzz_cab.h"
 #include "fuzz_check.h"
 #include "gauges/c_mirevane.h"
 #include "support/host_stand_in.h"
-#include "support/temp_dir.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <limits>
 #include <random>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 namespace mirevane {
 namespace {
-
-const char* const kFiles[] = {"Mirevane.ini", "Mirevane.csv", "a.ini", "a.csv", "b.ini", "b.csv"};
-constexpr std::size_t kFallbackPart = 6;
-constexpr std::size_t kScriptPart = 7;
 
 void RequireConsistent(const CMirevane& set) {
     const auto count = static_cast<std::size_t>(set.gaugeCount());
@@ -66,38 +58,17 @@ double Location(fuzz::ByteReader& script) {
     return script.Raw<double>();
 }
 
-struct Folders {
-    Folders() {
-        // No stray ./Ats.ini: the working directory is a folder of this target's own.
-        std::filesystem::current_path(work.path());
-    }
-    test::TempDir library;
-    test::TempDir work;
-};
-
 } // namespace
 } // namespace mirevane
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     using namespace mirevane;
-    static const Folders folders;
-    const std::vector<std::string_view> parts =
-        fuzz::SplitInput(std::string_view(reinterpret_cast<const char*>(data), size), "\n%%\n");
-
-    std::error_code ignored;
-    for (std::size_t i = 0; i < std::size(kFiles); ++i) {
-        std::filesystem::remove(folders.library.path() / kFiles[i], ignored);
-        if (i < parts.size()) {
-            folders.library.Write(kFiles[i], std::string(parts[i]));
-        }
-    }
-    std::filesystem::remove(folders.work.path() / "Ats.ini", ignored);
-    if (kFallbackPart < parts.size()) {
-        folders.work.Write("Ats.ini", std::string(parts[kFallbackPart]));
-    }
+    static const fuzz::FuzzCab cab;
+    const std::vector<std::string_view> parts = cab.Lay(data, size);
+    constexpr std::size_t kScriptPart = fuzz::FuzzCab::kFirstOwnPart;
     fuzz::ByteReader script(kScriptPart < parts.size() ? parts[kScriptPart] : std::string_view());
 
-    const std::string library = (folders.library.path() / "Mirevane.dll").string();
+    const std::string library = cab.library();
     CMirevane set;
     set.Load(library);
     RequireConsistent(set);

@@ -1,5 +1,7 @@
 #include "config/text.h"
 
+#include "platform/platform.h"
+
 #include <cstdio>
 
 namespace mirevane {
@@ -61,7 +63,7 @@ int DigitValue(char c) noexcept {
 
 bool ReadWholeFile(const std::string& path, std::string& content, std::size_t limit) {
     content.clear();
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = std::fopen(platform::FilePath(path).c_str(), "rb");
     if (file == nullptr) {
         return false;
     }

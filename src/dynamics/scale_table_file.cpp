@@ -1,5 +1,7 @@
 #include "dynamics/scale_table_file.h"
 
+#include "platform/platform.h"
+
 #include <algorithm>
 #include <fstream>
 #include <locale>
@@ -9,11 +11,12 @@ namespace mirevane {
 namespace {
 
 // A number as formatted extraction of a double reads it in the classic locale: leading
-// white space skipped, whatever follows the number ignored.
-bool ParseField(const std::string& field, double& number) {
+// white space skipped, whatever follows the number ignored. `used`: the characters read.
+bool ParseField(const std::string& field, double& number, std::size_t& used) {
     std::istringstream in(field);
     in.imbue(std::locale::classic());
     in >> number;
+    used = in.eof() ? field.size() : static_cast<std::size_t>(in.tellg());
     return !in.fail();
 }
 
@@ -27,7 +30,9 @@ TableLine ParseTableLine(const std::string& line) {
     for (std::size_t begin = 0; begin < line.size();) {
         const std::size_t comma = std::min(line.find(',', begin), line.size());
         double number = 0.0;
-        if (!ParseField(line.substr(begin, comma - begin), number)) {
+        std::size_t used = 0;
+        const std::string field = line.substr(begin, comma - begin);
+        if (!ParseField(field, number, used)) {
             result.outcome = TableLine::kNotANumber;
             result.badField = count + 1;
             return result;
@@ -37,9 +42,14 @@ TableLine ParseTableLine(const std::string& line) {
         } else if (count == 1) {
             result.angle = number;
         }
+        const std::size_t text = field.find_first_not_of(" \t\r\n\v\f", used);
+        if (text != std::string::npos && result.ignoredText == std::string::npos) {
+            result.ignoredText = begin + text;
+        }
         ++count;
         begin = comma + 1;
     }
+    result.fields = count;
     result.outcome = count >= 2 ? TableLine::kPoint : TableLine::kTooFewFields;
     return result;
 }
@@ -47,7 +57,7 @@ TableLine ParseTableLine(const std::string& line) {
 bool ForEachTableLine(
     const std::string& path,
     const std::function<void(int, const std::string&, const TableLine&)>& onLine) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::FilePath(path), std::ios::binary);
     if (!in) {
         return false;
     }

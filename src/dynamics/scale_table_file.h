@@ -16,6 +16,11 @@ struct TableLine {
     double value = 0.0;
     double angle = 0.0;
     int badField = 0; // 1-based field that holds no number, for kNotANumber
+    // What the reading passes over, for the check to tell: how many fields the line has, and
+    // the first text after a number in its field ("100 km/h": " km/h"), as a 0-based offset
+    // into the line; npos when every field is a number alone.
+    int fields = 0;
+    std::size_t ignoredText = std::string::npos;
 };
 
 // One line without its line end.

@@ -17,6 +17,11 @@ uint32_t ProfileInt(const std::string& path, const std::string& section, const s
 std::string ProfileText(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& defaultText);
 
+// The path as this system's file functions take it. Profiles name gauge files the Windows
+// way (Gauge0 = gauges\brake): the Windows build passes a path as it is, the portable build
+// reads a backslash as the separator, so both open the same file.
+std::string FilePath(const std::string& path);
+
 // Whether any file-system entry, a directory included, stands at exactly this path.
 bool PathExists(const std::string& path);
 

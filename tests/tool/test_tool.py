@@ -73,17 +73,25 @@ def trace_rows(text):
     return [dict(zip(header, line.split(","))) for line in lines[1:]], header
 
 
+def with_good(extra_ini="", table=GOOD_TABLE, **files):
+    cab = {"Cab.ini": GOOD_INI + extra_ini, "Cab.csv": table}
+    cab.update({name.replace("_", "."): text for name, text in files.items()})
+    return cab
+
+
 class CheckErrors(unittest.TestCase):
     """Each error class, with the file and line it is reported at, and exit status 1."""
 
     CASES = [
         # name, files, expected (severity, code, file, line)
-        ("no main profile", {}, ("error", "no-main-profile", "./Cab.ini", 0)),
-        ("table missing", {"Cab.ini": GOOD_INI}, ("error", "table-missing", "./Cab.csv", 0)),
+        ("no main profile", {}, ("error", "no-main-profile", "./Cab.ini", None)),
+        ("table missing", {"Cab.ini": GOOD_INI}, ("error", "table-missing", "./Cab.csv", None)),
         ("table empty", {"Cab.ini": GOOD_INI, "Cab.csv": ""},
-         ("error", "table-empty", "./Cab.csv", 0)),
-        ("table with one point", {"Cab.ini": GOOD_INI, "Cab.csv": "0,0\n"},
-         ("error", "table-single-point", "./Cab.csv", 0)),
+         ("error", "table-empty", "./Cab.csv", None)),
+        ("table with one point", {"Cab.ini": GOOD_INI, "Cab.csv": "value,angle\n0,0\n"},
+         ("error", "table-single-point", "./Cab.csv", 2)),
+        ("table of skipped lines", {"Cab.ini": GOOD_INI, "Cab.csv": "\nvalue,angle\n"},
+         ("error", "table-empty", "./Cab.csv", 2)),
         ("subject names nothing",
          {"Cab.ini": "[SubjectKey]\nSubject = speedo\n[PanelIndex]\nNeedle = 20\n",
           "Cab.csv": GOOD_TABLE},
@@ -97,7 +105,21 @@ class CheckErrors(unittest.TestCase):
           "Cab.csv": GOOD_TABLE},
          ("error", "needle-out-of-range", "./Cab.ini", 4)),
         ("needle never set", {"Cab.ini": "[SubjectKey]\nSubject = kmph\n", "Cab.csv": GOOD_TABLE},
-         ("error", "needle-out-of-range", "./Cab.ini", 0)),
+         ("error", "draws-nothing", "./Cab.ini", None)),
+        ("empty profile", {"Cab.ini": "", "Cab.csv": GOOD_TABLE},
+         ("error", "draws-nothing", "./Cab.ini", None)),
+        ("misspelt needle", {"Cab.ini": "[SubjectKey]\nSubject = kmph\n[PanelIndex]\nNeddle = 20\n",
+                             "Cab.csv": GOOD_TABLE},
+         ("error", "draws-nothing", "./Cab.ini", 4)),
+        ("misspelt ellipse section",
+         {"Cab.ini": "[SubjectKey]\nSubject = bc\n[Elipse]\nDivision = 4\n", "Cab.csv": GOOD_TABLE},
+         ("error", "draws-nothing", "./Cab.ini", 3)),
+        ("further gauge file not found", with_good("[FileName]\nGauge3 = oil\n"),
+         ("error", "gauge-file-not-found", "./Cab.ini", 6)),
+        ("needle set to -1",
+         {"Cab.ini": "[SubjectKey]\nSubject = kmph\n[PanelIndex]\nNeedle = -1\n",
+          "Cab.csv": GOOD_TABLE},
+         ("error", "needle-out-of-range", "./Cab.ini", 4)),
         ("elliptic gauge without division entries",
          {"Cab.ini": "[SubjectKey]\nSubject = bc\n[Ellipse]\nDivision = 4\nFlattening = 0.5\n",
           "Cab.csv": GOOD_TABLE},
@@ -110,6 +132,48 @@ class CheckErrors(unittest.TestCase):
                 result, report = cab.check_json()
                 self.assertIn(expected, diagnostics(report))
                 self.assertEqual(result.returncode, 1)
+
+    def test_the_cause_is_named_not_its_consequence(self):
+        files = {"Cab.ini": "[SubjectKey]\nSubject = kmph\n[PanelIndex]\nNeddle = 20\n",
+                 "Cab.csv": GOOD_TABLE}
+        with CabFolder(files) as cab:
+            _, report = cab.check_json()
+            codes = [d["code"] for d in report["diagnostics"]]
+            self.assertEqual(codes, ["unknown-key", "draws-nothing"])
+            self.assertIn("no [PanelIndex] Needle and no [Ellipse] Division ('Neddle' is not "
+                          "Needle)", report["diagnostics"][1]["message"])
+
+    def test_gauge_names_are_read_as_the_windows_build_reads_them(self):
+        files = with_good("[FileName]\nGauge0 = gauges\\brake\nGauge1 = oil.ini\n",
+                          oil_ini=GOOD_INI, oil_csv=GOOD_TABLE)
+        with CabFolder(files) as cab:
+            os.mkdir(cab.file("gauges"))
+            for name in ("brake.ini", "brake.csv"):
+                shutil.copy(cab.file(name.replace("brake", "oil")), cab.file("gauges/" + name))
+            result, report = cab.check_json()
+            self.assertEqual([g["profile"] for g in report["gauges"]],
+                             ["./Cab.ini", "./gauges\\brake.ini"])
+            self.assertEqual(report["gauges"][1]["table"]["points"], 2)
+            missing = [d for d in report["diagnostics"] if d["code"] == "gauge-file-not-found"]
+            self.assertEqual(len(missing), 1)
+            self.assertEqual((missing[0]["severity"], missing[0]["line"]), ("error", 7))
+            self.assertIn("adds .ini and .csv itself: write Gauge1 = oil", missing[0]["message"])
+            self.assertEqual(result.returncode, 1)
+
+    def test_a_utf16_file_is_one_error_without_nul_bytes(self):
+        cases = [
+            ("profile with a byte order mark", "Cab.ini", b"\xff\xfe" + GOOD_INI.encode("utf-16-le")),
+            ("big-endian profile", "Cab.ini", b"\xfe\xff" + GOOD_INI.encode("utf-16-be")),
+            ("profile without a mark", "Cab.ini", GOOD_INI.encode("utf-16-le")),
+            ("table", "Cab.csv", b"\xff\xfe" + GOOD_TABLE.encode("utf-16-le")),
+        ]
+        for name, file, data in cases:
+            files = with_good()
+            files[file] = data
+            with self.subTest(name), CabFolder(files) as cab:
+                result, report = cab.check_json()
+                self.assertEqual(diagnostics(report), [("error", "utf16-text", "./" + file, None)])
+                self.assertNotIn("\\u0000", result.stdout_text)
 
     def test_a_setting_from_the_fallback_profile_is_reported_there(self):
         files = {"Cab.ini": "[SubjectKey]\nSubject = kmph\n", "Cab.csv": GOOD_TABLE,
@@ -127,12 +191,6 @@ class CheckErrors(unittest.TestCase):
             missing = [d for d in report["diagnostics"] if d["code"] == "table-missing"]
             self.assertEqual(len(missing), 1)
             self.assertIn("'cab.csv' differs only in letter case", missing[0]["message"])
-
-
-def with_good(extra_ini="", table=GOOD_TABLE, **files):
-    cab = {"Cab.ini": GOOD_INI + extra_ini, "Cab.csv": table}
-    cab.update({name.replace("_", "."): text for name, text in files.items()})
-    return cab
 
 
 class CheckWarnings(unittest.TestCase):
@@ -172,20 +230,24 @@ class CheckWarnings(unittest.TestCase):
          ("table-line-skipped", "./Cab.csv", 2), "fewer than two"),
         ("table value given twice", with_good(table="0,0\n50,100\n50,120\n100,270\n"),
          ("table-duplicate-value", "./Cab.csv", 3), "first at line 2"),
-        ("table that turns back", with_good(table="0,0\n50,100\n100,50\n"),
-         ("table-not-monotonic", "./Cab.csv", 0), "rise and fall"),
+        ("table that turns back", with_good(table="0,0\n50,100\n100,50\n120,60\n"),
+         ("table-not-monotonic", "./Cab.csv", 3), "turns back at value 100"),
+        ("table row with a decimal comma", with_good(table="0,0\n2,5,9,5\n100,270\n"),
+         ("table-extra-fields", "./Cab.csv", 2), "has 4 fields: the row reads as value 2, angle 5"),
+        ("table value with a unit", with_good(table="0,0\n100 km/h,270\n"),
+         ("table-text-ignored", "./Cab.csv", 2), "'km/h' after a number is ignored"),
+        ("table row with a note", with_good(table="0,0\n100,270 ; end\n"),
+         ("table-text-ignored", "./Cab.csv", 2), "'; end' after a number"),
         ("byte order mark in a profile",
          {"Cab.ini": b"\xef\xbb\xbf" + GOOD_INI.encode(), "Cab.csv": GOOD_TABLE},
          ("byte-order-mark", "./Cab.ini", 1), "byte order mark"),
-        ("further gauge file not found", with_good("[FileName]\nGauge3 = oil\n"),
-         ("gauge-file-not-found", "./Cab.ini", 6), "oil.ini not found"),
         ("key name that binds no key", with_good("[KeyIndex]\nSwitchAdjustMode = M\n"),
          ("key-binds-nothing", "./Cab.ini", 6), "names no host key"),
         ("two actions on one key", with_good("[KeyIndex]\nCopyValueToClipboard = d\n"),
-         ("key-bound-twice", "./Cab.ini", 0), "one press runs both"),
+         ("key-bound-twice", "./Cab.ini", None), "one press runs both"),
         ("two gauges on one entry",
          with_good("[FileName]\nGauge0 = second\n", second_ini=GOOD_INI, second_csv=GOOD_TABLE),
-         ("panel-written-twice", "./second.ini", 0), "gauge 1's value remains"),
+         ("panel-written-twice", "./second.ini", None), "gauge 1's value remains"),
         ("division above 64",
          {"Cab.ini": "[SubjectKey]\nSubject = bc\n[PanelIndex]\nEllipse0 = 30\n"
                      "[Ellipse]\nDivision = 100\nFlattening = 0.5\n", "Cab.csv": GOOD_TABLE},
@@ -245,9 +307,20 @@ class CheckWarnings(unittest.TestCase):
             _, report = cab.check_json()
             found = diagnostics(report)
             # Division 3 has no entry: it is reported at the end of the key list, line 0.
-            self.assertIn(("warning", "division-without-entry", "./Cab.ini", 0), found)
+            self.assertIn(("warning", "division-without-entry", "./Cab.ini", None), found)
             self.assertIn(("warning", "ellipse-entry-unused", "./Cab.ini", 10), found)
             self.assertEqual(report["gauges"][0]["entries"], [30, 31, 32])
+
+    def test_a_gap_of_many_divisions_is_one_warning(self):
+        ini = ("[SubjectKey]\nSubject = bc\n[Ellipse]\nDivision = 100\nFlattening = 0.5\n"
+               "[PanelIndex]\nEllipse0 = 30\nEllipse1 = 31\nEllipse2 = 32\nEllipse3 = 33\n")
+        with CabFolder({"Cab.ini": ini, "Cab.csv": GOOD_TABLE}) as cab:
+            _, report = cab.check_json()
+            gaps = [d["message"] for d in report["diagnostics"]
+                    if d["code"] == "division-without-entry"]
+            self.assertEqual(len(gaps), 1, gaps)
+            self.assertIn("divisions 4..63 have no panel entry", gaps[0])
+            self.assertIn("between folded angles 15.64 and 90 degrees", gaps[0])
 
     def test_strict_turns_warnings_into_exit_status_1(self):
         with CabFolder(with_good("[Vibration]\nPeriod = 2.5 m\n")) as cab:
@@ -275,16 +348,27 @@ class CheckReport(unittest.TestCase):
                              json.loads(by_profile)["diagnostics"])
 
     def test_text_and_json_carry_the_same_diagnostics(self):
-        files = with_good("[Dampng]\nx = 1\n[Vibration]\nPeriod = 2.5 m\n",
+        files = with_good("[Dampng]\nx = 1\n[Vibration]\n  Period =  2.5 m\n",
                           table="0,0\nnote\n100,270\n")
         with CabFolder(files) as cab:
-            _, report = cab.check_json()
+            result, report = cab.check_json()
+            self.assertEqual(report["schemaVersion"], 2)
             text = cab.run("check", "Cab.dll").stdout_text
+            lines = text.split("\n")
             for d in report["diagnostics"]:
-                where = d["file"] + (":%d" % d["line"] if d["line"] else "")
-                line = "  %s: %s: %s [%s]" % (where, d["severity"], d["message"], d["code"])
-                self.assertIn(line, text.split("\n"))
+                where = d["file"] + "".join(":%d" % n for n in (d["line"], d["column"]) if n)
+                line = "%s: %s: %s [%s]" % (where, d["severity"], d["message"], d["code"])
+                self.assertIn(line, lines)
+            self.assertIn("./Cab.ini:8:13: warning: Period = '2.5 m' is not a number: Period "
+                          "keeps 0 [not-a-number]", lines)
             self.assertIn("0 errors, 3 warnings.", text)
+
+    def test_an_absent_line_or_column_is_null(self):
+        with CabFolder({"Cab.ini": "", "Cab.csv": GOOD_TABLE}) as cab:
+            result, report = cab.check_json()
+            self.assertIn('"line": null, "column": null', result.stdout_text)
+            self.assertIn("./Cab.ini: error: gauge 0 draws nothing",
+                          cab.run("check", "Cab.dll").stdout_text.split("\n")[-3])
 
     def test_the_report_lists_bindings_and_gauges_in_load_order(self):
         files = with_good("[FileName]\nGauge0 = missing\nGauge1 = second\n[KeyIndex]\n"

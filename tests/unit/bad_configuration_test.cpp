@@ -123,14 +123,14 @@ const std::map<std::string, std::string> kCheckShows = {
     {"numeric-huge", "[needle-out-of-range]"},
     {"numeric-infinity", "[not-an-integer]"},
     {"numeric-nan", "[not-an-integer]"},
-    {"profile-is-directory", "[needle-out-of-range]"},
+    {"profile-is-directory", "[draws-nothing]"},
     {"profile-line-100000", "[unknown-section]"},
     {"subjects-odd", "[subject-names-nothing]"},
     {"table-10mb-descending", "700000 points"},
     {"table-extreme-values", "[table-not-monotonic]"},
     {"table-is-directory", "[table-empty]"},
     {"table-line-100000", "[table-line-skipped]"},
-    {"utf16-profile", "[outside-section]"},
+    {"utf16-profile", "[utf16-text]"},
 };
 
 TEST_P(BadConfiguration, CheckPointsAtTheFault) {

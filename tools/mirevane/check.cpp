@@ -7,6 +7,7 @@
 #include "dynamics/angle_units.h"
 #include "gauge_entries.h"
 #include "loading/load_observer.h"
+#include "platform/platform.h"
 #include "subject_name.h"
 
 #include <algorithm>
@@ -21,7 +22,7 @@ namespace {
 // it, a case-sensitive file system does not. Returns that name, or "".
 std::string OtherCaseName(const std::string& path) {
     namespace fs = std::filesystem;
-    const fs::path p(path);
+    const fs::path p(platform::FilePath(path));
     const fs::path folder = p.has_parent_path() ? p.parent_path() : fs::path(".");
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
@@ -92,7 +93,19 @@ std::string Quoted(const std::string& text) {
 }
 
 std::string Shortened(const std::string& text) {
-    return text.size() <= 40 ? text : text.substr(0, 37) + "...";
+    // A control byte of the file (a lone CR, a NUL) shown as \xNN: printed as it is, it
+    // would break the report's one-diagnostic-per-line.
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string shown;
+    for (const char c : text.size() <= 40 ? text : text.substr(0, 37)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            shown += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0xF];
+        } else {
+            shown += c;
+        }
+    }
+    return text.size() <= 40 ? shown : shown + "...";
 }
 
 // What Load reported, kept for the checks: the fallback and main profiles, the further gauge
@@ -131,12 +144,12 @@ private:
     Checker& checker_;
 };
 
-void Checker::Add(const char* code, const std::string& file, int line, const std::string& message) {
+void Checker::Add(const char* code, const Where& where, const std::string& message) {
     const DiagnosticKind* kind = FindDiagnostic(code);
     if (kind == nullptr) {
         throw std::logic_error(std::string("diagnostic without a registry entry: ") + code);
     }
-    report_.diagnostics.push_back({kind, file, line, message});
+    report_.diagnostics.push_back({kind, where.file, where.line, where.column, message});
 }
 
 const ProfileScan& Checker::Scan(const std::string& path) {
@@ -150,26 +163,32 @@ const ProfileScan& Checker::Scan(const std::string& path) {
 Where Checker::Locate(const Profile& profile, const std::string& section, const std::string& key) {
     const ProfileKeyLine* line = Scan(profile.path).Find(section, key);
     if (line != nullptr && line->hasEquals) {
-        return {profile.path, line->line};
+        return {profile.path, line->line, line->column};
     }
     if (report_.fallbackFound) {
         line = Scan(report_.fallbackProfile).Find(section, key);
         if (line != nullptr && line->hasEquals) {
-            return {report_.fallbackProfile, line->line};
+            return {report_.fallbackProfile, line->line, line->column};
         }
     }
-    return {profile.path, 0};
+    return {profile.path, 0, 0};
 }
 
 void Checker::CheckGauge(const CMirevane& gauges, int32_t g, const Profile& profile) {
     report_.gauges.push_back(Summarise(gauges, g, profile));
     const GaugeUnderCheck c{gauges.subjects()[g], profile.settings, profile, report_.gauges.back(),
                             "gauge " + std::to_string(g)};
-    CheckSubject(c);
-    CheckTable(c.summary);
-    CheckTablePoints(c, gauges.scales()[g].table());
-    CheckDrawing(c);
-    CheckVibration(c);
+    // What a UTF-16 profile leaves unset is its one error, not a dozen consequences.
+    const bool unreadable = Scan(profile.path).utf16;
+    if (!unreadable) {
+        CheckSubject(c);
+    }
+    const TableLines lines = CheckTable(c.summary);
+    CheckTablePoints(c, lines, gauges.scales()[g].table());
+    if (!unreadable) {
+        CheckDrawing(c);
+        CheckVibration(c);
+    }
 }
 
 void Checker::Run(const std::string& path) {
@@ -186,9 +205,15 @@ void Checker::Run(const std::string& path) {
     for (const LoadRecord::Missing& missing : record.notFound) {
         if (!SameName(missing.name, "null")) {
             const std::string key = "Gauge" + std::to_string(missing.key);
+            const bool extension =
+                LowerAscii(missing.name).size() > 4 &&
+                LowerAscii(missing.name).rfind(".ini") == missing.name.size() - 4;
             Add("gauge-file-not-found", Locate(profiles_.front(), "FileName", key),
                 key + " = " + Quoted(missing.name) + ": " + missing.profilePath +
-                    " not found, no gauge is built for it" + NotFoundHint(missing.profilePath));
+                    " not found, no gauge is built for it" + NotFoundHint(missing.profilePath) +
+                    (extension ? " (the plug-in adds .ini and .csv itself: write " + key + " = " +
+                                     missing.name.substr(0, missing.name.size() - 4) + ")"
+                               : ""));
         }
     }
 

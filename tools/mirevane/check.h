@@ -14,7 +14,8 @@ namespace mirevane::tool {
 struct Diagnostic {
     const DiagnosticKind* kind; // code, severity, summary and fix
     std::string file;
-    int line = 0; // 0: no particular line
+    int line = 0;   // 0: no particular line
+    int column = 0; // 1-based byte column; 0: not known
     std::string message;
 };
 

@@ -4,6 +4,7 @@
 
 #include "check.h"
 #include "config/settings_model.h"
+#include "dynamics/scale_table_file.h"
 #include "gauges/c_mirevane.h"
 #include "profile_format.h"
 #include "profile_scan.h"
@@ -26,6 +27,14 @@ struct Profile {
 struct Where {
     std::string file;
     int line = 0;
+    int column = 0;
+};
+
+// Where a table's points came from.
+struct TableLines {
+    std::map<double, int> lineOfValue; // the line that gave the value its angle
+    int firstSkipped = 0;              // the first line that gave no point and is not blank
+    bool utf16 = false;                // saved as UTF-16: no line was looked at
 };
 
 // One gauge under check: what the plug-in built and the lines that built it.
@@ -47,9 +56,9 @@ private:
     friend class LoadRecord;
 
     // Severity comes from the code's entry in the diagnostics registry.
-    void Add(const char* code, const std::string& file, int line, const std::string& message);
-    void Add(const char* code, const Where& where, const std::string& message) {
-        Add(code, where.file, where.line, message);
+    void Add(const char* code, const Where& where, const std::string& message);
+    void Add(const char* code, const std::string& file, int line, const std::string& message) {
+        Add(code, Where{file, line, 0}, message);
     }
 
     const ProfileScan& Scan(const std::string& path);
@@ -62,12 +71,18 @@ private:
                       const SettingsModel& model);
     void CheckUnknownKey(const std::string& path, const ProfileKeyLine& line);
     // check_table.cpp
-    void CheckTable(GaugeSummary& gauge);
-    void CheckTablePoints(const GaugeUnderCheck& c,
+    // Returns the lines its points came from, for the checks of the points.
+    TableLines CheckTable(GaugeSummary& gauge);
+    void CheckPartlyRead(const std::string& file, int number, const std::string& text,
+                         const TableLine& parsed);
+    void CheckTablePoints(const GaugeUnderCheck& c, const TableLines& lines,
                           const std::vector<std::pair<double, double>>& points);
     // check_drawing.cpp
     void CheckSubject(const GaugeUnderCheck& c);
     void CheckDrawing(const GaugeUnderCheck& c);
+    // A gauge with neither a Needle nor a Division: blamed on the line that most likely meant
+    // one of them (a misspelt key or section), else on the profile as a whole.
+    void CheckDrawsNothing(const GaugeUnderCheck& c);
     void CheckVibration(const GaugeUnderCheck& c);
     // check_gauge_set.cpp
     void CheckGaugeSet(const CMirevane& gauges, const Profile& main);
@@ -83,7 +98,7 @@ private:
 // it, a case-sensitive file system does not. " ('name' differs only in letter case ...)" or "".
 std::string NotFoundHint(const std::string& path);
 std::string Quoted(const std::string& text);
-// At most 40 characters, for quoting a line in a message.
+// At most 40 characters of a line, for quoting it in a message; control bytes as \xNN.
 std::string Shortened(const std::string& text);
 
 } // namespace mirevane::tool

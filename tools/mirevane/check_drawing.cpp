@@ -31,7 +31,8 @@ void Checker::CheckSubject(const GaugeUnderCheck& c) {
         const std::string lower = LowerAscii(s.Subject);
         const bool array = lower.rfind("panel", 0) == 0 || lower.rfind("sound", 0) == 0;
         Add("subject-names-nothing", Locate(c.profile, "SubjectKey", "Subject"),
-            "Subject = " + Quoted(s.Subject) + " names nothing: " + c.name + " always reads 0" +
+            "Subject = " + Quoted(Shortened(s.Subject)) + " names nothing: " + c.name +
+                " always reads 0" +
                 (array ? " (an entry number 0..255 without a decimal point must follow)"
                        : " (use " + SubjectKeywords() + ")"));
     } else if (subject.kind() != Subject::kVehicle && subject.index() > subject.maxIndex()) {
@@ -42,14 +43,51 @@ void Checker::CheckSubject(const GaugeUnderCheck& c) {
     }
 }
 
+void Checker::CheckDrawsNothing(const GaugeUnderCheck& c) {
+    std::string blame;
+    Where where{c.profile.path, 0, 0};
+    const std::vector<std::string> sections = {"PanelIndex", "Ellipse"};
+    const std::vector<std::string> keys = {"Needle", "Division"};
+    for (const std::string& path : {c.profile.path, report_.fallbackProfile}) {
+        if (!blame.empty() || (path != c.profile.path && !report_.fallbackFound)) {
+            continue;
+        }
+        const ProfileScan& scan = Scan(path);
+        for (const ProfileSectionLine& header : scan.sections) {
+            const std::string near = NearestName(header.name, sections);
+            if (blame.empty() && !near.empty() && !SameName(near, header.name)) {
+                blame = "[" + header.name + "] is not [" + near + "]";
+                where = {path, header.line, header.column};
+            }
+        }
+        for (const ProfileKeyLine& line : scan.keys) {
+            const std::string near = NearestName(line.key, keys);
+            const bool misplaced = !near.empty() && SameName(near, line.key);
+            const bool home = SameName(line.section, near == "Needle" ? "PanelIndex" : "Ellipse");
+            if (blame.empty() && !near.empty() && (!misplaced || line.sectionLine > 0)) {
+                blame = !misplaced ? Quoted(Shortened(line.key)) + " is not " + near
+                        : home     ? line.key + " here is not read"
+                                   : line.key + " stands in [" + line.section + "]";
+                where = {path, line.line, line.column};
+            }
+        }
+    }
+    Add("draws-nothing", where,
+        c.name + " draws nothing: no [PanelIndex] Needle and no [Ellipse] Division" +
+            (blame.empty() ? "" : " (" + blame + ")"));
+}
+
 // Where it draws.
 void Checker::CheckDrawing(const GaugeUnderCheck& c) {
     const GaugeSummary& gauge = c.summary;
     const SettingsModel& s = c.settings;
     const bool hasNeedle = IsHostArrayIndex(gauge.needle);
     if (!gauge.elliptic) {
-        if (!hasNeedle) {
-            Add("needle-out-of-range", Locate(c.profile, "PanelIndex", "Needle"),
+        const Where needle = Locate(c.profile, "PanelIndex", "Needle");
+        if (needle.line == 0 && s.Division < 2) {
+            CheckDrawsNothing(c);
+        } else if (!hasNeedle) {
+            Add("needle-out-of-range", needle,
                 "Needle = " + std::to_string(gauge.needle) +
                     " is outside the panel entries 0..255: " + c.name + " is never drawn");
         }
@@ -66,20 +104,31 @@ void Checker::CheckDrawing(const GaugeUnderCheck& c) {
                     " elliptic, but none of its division entries (Ellipse0..) lies in 0..255: "
                     "it is never drawn");
         } else {
-            double lower = 0.0;
+            // Neighbouring divisions without an entry make one gap, reported once.
             const bool round = gauge.divisionTable.size() == 1;
-            for (std::size_t i = 0; i < gauge.divisionTable.size(); ++i) {
-                const auto& [bound, entry] = gauge.divisionTable[i];
-                const int k = round ? gauge.divisionCount - 1 : static_cast<int>(i);
-                if (!IsHostArrayIndex(entry)) {
-                    Add("division-without-entry",
-                        Locate(c.profile, "PanelIndex", "Ellipse" + std::to_string(k)),
-                        "division " + std::to_string(k) + " has no panel entry (Ellipse" +
-                            std::to_string(k) + " = " + std::to_string(entry) +
-                            "): the needle vanishes between folded angles " + Rounded(lower, 4) +
-                            " and " + Rounded(std::min(bound, 90.0), 4) + " degrees");
+            const auto& table = gauge.divisionTable;
+            for (std::size_t i = 0; i < table.size(); ++i) {
+                if (IsHostArrayIndex(table[i].second)) {
+                    continue;
                 }
-                lower = std::min(bound, 90.0);
+                std::size_t last = i;
+                while (last + 1 < table.size() && !IsHostArrayIndex(table[last + 1].second)) {
+                    ++last;
+                }
+                const double from = i == 0 ? 0.0 : std::min(table[i - 1].first, 90.0);
+                const double to = std::min(table[last].first, 90.0);
+                const int k = round ? gauge.divisionCount - 1 : static_cast<int>(i);
+                const int kLast = round ? k : static_cast<int>(last);
+                const std::string first = std::to_string(k);
+                Add("division-without-entry", Locate(c.profile, "PanelIndex", "Ellipse" + first),
+                    (k == kLast ? "division " + first + " has no panel entry (Ellipse" + first +
+                                      " = " + std::to_string(table[i].second) + ")"
+                                : "divisions " + first + ".." + std::to_string(kLast) +
+                                      " have no panel entry (Ellipse" + first + "..Ellipse" +
+                                      std::to_string(kLast) + " outside 0..255)") +
+                        ": the needle vanishes between folded angles " + Rounded(from, 4) +
+                        " and " + Rounded(to, 4) + " degrees");
+                i = last;
             }
         }
         if (s.Division > kEllipsePanelCount) {

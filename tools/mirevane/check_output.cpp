@@ -1,12 +1,14 @@
 #include "check_output.h"
 
+#include "diagnostic_line.h"
 #include "number_text.h"
 
 namespace mirevane::tool {
 namespace {
 
-std::string Where(const Diagnostic& d) {
-    return d.line > 0 ? d.file + ":" + std::to_string(d.line) : d.file;
+// A 1-based line or column; null where there is none.
+std::string JsonPosition(int position) {
+    return position > 0 ? std::to_string(position) : "null";
 }
 
 std::string Plural(int n, const char* word) {
@@ -147,8 +149,9 @@ std::string CheckText(const CheckReport& r) {
         out += "  none\n";
     }
     for (const Diagnostic& d : r.diagnostics) {
-        out += "  " + Where(d) + ": " + SeverityName(d.kind->severity) + ": " + d.message + " [" +
-               d.kind->code + "]\n";
+        out +=
+            DiagnosticLine({d.file, d.line, d.column, d.kind->severity, d.message, d.kind->code}) +
+            "\n";
     }
     out += Plural(r.errors(), "error") + ", " + Plural(r.warnings(), "warning") + ".\n";
     return out;
@@ -156,6 +159,7 @@ std::string CheckText(const CheckReport& r) {
 
 std::string CheckJson(const CheckReport& r) {
     std::string out = "{\n";
+    out += "  \"schemaVersion\": " + std::to_string(kCheckJsonSchemaVersion) + ",\n";
     out += "  \"path\": " + Json(r.path) + ",\n";
     out += "  \"mainProfile\": {\"file\": " + Json(r.mainProfile) +
            ", \"found\": " + JsonBool(r.mainFound) + "},\n";
@@ -220,7 +224,8 @@ std::string CheckJson(const CheckReport& r) {
         out += std::string(i == 0 ? "\n" : ",\n") +
                "    {\"severity\": " + Json(SeverityName(d.kind->severity)) +
                ", \"code\": " + Json(d.kind->code) + ", \"file\": " + Json(d.file) +
-               ", \"line\": " + std::to_string(d.line) + ", \"message\": " + Json(d.message) + "}";
+               ", \"line\": " + JsonPosition(d.line) + ", \"column\": " + JsonPosition(d.column) +
+               ", \"message\": " + Json(d.message) + "}";
     }
     out += r.diagnostics.empty() ? "],\n" : "\n  ],\n";
     out += "  \"errors\": " + std::to_string(r.errors()) +

@@ -53,6 +53,13 @@ bool IsNumberedBeyond(const std::string& key, const char* stem, int count) {
 
 void Checker::CheckProfileLines(const std::string& path, const SettingsModel& model, bool further) {
     const ProfileScan& scan = Scan(path);
+    if (scan.utf16) {
+        Add("utf16-text", path, 0,
+            "the profile is saved as UTF-16 (\"Unicode\"): the host reads profiles as ANSI "
+            "text and finds none of its settings; save it as ANSI or UTF-8 without a byte "
+            "order mark");
+        return;
+    }
     if (scan.byteOrderMark) {
         Add("byte-order-mark", path, 1,
             "the file starts with a UTF-8 byte order mark; the host reads profiles as ANSI "
@@ -64,16 +71,16 @@ void Checker::CheckProfileLines(const std::string& path, const SettingsModel& mo
                                        [&](const auto& s) { return SameName(s, header.name); });
         if (!known) {
             const std::string near = NearestName(header.name, sections);
-            Add("unknown-section", path, header.line,
-                "unknown section [" + header.name + "]: its keys are never read" +
+            Add("unknown-section", Where{path, header.line, header.column},
+                "unknown section [" + Shortened(header.name) + "]: its keys are never read" +
                     (near.empty() ? "" : " (did you mean [" + near + "]?)"));
         } else if (header.firstLine != header.line) {
-            Add("duplicate-section", path, header.line,
+            Add("duplicate-section", Where{path, header.line, header.column},
                 "section [" + header.name + "] appears again (first at line " +
                     std::to_string(header.firstLine) +
                     "): only the first one is read, the keys here are ignored");
         } else if (further && IsMainProfileSection(header.name)) {
-            Add("main-only-section", path, header.line,
+            Add("main-only-section", Where{path, header.line, header.column},
                 "section [" + header.name +
                     "] has no effect in a further gauge file: the plug-in takes it from the "
                     "main profile only");
@@ -89,7 +96,7 @@ void Checker::CheckProfileLines(const std::string& path, const SettingsModel& mo
             continue; // a comment: no key of the format starts with these
         }
         if (line.sectionLine == 0) {
-            Add("outside-section", path, line.line,
+            Add("outside-section", Where{path, line.line, line.column},
                 Quoted(Shortened(line.key)) + " stands before any [section]: never read");
             continue;
         }
@@ -134,7 +141,7 @@ void Checker::CheckUnknownKey(const std::string& path, const ProfileKeyLine& lin
             hint = " (did you mean " + near + "?)";
         }
     }
-    Add("unknown-key", path, line.line,
+    Add("unknown-key", Where{path, line.line, line.column},
         "unknown key " + Quoted(Shortened(line.key)) + " in [" + line.section + "]: never read" +
             hint);
 }
@@ -144,13 +151,13 @@ void Checker::CheckKeyLine(const std::string& path, const ProfileKeyLine& line,
     const ProfileScan& scan = Scan(path);
     const ProfileKeyLine* first = scan.Find(line.section, line.key);
     if (first != &line) {
-        Add("duplicate-key", path, line.line,
+        Add("duplicate-key", Where{path, line.line, line.column},
             known.name + " appears again in [" + line.section + "] (first at line " +
                 std::to_string(first->line) + "): only the first is read");
         return;
     }
     if (!line.hasEquals) {
-        Add("no-value", path, line.line,
+        Add("no-value", Where{path, line.line, line.column},
             known.name + " has no '=': it keeps " + Quoted(CurrentText(model, known)));
         return;
     }
@@ -158,19 +165,19 @@ void Checker::CheckKeyLine(const std::string& path, const ProfileKeyLine& line,
     if (known.row->type == SettingType::kDouble) {
         double ignored = 0.0;
         if (!ParseWholeDouble(text, ignored)) {
-            Add("not-a-number", path, line.line,
+            Add("not-a-number", Where{path, line.line, line.valueColumn},
                 text.empty() ? known.name + " has no value: it keeps " + CurrentText(model, known)
                              : known.name + " = " + Quoted(Shortened(text)) + " is not a number: " +
                                    known.name + " keeps " + CurrentText(model, known));
         }
     } else if (known.row->type == SettingType::kInt) {
         if (text.empty()) {
-            Add("not-an-integer", path, line.line,
+            Add("not-an-integer", Where{path, line.line, line.valueColumn},
                 known.name + " has no value: it keeps " + CurrentText(model, known));
         } else if (!IsPlainInteger(text)) {
             int32_t readAs = 0;
             ReadProfileInt(path, known.row->section, known.name, readAs);
-            Add("not-an-integer", path, line.line,
+            Add("not-an-integer", Where{path, line.line, line.valueColumn},
                 known.name + " = " + Quoted(Shortened(text)) +
                     " is not a whole number: it reads as " + std::to_string(readAs));
         }

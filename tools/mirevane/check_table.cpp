@@ -3,13 +3,40 @@
 
 #include "dynamics/scale_table_file.h"
 #include "number_text.h"
+#include "utf16_text.h"
 
 #include <map>
 
 namespace mirevane::tool {
 
-void Checker::CheckTable(GaugeSummary& gauge) {
-    std::map<double, int> lineOfValue;
+namespace {
+
+// The field of `line` that starts at or before `offset` and ends at the next comma.
+std::string FieldAt(const std::string& line, std::size_t offset) {
+    const std::size_t comma = line.find(',', offset);
+    return line.substr(offset, comma == std::string::npos ? std::string::npos : comma - offset);
+}
+
+// Where the third field starts, or npos.
+std::size_t ThirdField(const std::string& line) {
+    const std::size_t first = line.find(',');
+    const std::size_t second = first == std::string::npos ? first : line.find(',', first + 1);
+    return second == std::string::npos ? second : second + 1;
+}
+
+} // namespace
+
+TableLines Checker::CheckTable(GaugeSummary& gauge) {
+    TableLines lines;
+    if (FileLooksLikeUtf16(gauge.tableFile)) {
+        gauge.table.found = true;
+        lines.utf16 = true;
+        Add("utf16-text", gauge.tableFile, 0,
+            "the table is saved as UTF-16 (\"Unicode\"): the plug-in reads no calibration "
+            "point from it; save it as ANSI or UTF-8 without a byte order mark");
+        return lines;
+    }
+    std::map<double, int>& lineOfValue = lines.lineOfValue;
     const bool found = ForEachTableLine(
         gauge.tableFile, [&](int number, const std::string& text, const TableLine& parsed) {
             const bool mark = number == 1 && text.compare(0, 3, "\xEF\xBB\xBF") == 0;
@@ -17,6 +44,10 @@ void Checker::CheckTable(GaugeSummary& gauge) {
                 Add("byte-order-mark", gauge.tableFile, 1,
                     "the file starts with a UTF-8 byte order mark, which spoils the first "
                     "line: save it without the mark");
+            }
+            if (parsed.outcome != TableLine::kPoint && lines.firstSkipped == 0 &&
+                text.find_first_not_of(" \t\r") != std::string::npos) {
+                lines.firstSkipped = number;
             }
             switch (parsed.outcome) {
             case TableLine::kPoint: {
@@ -27,6 +58,7 @@ void Checker::CheckTable(GaugeSummary& gauge) {
                             std::to_string(at->second) + "): this row's angle replaces it");
                     at->second = number;
                 }
+                CheckPartlyRead(gauge.tableFile, number, text, parsed);
                 break;
             }
             case TableLine::kTooFewFields:
@@ -50,31 +82,64 @@ void Checker::CheckTable(GaugeSummary& gauge) {
             "table file not found: the needle stands at 180 degrees whatever the value" +
                 NotFoundHint(gauge.tableFile));
     }
+    return lines;
+}
+
+// A row the plug-in reads only in part: it keeps the first two numbers and passes over the
+// rest without a word.
+void Checker::CheckPartlyRead(const std::string& file, int number, const std::string& text,
+                              const TableLine& parsed) {
+    const std::size_t third = ThirdField(text);
+    if (parsed.ignoredText != std::string::npos && parsed.ignoredText < third) {
+        Add("table-text-ignored", Where{file, number, static_cast<int>(parsed.ignoredText) + 1},
+            Quoted(Shortened(FieldAt(text, parsed.ignoredText))) + " after a number is ignored: " +
+                "the row reads as value " + Shortest(parsed.value) + ", angle " +
+                Shortest(parsed.angle) + " (units and notes do not belong in a table row)");
+    }
+    if (parsed.fields > 2) {
+        Add("table-extra-fields", Where{file, number, static_cast<int>(third) + 1},
+            Quoted(Shortened(text)) + " has " + std::to_string(parsed.fields) +
+                " fields: the row reads as value " + Shortest(parsed.value) + ", angle " +
+                Shortest(parsed.angle) +
+                " and the rest is ignored (decimals take a point, "
+                "not a comma)");
+    }
 }
 
 // Its calibration points.
-void Checker::CheckTablePoints(const GaugeUnderCheck& c,
+void Checker::CheckTablePoints(const GaugeUnderCheck& c, const TableLines& lines,
                                const std::vector<std::pair<double, double>>& points) {
     const GaugeSummary& gauge = c.summary;
+    const auto lineOf = [&lines](double value) {
+        const auto it = lines.lineOfValue.find(value);
+        return it == lines.lineOfValue.end() ? 0 : it->second;
+    };
+    if (lines.utf16) {
+        return; // its one error says it all
+    }
     if (gauge.table.found && points.empty()) {
-        Add("table-empty", c.profile.table, 0,
-            "the table holds no calibration point: the needle stands at 180 degrees whatever "
-            "the value");
+        Add("table-empty", c.profile.table, lines.firstSkipped,
+            std::string(lines.firstSkipped > 0 ? "no line of the table holds a"
+                                               : "the table holds no") +
+                " calibration point: the needle stands at 180 degrees whatever the value");
     } else if (points.size() == 1) {
-        Add("table-single-point", c.profile.table, 0,
+        Add("table-single-point", c.profile.table, lineOf(points[0].first),
             "the table holds a single calibration point: at least two are needed, the needle "
             "stands at 180 degrees whatever the value");
     } else if (points.size() > 2) {
-        bool rises = false;
-        bool falls = false;
+        int direction = 0; // of the first step that turns the needle
         for (std::size_t i = 1; i < points.size(); ++i) {
-            rises = rises || points[i].second > points[i - 1].second;
-            falls = falls || points[i].second < points[i - 1].second;
-        }
-        if (rises && falls) {
-            Add("table-not-monotonic", c.profile.table, 0,
-                "the angles rise and fall as the value grows: the needle turns back inside the "
-                "table");
+            const double step = points[i].second - points[i - 1].second;
+            const int turn = step > 0.0 ? 1 : step < 0.0 ? -1 : 0;
+            if (direction == 0) {
+                direction = turn;
+            } else if (turn == -direction) {
+                Add("table-not-monotonic", c.profile.table, lineOf(points[i].first),
+                    "the angles rise and fall as the value grows: the needle turns back at "
+                    "value " +
+                        Shortest(points[i].first) + " inside the table");
+                break;
+            }
         }
     }
 }

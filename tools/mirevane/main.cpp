@@ -43,14 +43,14 @@ Use "mirevane check --help" or "mirevane run --help" for more.)";
 constexpr const char* kCheckFooter = R"(
 check loads the files with the plug-in's own code and prints the key bindings and, per
 gauge, its profile, what it reads, where it draws, its vibration, damping, ellipse and
-table. Then every problem it found, as FILE:LINE: error|warning: text [code].
-Errors (the gauge cannot show what you meant): no main profile; a table file missing,
-empty or with one point; a subject that names nothing; a plain needle outside panel
-entries 0..255; an elliptic gauge with no division entry in 0..255.
+table. Then every problem it found, as FILE:LINE:COL: error|warning: text [code].
+Errors (the gauge cannot show what you meant): no main profile; a file saved as
+UTF-16; a table file missing, empty or with one point; a subject that names nothing; a
+gauge with neither Needle nor Division; a plain needle outside panel entries 0..255; an
+elliptic gauge with no division entry in 0..255; a Gauge file not found.
 Warnings: unknown sections and keys (with the nearest known name), numbers that do not
-read (the setting keeps its default), skipped table lines, byte order marks, further
-gauge files not found, key names that bind no key, two gauges writing one entry, and
-more. It cannot see the cab's panel picture: whether entry 20 is really the speedometer
+read (the setting keeps its default), table lines skipped or read only in part, byte
+order marks, key names that bind no key, two gauges writing one entry, and more. It cannot see the cab's panel picture: whether entry 20 is really the speedometer
 needle, and whether the table's angles match the dial, only the simulator shows.
 
 Examples:

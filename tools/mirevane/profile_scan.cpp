@@ -1,6 +1,7 @@
 #include "profile_scan.h"
 
 #include "config/text.h"
+#include "utf16_text.h"
 
 namespace mirevane::tool {
 namespace {
@@ -47,6 +48,10 @@ ProfileScan ScanProfile(const std::string& path) {
     ProfileScan scan;
     std::string text;
     ReadWholeFile(path, text);
+    if (LooksLikeUtf16(text)) {
+        scan.utf16 = true;
+        return scan;
+    }
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         scan.byteOrderMark = true;
         text.erase(0, 3);
@@ -62,10 +67,13 @@ ProfileScan ScanProfile(const std::string& path) {
         if (line.empty()) {
             continue;
         }
+        // Only blanks stand before the trimmed text.
+        const int column = static_cast<int>(lines[i].find(line)) + 1;
         const std::size_t close = line.rfind(']');
         if (line.front() == '[' && close != std::string::npos) {
             ProfileSectionLine header;
             header.line = number;
+            header.column = column;
             header.name = Trim(line.substr(1, close - 1));
             header.firstLine = number;
             for (const ProfileSectionLine& earlier : scan.sections) {
@@ -82,6 +90,7 @@ ProfileScan ScanProfile(const std::string& path) {
         }
         ProfileKeyLine key;
         key.line = number;
+        key.column = column;
         key.section = section;
         key.sectionLine = sectionLine;
         key.firstSection = firstSection;
@@ -89,7 +98,11 @@ ProfileScan ScanProfile(const std::string& path) {
         key.hasEquals = equals != std::string::npos;
         key.key = Trim(line.substr(0, equals));
         if (key.hasEquals) {
-            key.value = Trim(line.substr(equals + 1));
+            const std::string after = line.substr(equals + 1);
+            key.value = Trim(after);
+            if (!key.value.empty()) {
+                key.valueColumn = column + static_cast<int>(equals + 1 + after.find(key.value));
+            }
         }
         scan.keys.push_back(key);
     }

@@ -11,6 +11,8 @@ namespace mirevane::tool {
 
 struct ProfileKeyLine {
     int line = 0;
+    int column = 1;           // of the key, 1-based
+    int valueColumn = 0;      // of the value, 1-based; 0: no value
     std::string section;      // as written, trimmed; empty before the first header
     int sectionLine = 0;      // 0 before the first header
     bool firstSection = true; // the first section of this name: the only one looked up
@@ -21,12 +23,16 @@ struct ProfileKeyLine {
 
 struct ProfileSectionLine {
     int line = 0;
+    int column = 1; // of the '[', 1-based
     std::string name;
     int firstLine = 0; // the line of the first section of this name (== line for the first)
 };
 
 struct ProfileScan {
     bool byteOrderMark = false;
+    // Saved as UTF-16 (a byte order mark FF FE or FE FF, or every other byte NUL): the host's
+    // profile functions read it as bytes and find no section. Nothing else is scanned.
+    bool utf16 = false;
     std::vector<ProfileSectionLine> sections;
     std::vector<ProfileKeyLine> keys;
 

@@ -2,14 +2,21 @@
 // standard library, and single-byte text.
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
 namespace mirevane::platform {
 
+std::string FilePath(const std::string& path) {
+    std::string native = path;
+    std::replace(native.begin(), native.end(), '\\', '/');
+    return native;
+}
+
 bool PathExists(const std::string& path) {
     std::error_code error;
-    return std::filesystem::exists(std::filesystem::path(path), error);
+    return std::filesystem::exists(std::filesystem::path(FilePath(path)), error);
 }
 
 bool IsLeadByte(unsigned char) noexcept {

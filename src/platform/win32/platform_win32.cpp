@@ -58,6 +58,10 @@ bool NamesDevice(const std::string& path) {
 
 } // namespace
 
+std::string FilePath(const std::string& path) {
+    return path;
+}
+
 bool PathExists(const std::string& path) {
     return !NamesDevice(path) && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
