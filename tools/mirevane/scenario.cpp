@@ -189,9 +189,9 @@ void Scenario::ReadRows(const std::string& text) {
         std::string name = cell.text;
         ToLowerAscii(name);
         Column column;
-        column.spec = FindScenarioColumn(name, column.entry);
+        column.definition = FindScenarioColumn(name, column.entry);
         column.name = name;
-        if (column.spec == nullptr) {
+        if (column.definition == nullptr) {
             const std::string nearest = NearestScenarioColumn(name);
             throw InputError(path_, headerLine, cell.column,
                              "unknown column '" + cell.text + "'" +
@@ -204,9 +204,9 @@ void Scenario::ReadRows(const std::string& text) {
             throw InputError(path_, headerLine, cell.column,
                              "column '" + cell.text + "' appears twice", "scenario-header");
         }
-        if (column.spec->kind == ColumnKind::kTime) {
+        if (column.definition->kind == ColumnKind::kTime) {
             timeColumn_ = static_cast<int>(columns_.size());
-        } else if (column.spec->kind == ColumnKind::kLocation) {
+        } else if (column.definition->kind == ColumnKind::kLocation) {
             hasLocation_ = true;
         }
         columns_.push_back(column);
@@ -243,21 +243,21 @@ void Scenario::ReadRows(const std::string& text) {
         row.values = previous;
         row.given.assign(width, false);
         for (std::size_t c = 0; c < width; ++c) {
-            const ColumnSpec& spec = *columns_[c].spec;
+            const ColumnDefinition& def = *columns_[c].definition;
             const Cell& cell = cells[c];
             if (cell.text.empty()) {
                 continue;
             }
             row.given[c] = true;
-            if (spec.kind == ColumnKind::kKeys) {
+            if (def.kind == ColumnKind::kKeys) {
                 row.keys = ParseKeys(cell, path_, line);
                 continue;
             }
             double number = 0.0;
-            if (spec.integer) {
+            if (def.integer) {
                 int32_t integer = 0;
                 if (!ParseInteger(cell.text, integer)) {
-                    const std::string what = spec.kind == ColumnKind::kTime
+                    const std::string what = def.kind == ColumnKind::kTime
                                                  ? "a whole number of milliseconds"
                                                  : "a 32-bit integer";
                     throw InputError(path_, line, cell.column,
@@ -270,7 +270,7 @@ void Scenario::ReadRows(const std::string& text) {
                                  columns_[c].name + ": '" + cell.text + "' is not a number",
                                  "scenario-bad-cell");
             }
-            if (spec.kind == ColumnKind::kInitialize) {
+            if (def.kind == ColumnKind::kInitialize) {
                 row.initialize = number != 0.0;
             } else {
                 row.values[c] = number;
@@ -377,7 +377,7 @@ void Scenario::Fill(const std::vector<double>& values, const std::vector<bool>* 
         const bool set = given == nullptr || (*given)[c];
         // Integer columns hold whole numbers in a row; between key frames they are rounded.
         const auto integer = [v] { return static_cast<int32_t>(std::llround(v)); };
-        switch (columns_[c].spec->kind) {
+        switch (columns_[c].definition->kind) {
         case ColumnKind::kTime:
             frame.time = integer();
             break;

@@ -61,7 +61,7 @@ public:
 
 private:
     struct Column {
-        const ColumnSpec* spec = nullptr;
+        const ColumnDefinition* definition = nullptr;
         int32_t entry = 0; // of a panelN or soundN column
         std::string name;  // as written, in lower case
     };

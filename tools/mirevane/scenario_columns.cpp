@@ -9,7 +9,7 @@
 namespace mirevane::tool {
 namespace {
 
-constexpr ColumnSpec kColumns[] = {
+constexpr ColumnDefinition kColumns[] = {
     {"time", ColumnKind::kTime, "ms", "host time, whole milliseconds (required)", true},
     {"location", ColumnKind::kLocation, "m",
      "train position; without it the train moves at the last row's speed", false},
@@ -36,8 +36,8 @@ constexpr ColumnSpec kColumns[] = {
      true},
 };
 
-bool IsEntryColumn(const ColumnSpec& spec) {
-    return spec.kind == ColumnKind::kPanel || spec.kind == ColumnKind::kSound;
+bool IsEntryColumn(const ColumnDefinition& def) {
+    return def.kind == ColumnKind::kPanel || def.kind == ColumnKind::kSound;
 }
 
 // "panel12" -> 12 when the name is the prefix followed by an entry number 0..255.
@@ -54,16 +54,10 @@ bool ParseEntry(const std::string& name, const std::string& prefix, int& entry) 
 
 } // namespace
 
-const ColumnSpec* ScenarioColumns(std::size_t& count) {
-    count = std::size(kColumns);
-    return kColumns;
-}
-
-const ColumnSpec* FindScenarioColumn(const std::string& lowerName, int& entry) {
-    for (const ColumnSpec& spec : kColumns) {
-        if (IsEntryColumn(spec) ? ParseEntry(lowerName, spec.name, entry)
-                                : lowerName == spec.name) {
-            return &spec;
+const ColumnDefinition* FindScenarioColumn(const std::string& lowerName, int& entry) {
+    for (const ColumnDefinition& def : kColumns) {
+        if (IsEntryColumn(def) ? ParseEntry(lowerName, def.name, entry) : lowerName == def.name) {
+            return &def;
         }
     }
     return nullptr;
@@ -71,13 +65,13 @@ const ColumnSpec* FindScenarioColumn(const std::string& lowerName, int& entry) {
 
 std::string NearestScenarioColumn(const std::string& name) {
     std::vector<std::string> known;
-    for (const ColumnSpec& spec : kColumns) {
-        known.push_back(IsEntryColumn(spec) ? std::string(spec.name) + "N" : spec.name);
+    for (const ColumnDefinition& def : kColumns) {
+        known.push_back(IsEntryColumn(def) ? std::string(def.name) + "N" : def.name);
     }
     // panel012x and the like: the prefix is right, the number is not.
-    for (const ColumnSpec& spec : kColumns) {
-        const std::string prefix = spec.name;
-        if (IsEntryColumn(spec) && name.size() > prefix.size() &&
+    for (const ColumnDefinition& def : kColumns) {
+        const std::string prefix = def.name;
+        if (IsEntryColumn(def) && name.size() > prefix.size() &&
             name.compare(0, prefix.size(), prefix) == 0) {
             return prefix + "N with N from 0 to 255";
         }
@@ -89,14 +83,14 @@ std::string ScenarioColumnsHelp() {
     constexpr std::size_t kNameWidth = 12;
     constexpr std::size_t kUnitWidth = 6;
     std::string out;
-    for (const ColumnSpec& spec : kColumns) {
-        std::string name = spec.name;
-        if (IsEntryColumn(spec)) {
+    for (const ColumnDefinition& def : kColumns) {
+        std::string name = def.name;
+        if (IsEntryColumn(def)) {
             name += "N";
         }
-        std::string line = "  " + name + std::string(kNameWidth - name.size(), ' ') + spec.unit +
-                           std::string(kUnitWidth - std::string(spec.unit).size(), ' ');
-        out += line + spec.drives + "\n";
+        std::string line = "  " + name + std::string(kNameWidth - name.size(), ' ') + def.unit +
+                           std::string(kUnitWidth - std::string(def.unit).size(), ' ');
+        out += line + def.drives + "\n";
     }
     return out;
 }

@@ -26,7 +26,7 @@ enum class ColumnKind {
     kSound  // soundN
 };
 
-struct ColumnSpec {
+struct ColumnDefinition {
     const char* name; // as written in the header, any letter case; "panel" and "sound" take N
     ColumnKind kind;
     const char* unit; // "" where none applies
@@ -34,12 +34,9 @@ struct ColumnSpec {
     bool integer; // cells must be whole numbers
 };
 
-// In the order `run --help` lists them.
-const ColumnSpec* ScenarioColumns(std::size_t& count);
-
-// The spec for a header cell in lower case ("speed", "panel12"); entry receives N of a
+// The definition of a header cell in lower case ("speed", "panel12"); entry receives N of a
 // panelN or soundN column (0..255). nullptr when the name is no column.
-const ColumnSpec* FindScenarioColumn(const std::string& lowerName, int& entry);
+const ColumnDefinition* FindScenarioColumn(const std::string& lowerName, int& entry);
 
 // The nearest column name for an unknown one ("sped" -> "speed"), or "".
 std::string NearestScenarioColumn(const std::string& name);
