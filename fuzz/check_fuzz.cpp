@@ -17,6 +17,7 @@ void RequireSound(const tool::CheckReport& report) {
     int errors = 0;
     for (const tool::Diagnostic& d : report.diagnostics) {
         FUZZ_REQUIRE(d.kind != nullptr && tool::FindDiagnostic(d.kind->code) == d.kind, d.message);
+        FUZZ_REQUIRE(std::string(d.kind->command) == "check", d.kind->code);
         FUZZ_REQUIRE(!d.file.empty() && d.line >= 0 && d.column >= 0, d.message);
         FUZZ_REQUIRE(d.line > 0 || d.column == 0, d.message);
         // One diagnostic, one line: a message never breaks the report's lines.

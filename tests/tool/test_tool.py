@@ -35,12 +35,18 @@ GOOD_INI = "[SubjectKey]\nSubject = kmph\n[PanelIndex]\nNeedle = 20\n"
 GOOD_TABLE = "0,0\n100,270\n"
 
 
+FOLDER = None  # in a CabFolder's files: a folder of that name
+
+
 class CabFolder:
     """A throwaway folder holding a configuration; the tool runs inside it."""
 
     def __init__(self, files):
         self.path = tempfile.mkdtemp(prefix="mirevane-tool-")
         for name, content in files.items():
+            if content is FOLDER:
+                os.mkdir(os.path.join(self.path, name))
+                continue
             data = content if isinstance(content, bytes) else content.encode("latin-1")
             with open(os.path.join(self.path, name), "wb") as f:
                 f.write(data)
@@ -124,6 +130,13 @@ class CheckErrors(unittest.TestCase):
          {"Cab.ini": "[SubjectKey]\nSubject = bc\n[Ellipse]\nDivision = 4\nFlattening = 0.5\n",
           "Cab.csv": GOOD_TABLE},
          ("error", "no-division-entry", "./Cab.ini", 4)),
+        ("main profile that is a folder", {"Cab.ini": FOLDER, "Cab.csv": GOOD_TABLE},
+         ("error", "is-a-folder", "./Cab.ini", None)),
+        ("further profile that is a folder",
+         with_good("[FileName]\nGauge0 = oil\n", oil_ini=FOLDER, oil_csv=GOOD_TABLE),
+         ("error", "is-a-folder", "./oil.ini", None)),
+        ("table that is a folder", {"Cab.ini": GOOD_INI, "Cab.csv": FOLDER},
+         ("error", "is-a-folder", "./Cab.csv", None)),
     ]
 
     def test_each_error_is_reported_where_it_stands(self):
@@ -132,6 +145,14 @@ class CheckErrors(unittest.TestCase):
                 result, report = cab.check_json()
                 self.assertIn(expected, diagnostics(report))
                 self.assertEqual(result.returncode, 1)
+
+    def test_a_folder_is_its_one_error(self):
+        # What a folder leaves unset (the needle, every point) is not reported again.
+        for files in ({"Cab.ini": FOLDER, "Cab.csv": GOOD_TABLE},
+                      {"Cab.ini": GOOD_INI, "Cab.csv": FOLDER}):
+            with self.subTest(sorted(files)), CabFolder(files) as cab:
+                _, report = cab.check_json()
+                self.assertEqual([d["code"] for d in report["diagnostics"]], ["is-a-folder"])
 
     def test_the_cause_is_named_not_its_consequence(self):
         files = {"Cab.ini": "[SubjectKey]\nSubject = kmph\n[PanelIndex]\nNeddle = 20\n",
@@ -244,10 +265,18 @@ class CheckWarnings(unittest.TestCase):
         ("key name that binds no key", with_good("[KeyIndex]\nSwitchAdjustMode = M\n"),
          ("key-binds-nothing", "./Cab.ini", 6), "names no host key"),
         ("two actions on one key", with_good("[KeyIndex]\nCopyValueToClipboard = d\n"),
-         ("key-bound-twice", "./Cab.ini", None), "one press runs both"),
+         ("key-bound-twice", "./Cab.ini", 6), "one press runs both"),
+        ("action set to another's key", with_good("[KeyIndex]\nResetAdjustValue = S\n"),
+         ("key-bound-twice", "./Cab.ini", 6), "one press runs both"),
         ("two gauges on one entry",
          with_good("[FileName]\nGauge0 = second\n", second_ini=GOOD_INI, second_csv=GOOD_TABLE),
-         ("panel-written-twice", "./second.ini", None), "gauge 1's value remains"),
+         ("panel-written-twice", "./second.ini", 4), "gauge 1's value remains"),
+        ("two gauges on one division entry",
+         with_good("[FileName]\nGauge0 = second\n",
+                   second_ini="[SubjectKey]\nSubject = bc\n[Ellipse]\nDivision = 2\n"
+                              "Flattening = 0.5\n[PanelIndex]\nEllipse0 = 21\nEllipse1 = 20\n",
+                   second_csv=GOOD_TABLE),
+         ("panel-written-twice", "./second.ini", 8), "gauge 1's value remains"),
         ("division above 64",
          {"Cab.ini": "[SubjectKey]\nSubject = bc\n[PanelIndex]\nEllipse0 = 30\n"
                      "[Ellipse]\nDivision = 100\nFlattening = 0.5\n", "Cab.csv": GOOD_TABLE},
@@ -306,8 +335,8 @@ class CheckWarnings(unittest.TestCase):
         with CabFolder({"Cab.ini": ini, "Cab.csv": GOOD_TABLE}) as cab:
             _, report = cab.check_json()
             found = diagnostics(report)
-            # Division 3 has no entry: it is reported at the end of the key list, line 0.
-            self.assertIn(("warning", "division-without-entry", "./Cab.ini", None), found)
+            # Division 3 has no entry: the Division line that reaches it is blamed.
+            self.assertIn(("warning", "division-without-entry", "./Cab.ini", 4), found)
             self.assertIn(("warning", "ellipse-entry-unused", "./Cab.ini", 10), found)
             self.assertEqual(report["gauges"][0]["entries"], [30, 31, 32])
 
@@ -321,6 +350,21 @@ class CheckWarnings(unittest.TestCase):
             self.assertEqual(len(gaps), 1, gaps)
             self.assertIn("divisions 4..63 have no panel entry", gaps[0])
             self.assertIn("between folded angles 15.64 and 90 degrees", gaps[0])
+
+    def test_repeated_table_line_warnings_collapse_after_three(self):
+        # A table written with decimal commas throughout: three rows in full, then one line.
+        rows = "".join("{},{},5\n".format(v, v * 2) for v in range(10))
+        cases = [(rows, 3, "the same on 7 more lines (lines 4 to 10)"),
+                 ("".join("{},{},5\n".format(v, v) for v in range(4)), 4, None)]
+        for table, shown, summary in cases:
+            with self.subTest(rows=table.count("\n")), CabFolder(with_good(table=table)) as cab:
+                _, report = cab.check_json()
+                found = [d for d in report["diagnostics"] if d["code"] == "table-extra-fields"]
+                self.assertEqual([d["line"] for d in found[:shown]], list(range(1, shown + 1)))
+                self.assertEqual(len(found), shown + (summary is not None))
+                if summary:
+                    self.assertEqual(found[-1]["message"], summary)
+                    self.assertEqual(found[-1]["line"], 4)
 
     def test_strict_turns_warnings_into_exit_status_1(self):
         with CabFolder(with_good("[Vibration]\nPeriod = 2.5 m\n")) as cab:
@@ -647,6 +691,11 @@ class ErrorExits(unittest.TestCase):
                 self.assertEqual(len(lines), 1, result.stderr_text)
                 self.assertTrue(lines[0].startswith(words), lines[0])
                 self.assertRegex(lines[0], DIAGNOSTIC)
+                # The reference explains the code as one of run's.
+                code = re.search(r"\[([a-z0-9-]+)\]$", lines[0]).group(1)
+                explained = cab.run("explain", code)
+                self.assertEqual(explained.returncode, 0)
+                self.assertTrue(explained.stdout_text.startswith(code + " (error of run)"))
                 self.assertEqual(sorted(os.listdir(cab.path)), sorted(files))
                 self.assertEqual(result.stdout, b"")
 

@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <set>
-#include <stdexcept>
 
 namespace mirevane::tool {
 namespace {
@@ -80,6 +79,11 @@ GaugeSummary Summarise(const CMirevane& gauges, int32_t g, const Profile& profil
 
 } // namespace
 
+bool IsFolder(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(platform::FilePath(path), error);
+}
+
 std::string NotFoundHint(const std::string& path) {
     const std::string other = OtherCaseName(path);
     return other.empty() ? ""
@@ -145,11 +149,8 @@ private:
 };
 
 void Checker::Add(const char* code, const Where& where, const std::string& message) {
-    const DiagnosticKind* kind = FindDiagnostic(code);
-    if (kind == nullptr) {
-        throw std::logic_error(std::string("diagnostic without a registry entry: ") + code);
-    }
-    report_.diagnostics.push_back({kind, where.file, where.line, where.column, message});
+    report_.diagnostics.push_back(
+        {&DiagnosticOf(code), where.file, where.line, where.column, message});
 }
 
 const ProfileScan& Checker::Scan(const std::string& path) {
@@ -178,8 +179,13 @@ void Checker::CheckGauge(const CMirevane& gauges, int32_t g, const Profile& prof
     report_.gauges.push_back(Summarise(gauges, g, profile));
     const GaugeUnderCheck c{gauges.subjects()[g], profile.settings, profile, report_.gauges.back(),
                             "gauge " + std::to_string(g)};
-    // What a UTF-16 profile leaves unset is its one error, not a dozen consequences.
-    const bool unreadable = Scan(profile.path).utf16;
+    // What a UTF-16 profile or a folder leaves unset is its one error, not a dozen consequences.
+    bool unreadable = Scan(profile.path).utf16;
+    if (IsFolder(profile.path)) {
+        unreadable = true;
+        Add("is-a-folder", profile.path, 0,
+            "is a folder, not a profile: " + c.name + " has none of its own settings");
+    }
     if (!unreadable) {
         CheckSubject(c);
     }

@@ -34,7 +34,14 @@ struct Where {
 struct TableLines {
     std::map<double, int> lineOfValue; // the line that gave the value its angle
     int firstSkipped = 0;              // the first line that gave no point and is not blank
-    bool utf16 = false;                // saved as UTF-16: no line was looked at
+    bool unreadable = false; // UTF-16, or a folder: no line was looked at, one error says so
+};
+
+// A per-line warning of a table, held back until the whole table is read (Checker::AddCollapsed).
+struct LineFinding {
+    const char* code;
+    Where where;
+    std::string message;
 };
 
 // One gauge under check: what the plug-in built and the lines that built it.
@@ -74,7 +81,10 @@ private:
     // Returns the lines its points came from, for the checks of the points.
     TableLines CheckTable(GaugeSummary& gauge);
     void CheckPartlyRead(const std::string& file, int number, const std::string& text,
-                         const TableLine& parsed);
+                         const TableLine& parsed, std::vector<LineFinding>& findings);
+    // The first few findings of each kind in full, the rest as one line with their count, so
+    // that a table written the wrong way throughout does not bury the report.
+    void AddCollapsed(const std::vector<LineFinding>& findings);
     void CheckTablePoints(const GaugeUnderCheck& c, const TableLines& lines,
                           const std::vector<std::pair<double, double>>& points);
     // check_drawing.cpp
@@ -86,6 +96,8 @@ private:
     void CheckVibration(const GaugeUnderCheck& c);
     // check_gauge_set.cpp
     void CheckGaugeSet(const CMirevane& gauges, const Profile& main);
+    // The line that gives gauge g the panel entry: its Needle, or the first drawn EllipseN.
+    Where LocateEntry(const CMirevane& gauges, int32_t g, int32_t entry);
 
     void CheckGauge(const CMirevane& gauges, int32_t g, const Profile& profile);
 
@@ -94,6 +106,8 @@ private:
     std::vector<Profile> profiles_;
 };
 
+// A profile or table name that names a folder: the plug-in reads nothing from it.
+bool IsFolder(const std::string& path);
 // A file the check could not find may exist under another letter case: Windows would open
 // it, a case-sensitive file system does not. " ('name' differs only in letter case ...)" or "".
 std::string NotFoundHint(const std::string& path);

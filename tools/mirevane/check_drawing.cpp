@@ -120,7 +120,9 @@ void Checker::CheckDrawing(const GaugeUnderCheck& c) {
                 const int k = round ? gauge.divisionCount - 1 : static_cast<int>(i);
                 const int kLast = round ? k : static_cast<int>(last);
                 const std::string first = std::to_string(k);
-                Add("division-without-entry", Locate(c.profile, "PanelIndex", "Ellipse" + first),
+                // An entry never set: the Division that reaches it is the line to change.
+                const Where entry = Locate(c.profile, "PanelIndex", "Ellipse" + first);
+                Add("division-without-entry", entry.line > 0 ? entry : division,
                     (k == kLast ? "division " + first + " has no panel entry (Ellipse" + first +
                                       " = " + std::to_string(table[i].second) + ")"
                                 : "divisions " + first + ".." + std::to_string(kLast) +

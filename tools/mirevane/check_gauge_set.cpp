@@ -6,6 +6,7 @@
 #include "gauge_entries.h"
 #include "loading/key_names.h"
 
+#include <algorithm>
 #include <map>
 
 namespace mirevane::tool {
@@ -21,6 +22,23 @@ std::string HostKeyNameList() {
 
 } // namespace
 
+Where Checker::LocateEntry(const CMirevane& gauges, int32_t g, int32_t entry) {
+    const Profile& profile = profiles_[static_cast<std::size_t>(g)];
+    if (!gauges.isElliptic()[g]) {
+        return Locate(profile, "PanelIndex", "Needle");
+    }
+    // The divisions drawn: all of them, or on a round dial the last one alone.
+    const CEllipseGauge& ellipse = gauges.ellipses()[g];
+    const int count = std::min<int>(ellipse.divisionCount(), kEllipsePanelCount);
+    const int first = ellipse.divisionTable().size() == 1 ? count - 1 : 0;
+    for (int k = first; k < count; ++k) {
+        if (profile.settings.Ellipse[k] == entry) {
+            return Locate(profile, "PanelIndex", "Ellipse" + std::to_string(k));
+        }
+    }
+    return {profile.path, 0, 0};
+}
+
 void Checker::CheckGaugeSet(const CMirevane& gauges, const Profile& main) {
     const SettingsModel& s = main.settings;
     for (int a = 0; a < kDeveloperKeyCount; ++a) {
@@ -35,7 +53,9 @@ void Checker::CheckGaugeSet(const CMirevane& gauges, const Profile& main) {
         }
         for (int b = 0; b < a; ++b) {
             if (key >= 0 && gauges.keyBindings()[b] == key) {
-                Add("key-bound-twice", where,
+                // An action left at its default key clashes with the one set to that key.
+                Add("key-bound-twice",
+                    where.line > 0 ? where : Locate(main, "KeyIndex", kDeveloperActions[b].name),
                     std::string(kDeveloperActions[a].name) + " and " + kDeveloperActions[b].name +
                         " share the key " + Quoted(s.DeveloperKeys[a]) + ": one press runs both");
             }
@@ -69,8 +89,7 @@ void Checker::CheckGaugeSet(const CMirevane& gauges, const Profile& main) {
         for (std::size_t i = 0; i < by.size(); ++i) {
             list += (i == 0 ? "" : i + 1 == by.size() ? " and " : ", ") + std::to_string(by[i]);
         }
-        const Profile& later = profiles_[static_cast<std::size_t>(by.back())];
-        Add("panel-written-twice", later.path, 0,
+        Add("panel-written-twice", LocateEntry(gauges, by.back(), entry),
             "panel entry " + std::to_string(entry) + " is written by gauges " + list +
                 ": each frame gauge " + std::to_string(by.back()) + "'s value remains");
     }

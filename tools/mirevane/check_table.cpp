@@ -28,15 +28,23 @@ std::size_t ThirdField(const std::string& line) {
 
 TableLines Checker::CheckTable(GaugeSummary& gauge) {
     TableLines lines;
+    if (IsFolder(gauge.tableFile)) {
+        gauge.table.found = true;
+        lines.unreadable = true;
+        Add("is-a-folder", gauge.tableFile, 0,
+            "is a folder, not a table: the needle stands at 180 degrees whatever the value");
+        return lines;
+    }
     if (FileLooksLikeUtf16(gauge.tableFile)) {
         gauge.table.found = true;
-        lines.utf16 = true;
+        lines.unreadable = true;
         Add("utf16-text", gauge.tableFile, 0,
             "the table is saved as UTF-16 (\"Unicode\"): the plug-in reads no calibration "
             "point from it; save it as ANSI or UTF-8 without a byte order mark");
         return lines;
     }
     std::map<double, int>& lineOfValue = lines.lineOfValue;
+    std::vector<LineFinding> findings;
     const bool found = ForEachTableLine(
         gauge.tableFile, [&](int number, const std::string& text, const TableLine& parsed) {
             const bool mark = number == 1 && text.compare(0, 3, "\xEF\xBB\xBF") == 0;
@@ -53,29 +61,34 @@ TableLines Checker::CheckTable(GaugeSummary& gauge) {
             case TableLine::kPoint: {
                 const auto [at, fresh] = lineOfValue.emplace(parsed.value, number);
                 if (!fresh) {
-                    Add("table-duplicate-value", gauge.tableFile, number,
-                        "value " + Shortest(parsed.value) + " again (first at line " +
-                            std::to_string(at->second) + "): this row's angle replaces it");
+                    findings.push_back({"table-duplicate-value",
+                                        {gauge.tableFile, number, 0},
+                                        "value " + Shortest(parsed.value) +
+                                            " again (first at line " + std::to_string(at->second) +
+                                            "): this row's angle replaces it"});
                     at->second = number;
                 }
-                CheckPartlyRead(gauge.tableFile, number, text, parsed);
+                CheckPartlyRead(gauge.tableFile, number, text, parsed, findings);
                 break;
             }
             case TableLine::kTooFewFields:
                 if (text.find_first_not_of(" \t\r") != std::string::npos) {
-                    Add("table-line-skipped", gauge.tableFile, number,
-                        "line skipped: " + Quoted(Shortened(text)) +
-                            " holds fewer than two comma-separated numbers");
+                    findings.push_back({"table-line-skipped",
+                                        {gauge.tableFile, number, 0},
+                                        "line skipped: " + Quoted(Shortened(text)) +
+                                            " holds fewer than two comma-separated numbers"});
                 }
                 break;
             case TableLine::kNotANumber:
-                Add("table-line-skipped", gauge.tableFile, number,
-                    "line skipped: field " + std::to_string(parsed.badField) + " of " +
-                        Quoted(Shortened(text)) + " is not a number" +
-                        (mark ? " (the byte order mark stands before it)" : ""));
+                findings.push_back({"table-line-skipped",
+                                    {gauge.tableFile, number, 0},
+                                    "line skipped: field " + std::to_string(parsed.badField) +
+                                        " of " + Quoted(Shortened(text)) + " is not a number" +
+                                        (mark ? " (the byte order mark stands before it)" : "")});
                 break;
             }
         });
+    AddCollapsed(findings);
     gauge.table.found = found;
     if (!found) {
         Add("table-missing", gauge.tableFile, 0,
@@ -88,21 +101,45 @@ TableLines Checker::CheckTable(GaugeSummary& gauge) {
 // A row the plug-in reads only in part: it keeps the first two numbers and passes over the
 // rest without a word.
 void Checker::CheckPartlyRead(const std::string& file, int number, const std::string& text,
-                              const TableLine& parsed) {
+                              const TableLine& parsed, std::vector<LineFinding>& findings) {
     const std::size_t third = ThirdField(text);
     if (parsed.ignoredText != std::string::npos && parsed.ignoredText < third) {
-        Add("table-text-ignored", Where{file, number, static_cast<int>(parsed.ignoredText) + 1},
-            Quoted(Shortened(FieldAt(text, parsed.ignoredText))) + " after a number is ignored: " +
-                "the row reads as value " + Shortest(parsed.value) + ", angle " +
-                Shortest(parsed.angle) + " (units and notes do not belong in a table row)");
+        findings.push_back({"table-text-ignored",
+                            {file, number, static_cast<int>(parsed.ignoredText) + 1},
+                            Quoted(Shortened(FieldAt(text, parsed.ignoredText))) +
+                                " after a number is ignored: " + "the row reads as value " +
+                                Shortest(parsed.value) + ", angle " + Shortest(parsed.angle) +
+                                " (units and notes do not belong in a table row)"});
     }
     if (parsed.fields > 2) {
-        Add("table-extra-fields", Where{file, number, static_cast<int>(third) + 1},
-            Quoted(Shortened(text)) + " has " + std::to_string(parsed.fields) +
-                " fields: the row reads as value " + Shortest(parsed.value) + ", angle " +
-                Shortest(parsed.angle) +
-                " and the rest is ignored (decimals take a point, "
-                "not a comma)");
+        findings.push_back({"table-extra-fields",
+                            {file, number, static_cast<int>(third) + 1},
+                            Quoted(Shortened(text)) + " has " + std::to_string(parsed.fields) +
+                                " fields: the row reads as value " + Shortest(parsed.value) +
+                                ", angle " + Shortest(parsed.angle) +
+                                " and the rest is ignored (decimals take a point, not a comma)"});
+    }
+}
+
+void Checker::AddCollapsed(const std::vector<LineFinding>& findings) {
+    constexpr int kShown = 3; // of each kind in full, when a fourth line stands for the rest
+    std::map<std::string, std::vector<const LineFinding*>> kinds;
+    for (const LineFinding& f : findings) {
+        kinds[f.code].push_back(&f);
+    }
+    for (const auto& [code, found] : kinds) {
+        const int count = static_cast<int>(found.size());
+        const int shown = count <= kShown + 1 ? count : kShown;
+        for (int i = 0; i < shown; ++i) {
+            Add(found[i]->code, found[i]->where, found[i]->message);
+        }
+        if (shown < count) {
+            const Where& first = found[shown]->where;
+            Add(found[shown]->code, Where{first.file, first.line, 0},
+                "the same on " + std::to_string(count - shown) + " more lines (lines " +
+                    std::to_string(first.line) + " to " + std::to_string(found.back()->where.line) +
+                    ")");
+        }
     }
 }
 
@@ -114,7 +151,7 @@ void Checker::CheckTablePoints(const GaugeUnderCheck& c, const TableLines& lines
         const auto it = lines.lineOfValue.find(value);
         return it == lines.lineOfValue.end() ? 0 : it->second;
     };
-    if (lines.utf16) {
+    if (lines.unreadable) {
         return; // its one error says it all
     }
     if (gauge.table.found && points.empty()) {

@@ -1,5 +1,7 @@
 #include "diagnostics.h"
 
+#include <stdexcept>
+
 namespace mirevane::tool {
 
 const std::vector<DiagnosticKind>& Diagnostics() {
@@ -28,6 +30,10 @@ const std::vector<DiagnosticKind>& Diagnostics() {
          "a profile saved as \"Unicode\" by a Windows editor (bytes FF FE, NUL after every "
          "letter)",
          "save it as ANSI or UTF-8 without a byte order mark"},
+        {"is-a-folder", S::kError,
+         "a profile or table name that names a folder: the plug-in reads nothing from it",
+         "Gauge0 = brake with a folder brake.ini beside the library",
+         "rename the folder, or name the gauge's profile and table files"},
         {"draws-nothing", S::kError,
          "neither a Needle nor a Division: the gauge is never drawn; blamed on the line that "
          "most likely meant one (a misspelt key or section)",
@@ -136,8 +142,68 @@ const std::vector<DiagnosticKind>& Diagnostics() {
          "damping on a plain needle, which damping never reaches",
          "[Damping] NaturalFreq = 8 with Division below 2",
          "make the gauge elliptic (Division 2 or more) or remove [Damping]"},
+
+        // Reported by run, which then writes nothing and exits with status 2 (the errors),
+        // or goes on (the warnings).
+        {"scenario-unreadable", S::kError, "the scenario cannot be opened or read, or is a folder",
+         "--scenario run.csv in the wrong folder",
+         "name the scenario file, or - for standard input", "run"},
+        {"scenario-header", S::kError,
+         "no header row, or an empty, unknown (with the nearest column) or repeated column, or "
+         "no time column",
+         "speed,time with the column kmph misspelt as speed",
+         "start with a header row of known columns, time among them (run --help lists them)",
+         "run"},
+        {"scenario-separator", S::kError,
+         "cells separated by semicolons, as some spreadsheets save CSV", "time;kmph",
+         "save the file with commas between cells", "run"},
+        {"scenario-quoted", S::kError, "a quoted cell, as a spreadsheet protects a comma",
+         "\"1,5\"", "write numbers with a decimal point and no quotes", "run"},
+        {"scenario-bad-cell", S::kError,
+         "a row of the wrong width, a cell that is not a number or an integer, or an unknown "
+         "key name",
+         "1000,fast in a time,kmph scenario", "one number per column in every row", "run"},
+        {"scenario-time-order", S::kError,
+         "time goes back from one row to the next (equal times are fine)",
+         "a row at 2000 ms after one at 3000 ms", "sort the rows by time", "run"},
+        {"scenario-too-long", S::kError, "--fps would make more than ten million frames",
+         "--fps 1000 over three hours", "lower --fps, or split the scenario", "run"},
+        {"not-a-profile", S::kError, "the path is a folder, or no main profile is beside it",
+         "run Cab/ instead of run Cab/Mirevane.dll",
+         "name the library; its profile is the same name with .ini", "run"},
+        {"output-refused", S::kError,
+         "an output the tool may not write: a symbolic link, a folder, a file the run reads, or "
+         "the same file for two outputs",
+         "--out Mirevane.csv (the cab's own table)", "name another output file", "run"},
+        {"plot-not-svg", S::kError, "--plot names a file that does not end in .svg",
+         "--plot run.png", "name the plot .svg (or - for standard output)", "run"},
+        {"output-unwritable", S::kError, "an output could not be created or written",
+         "--out in a folder that does not exist, or a full disk",
+         "name a writable place for the output", "run"},
+        {"page-option", S::kError, "--angles or --dial that cannot be read",
+         "--dial 0=face.png,200,200 (the radius left out)",
+         "--dial GAUGE=image.png,cx,cy,r and --angles ZERO-SENSE as run --help shows", "run"},
+        {"dial-picture", S::kError, "a --dial picture that cannot be read or is not a PNG",
+         "--dial 0=face.jpg,200,200,180", "give a PNG picture of the dial", "run"},
+        {"check-errors", S::kWarning,
+         "check finds errors in this configuration: the run shows what the plug-in does with "
+         "them",
+         "a gauge whose table is missing", "run mirevane check on the library and mend them",
+         "run"},
+        {"sparse-frames", S::kWarning,
+         "no --fps, rows more than 100 ms apart and a damped needle: it sees one frame per row",
+         "a scenario row every second and NaturalFreq = 5", "add --fps 30 for frames in between",
+         "run"},
     };
     return kinds;
+}
+
+const DiagnosticKind& DiagnosticOf(const std::string& code) {
+    const DiagnosticKind* kind = FindDiagnostic(code);
+    if (kind == nullptr) {
+        throw std::logic_error("diagnostic without a registry entry: " + code);
+    }
+    return *kind;
 }
 
 const DiagnosticKind* FindDiagnostic(const std::string& code) {

@@ -8,8 +8,8 @@
 namespace mirevane::tool {
 
 ReferenceCommands::ReferenceCommands(CLI::App& app)
-    : explain_(app.add_subcommand("explain", "Explain a diagnostic of check: what causes it, "
-                                             "an example and the fix.")),
+    : explain_(app.add_subcommand("explain", "Explain a diagnostic of check or run: what "
+                                             "causes it, an example and the fix.")),
       docs_(app.add_subcommand("docs", "Print a reference page generated from the plug-in's "
                                        "own tables (make docs writes them into docs/).")) {
     explain_
@@ -20,9 +20,9 @@ ReferenceCommands::ReferenceCommands(CLI::App& app)
     docs_
         ->add_option("PAGE", page_,
                      "configuration: the settings reference; diagnostics: "
-                     "every diagnostic of check.")
+                     "every diagnostic of check; run-diagnostics: those of run.")
         ->required()
-        ->check(CLI::IsMember({"configuration", "diagnostics"}));
+        ->check(CLI::IsMember({"configuration", "diagnostics", "run-diagnostics"}));
 }
 
 bool ReferenceCommands::Parsed() const {
@@ -31,7 +31,9 @@ bool ReferenceCommands::Parsed() const {
 
 int ReferenceCommands::Run() const {
     if (docs_->parsed()) {
-        std::cout << (page_ == "configuration" ? ConfigurationReference() : DiagnosticsReference());
+        std::cout << (page_ == "configuration" ? ConfigurationReference()
+                      : page_ == "diagnostics" ? DiagnosticsReference()
+                                               : RunDiagnosticsReference());
         return 0;
     }
     const DiagnosticKind* kind = FindDiagnostic(code_);

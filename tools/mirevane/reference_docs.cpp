@@ -162,6 +162,9 @@ std::string ConfigurationReference() {
 std::string DiagnosticsReference() {
     std::string out;
     for (const DiagnosticKind& kind : Diagnostics()) {
+        if (std::string(kind.command) != "check") {
+            continue;
+        }
         out += "### `" + std::string(kind.code) + "` (" + SeverityName(kind.severity) + ")\n\n" +
                Capitalised(kind.summary) + ".\n\n- Example: " + kind.example +
                "\n- Fix: " + kind.fix + "\n\n";
@@ -169,9 +172,20 @@ std::string DiagnosticsReference() {
     return out;
 }
 
+std::string RunDiagnosticsReference() {
+    std::string out = "| Code | Severity | Meaning | Fix |\n|---|---|---|---|\n";
+    for (const DiagnosticKind& kind : Diagnostics()) {
+        if (std::string(kind.command) == "run") {
+            out += "| `" + std::string(kind.code) + "` | " + SeverityName(kind.severity) + " | " +
+                   kind.summary + " | " + kind.fix + " |\n";
+        }
+    }
+    return out;
+}
+
 std::string ExplainText(const DiagnosticKind& kind) {
-    return std::string(kind.code) + " (" + SeverityName(kind.severity) + ")\n  " + kind.summary +
-           ".\n  Example: " + kind.example + "\n  Fix: " + kind.fix + "\n";
+    return std::string(kind.code) + " (" + SeverityName(kind.severity) + " of " + kind.command +
+           ")\n  " + kind.summary + ".\n  Example: " + kind.example + "\n  Fix: " + kind.fix + "\n";
 }
 
 } // namespace mirevane::tool

@@ -11,8 +11,10 @@ namespace mirevane::tool {
 
 // docs/configuration.md, whole.
 std::string ConfigurationReference();
-// The diagnostics section of docs/tool.md.
+// The diagnostics section of `check` in docs/tool.md.
 std::string DiagnosticsReference();
+// The table of `run`'s own diagnostics in docs/tool.md.
+std::string RunDiagnosticsReference();
 // One diagnostic as `mirevane explain CODE` prints it.
 std::string ExplainText(const DiagnosticKind& kind);
 

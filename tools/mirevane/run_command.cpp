@@ -39,7 +39,8 @@ std::vector<std::string> GaugeTitles(const CheckReport& report) {
 }
 
 void Warn(const std::string& file, int line, const std::string& message, const std::string& code) {
-    std::cerr << DiagnosticLine({file, line, 0, Severity::kWarning, message, code}) << "\n";
+    const DiagnosticKind& kind = DiagnosticOf(code);
+    std::cerr << DiagnosticLine({file, line, 0, kind.severity, message, kind.code}) << "\n";
 }
 
 bool IsSvgName(const std::string& path) {

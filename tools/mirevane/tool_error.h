@@ -3,6 +3,7 @@
 #pragma once
 
 #include "diagnostic_line.h"
+#include "diagnostics.h"
 
 #include <stdexcept>
 #include <string>
@@ -12,19 +13,19 @@ namespace mirevane::tool {
 class InputError : public std::runtime_error {
 public:
     // line 0: the problem concerns the whole file; column 0: no particular column.
-    InputError(std::string file, int line, int column, std::string message, std::string code)
+    InputError(std::string file, int line, int column, std::string message, const std::string& code)
         : std::runtime_error(message), file_(std::move(file)), line_(line), column_(column),
-          code_(std::move(code)) {}
+          kind_(DiagnosticOf(code)) {}
 
     std::string Line() const {
-        return DiagnosticLine({file_, line_, column_, Severity::kError, what(), code_});
+        return DiagnosticLine({file_, line_, column_, kind_.severity, what(), kind_.code});
     }
 
 private:
     std::string file_;
     int line_;
     int column_;
-    std::string code_;
+    const DiagnosticKind& kind_;
 };
 
 } // namespace mirevane::tool
