@@ -19,13 +19,14 @@ native win32 win64 sanitize: deps
 
 # libFuzzer targets (fuzz/, clang): `make fuzz FUZZ_SECONDS=N` runs each for N seconds, one
 # after the other, from the seeds in fuzz/corpus/<target>; `make fuzz FUZZ_RUNS=N
-# FUZZ_SECONDS=0` runs each for N executions. New inputs collect in build/fuzz/corpus/<target>,
-# findings in build/fuzz/findings/; a finding fails the run (once fixed, its input joins the
-# seeds, which every build's tests replay). `make test` runs each for FUZZ_SMOKE_SECONDS from
-# the seeds alone.
+# FUZZ_SECONDS=0` runs each for N executions (per process: FUZZ_JOBS=2 runs two side by side).
+# New inputs collect in build/fuzz/corpus/<target>, findings in build/fuzz/findings/, logs in
+# build/fuzz/logs/; a finding fails the run (once fixed, its input joins the seeds, which every
+# build's tests replay). `make test` runs each for FUZZ_SMOKE_SECONDS from the seeds alone.
 FUZZ_TARGETS := subject table profile load scenario check
 FUZZ_SECONDS ?= 600
 FUZZ_SMOKE_SECONDS ?= 30
+FUZZ_JOBS ?= 1
 FUZZ_DIR := $(CURDIR)/build/fuzz
 FUZZ_CORPUS ?= $(FUZZ_DIR)/corpus
 
@@ -37,17 +38,8 @@ fuzz: fuzz-build
 	@$(MAKE) --no-print-directory fuzz-run SECONDS=$(FUZZ_SECONDS) RUNS=$(FUZZ_RUNS)
 
 fuzz-run:
-	@mkdir -p $(FUZZ_DIR)/findings
 	@for t in $(FUZZ_TARGETS); do \
-	    mkdir -p $(FUZZ_CORPUS)/$$t; start=$$(date +%s); \
-	    if ! $(FUZZ_DIR)/fuzz/$${t}_fuzz $(FUZZ_CORPUS)/$$t $(CURDIR)/fuzz/corpus/$$t \
-	            -max_total_time=$(SECONDS) $(if $(RUNS),-runs=$(RUNS)) -timeout=60 -print_final_stats=1 \
-	            -artifact_prefix=$(FUZZ_DIR)/findings/$$t- >$(FUZZ_DIR)/$$t.log 2>&1; then \
-	        tail -n 40 $(FUZZ_DIR)/$$t.log; echo "fuzz $$t: FINDING (log: $(FUZZ_DIR)/$$t.log)"; \
-	        exit 1; \
-	    fi; \
-	    echo "fuzz $$t: $$(sed -n 's/^stat::number_of_executed_units: *//p' $(FUZZ_DIR)/$$t.log)" \
-	         "runs in $$(( $$(date +%s) - start )) s, no finding"; \
+	    scripts/run-fuzzer $$t $(SECONDS) "$(RUNS)" $(FUZZ_JOBS) $(FUZZ_CORPUS) || exit 1; \
 	done
 
 # The sources follow .clang-format: `make format` rewrites them, `make test` checks them first.
