@@ -1,8 +1,8 @@
 // `mirevane check` on a fuzzed cab folder (fuzz_cab.h). The check must finish with a report whose
 // every diagnostic has a registry entry, a sane position and one line of its own, and whose counts
 // add up.
-#include "check.h"
-#include "check_output.h"
+#include "check/check.h"
+#include "check/output.h"
 #include "fuzz_cab.h"
 #include "fuzz_check.h"
 

@@ -2,9 +2,9 @@
 // frames. It must either refuse the file with an InputError that points into it, or give
 // exactly frameCount() frames in time order from the first row's time to the last's, with
 // array entries in 0..255, and give the same frames again after Rewind.
+#include "common/tool_error.h"
 #include "fuzz_check.h"
-#include "scenario.h"
-#include "tool_error.h"
+#include "replay/scenario.h"
 
 #include <algorithm>
 #include <optional>

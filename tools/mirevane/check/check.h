@@ -1,0 +1,85 @@
+// `mirevane check`: loads a cab's configuration with the plug-in's own Load, describes the
+// gauges it built, and lists what the plug-in silently makes of every questionable line.
+#pragma once
+
+#include "common/diagnostics.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace mirevane::tool {
+
+struct Diagnostic {
+    const DiagnosticKind* kind; // code, severity, summary and fix
+    std::string file;
+    int line = 0;   // 0: no particular line
+    int column = 0; // 1-based byte column; 0: not known
+    std::string message;
+};
+
+struct TableSummary {
+    bool found = false;
+    int points = 0;
+    double minValue = 0.0;
+    double maxValue = 0.0;
+    double minAngle = 0.0; // before the scale's +180
+    double maxAngle = 0.0;
+};
+
+struct GaugeSummary {
+    int number = 0;
+    std::string profile;
+    std::string tableFile;
+    std::string subjectText; // as written
+    std::string subject;     // what the built subject reads: "kmph", "panel60", "nothing"
+    std::string subjectMeaning;
+    std::string unit; // of the subject's values; empty for array entries
+    int32_t maxIndex = 255;
+    bool elliptic = false;
+    int32_t needle = -1;
+    std::vector<int32_t> entries; // panel entries it writes
+    double amplitude = 0.0;
+    double period = 0.0;     // the setting: seconds per cycle at 10 km/h
+    double wavelength = 0.0; // metres per cycle; 0: no tremble
+    double threshold = 0.0;
+    double naturalFrequency = 0.0; // rad/s; 0: no damping
+    double dampingRatio = 0.0;
+    int32_t division = 0; // the setting
+    int32_t divisionCount = 0;
+    double flattening = 0.0;
+    double rotateAngle = 0.0;
+    double standbyAngle = 0.0;
+    std::vector<std::pair<double, int32_t>> divisionTable; // folded-angle bound -> entry
+    TableSummary table;
+};
+
+struct KeyBinding {
+    std::string action;
+    std::string name; // as written
+    int32_t key = -1;
+};
+
+struct CheckReport {
+    std::string path;
+    std::string mainProfile;
+    bool mainFound = false;
+    std::string fallbackProfile; // as Load names it
+    bool fallbackFound = false;
+    std::vector<KeyBinding> keys;
+    bool developerMode = false;
+    double valueStep = 0.0;
+    double angleStep = 0.0;
+    double rotateStep = 0.0;
+    std::vector<GaugeSummary> gauges;
+    std::vector<Diagnostic> diagnostics;
+
+    int errors() const;
+    int warnings() const;
+};
+
+// path: the library or its main profile (both name the same base).
+CheckReport RunCheck(const std::string& path);
+
+} // namespace mirevane::tool

@@ -1,0 +1,118 @@
+// Inside `check`: the checker that its parts (profile lines, table, drawing, gauge set) share,
+// and the small text helpers of their messages.
+#pragma once
+
+#include "check/check.h"
+#include "check/format_lookup.h"
+#include "check/profile_scan.h"
+#include "config/settings_model.h"
+#include "dynamics/scale_table_file.h"
+#include "gauges/c_mirevane.h"
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace mirevane::tool {
+
+// A profile Load built a gauge from, as Load reported it.
+struct Profile {
+    std::string path; // the .ini
+    std::string table;
+    SettingsModel settings; // as read: its own profile over the fallback over the defaults
+    bool main = false;
+};
+
+struct Where {
+    std::string file;
+    int line = 0;
+    int column = 0;
+};
+
+// Where a table's points came from.
+struct TableLines {
+    std::map<double, int> lineOfValue; // the line that gave the value its angle
+    int firstSkipped = 0;              // the first line that gave no point and is not blank
+    bool unreadable = false; // UTF-16, or a folder: no line was looked at, one error says so
+};
+
+// A per-line warning of a table, held back until the whole table is read (Checker::AddCollapsed).
+struct LineFinding {
+    const char* code;
+    Where where;
+    std::string message;
+};
+
+// One gauge under check: what the plug-in built and the lines that built it.
+struct GaugeUnderCheck {
+    const Subject& subject;
+    const SettingsModel& settings;
+    const Profile& profile;
+    GaugeSummary& summary;
+    std::string name; // "gauge 3", for messages
+};
+
+class Checker {
+public:
+    explicit Checker(CheckReport& report) : report_(report) {}
+
+    void Run(const std::string& path);
+
+private:
+    friend class LoadRecord;
+
+    // Severity comes from the code's entry in the diagnostics registry.
+    void Add(const char* code, const Where& where, const std::string& message);
+    void Add(const char* code, const std::string& file, int line, const std::string& message) {
+        Add(code, Where{file, line, 0}, message);
+    }
+
+    const ProfileScan& Scan(const std::string& path);
+    // The line that set a key for this profile: its own, else the fallback profile's.
+    Where Locate(const Profile& profile, const std::string& section, const std::string& key);
+
+    // profile.cpp
+    void CheckProfileLines(const std::string& path, const SettingsModel& model, bool further);
+    void CheckKeyLine(const std::string& path, const ProfileKeyLine& line, const SettingKey& known,
+                      const SettingsModel& model);
+    void CheckUnknownKey(const std::string& path, const ProfileKeyLine& line);
+    // table.cpp
+    // Returns the lines its points came from, for the checks of the points.
+    TableLines CheckTable(GaugeSummary& gauge);
+    void CheckPartlyRead(const std::string& file, int number, const std::string& text,
+                         const TableLine& parsed, std::vector<LineFinding>& findings);
+    // The first few findings of each kind in full, the rest as one line with their count, so
+    // that a table written the wrong way throughout does not bury the report.
+    void AddCollapsed(const std::vector<LineFinding>& findings);
+    void CheckTablePoints(const GaugeUnderCheck& c, const TableLines& lines,
+                          const std::vector<std::pair<double, double>>& points);
+    // drawing.cpp
+    void CheckSubject(const GaugeUnderCheck& c);
+    void CheckDrawing(const GaugeUnderCheck& c);
+    // A gauge with neither a Needle nor a Division: blamed on the line that most likely meant
+    // one of them (a misspelt key or section), else on the profile as a whole.
+    void CheckDrawsNothing(const GaugeUnderCheck& c);
+    void CheckVibration(const GaugeUnderCheck& c);
+    // gauge_set.cpp
+    void CheckGaugeSet(const CMirevane& gauges, const Profile& main);
+    // The line that gives gauge g the panel entry: its Needle, or the first drawn EllipseN.
+    Where LocateEntry(const CMirevane& gauges, int32_t g, int32_t entry);
+
+    void CheckGauge(const CMirevane& gauges, int32_t g, const Profile& profile);
+
+    CheckReport& report_;
+    std::map<std::string, ProfileScan> scans_;
+    std::vector<Profile> profiles_;
+};
+
+// A profile or table name that names a folder: the plug-in reads nothing from it.
+bool IsFolder(const std::string& path);
+// A file the check could not find may exist under another letter case: Windows would open
+// it, a case-sensitive file system does not. " ('name' differs only in letter case ...)" or "".
+std::string NotFoundHint(const std::string& path);
+std::string Quoted(const std::string& text);
+// At most 40 characters of a line, for quoting it in a message; control bytes as \xNN.
+std::string Shortened(const std::string& text);
+
+} // namespace mirevane::tool

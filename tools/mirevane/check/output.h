@@ -1,0 +1,17 @@
+// The check report as text for a person or as JSON for a program; the same content.
+#pragma once
+
+#include "check/check.h"
+
+#include <string>
+
+namespace mirevane::tool {
+
+// Raised when a field of the JSON report changes meaning or goes away. 2: a diagnostic's
+// absent line or column is null, and diagnostics carry a column.
+constexpr int kCheckJsonSchemaVersion = 2;
+
+std::string CheckText(const CheckReport& report);
+std::string CheckJson(const CheckReport& report);
+
+} // namespace mirevane::tool

@@ -1,0 +1,249 @@
+// mirevane: the plug-in's companion on the command line. It links the plug-in's own core, so
+// what it reports is what the plug-in does with the same files.
+#include "check/check.h"
+#include "check/output.h"
+#include "cli/help_text.h"
+#include "common/nearest_name.h"
+#include "common/tool_error.h"
+#include "config/text.h"
+#include "loading/library_path.h"
+#include "reference/commands.h"
+#include "replay/scenario_columns.h"
+#include "run/run_command.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <iostream>
+#include <locale>
+#include <memory>
+#include <optional>
+#include <sstream>
+
+namespace {
+
+using namespace mirevane::tool;
+using mirevane::LibraryPath;
+
+constexpr const char* kPathHelp =
+    "The plug-in's library or its main profile, e.g. Cab/Mirevane.dll or Cab/Mirevane.ini "
+    "(both name the same files). The fallback profile ./Ats.ini is read from the current "
+    "folder, as the host's working folder would be.";
+
+constexpr const char* kMainFooter = R"(
+Exit status: 0 when all is well, 1 when check found errors (with --strict also warnings),
+2 for bad arguments, a scenario that cannot be read or an output the tool may not write.
+
+Examples:
+  mirevane check Cab/Mirevane.dll
+  mirevane run Cab/Mirevane.dll --scenario run.csv --fps 30 --out trace.csv --plot trace.svg
+  mirevane run Cab/Mirevane.dll --scenario run.csv --fps 30 --html dials.html
+Use "mirevane check --help" or "mirevane run --help" for more.)";
+
+constexpr const char* kCheckFooter = R"(
+check loads the files with the plug-in's own code and prints the key bindings and, per
+gauge, its profile, what it reads, where it draws, its vibration, damping, ellipse and
+table. Then every problem it found, as FILE:LINE:COL: error|warning: text [code].
+Errors (the gauge cannot show what you meant): no main profile; a file saved as
+UTF-16; a table file missing, empty or with one point; a subject that names nothing; a
+gauge with neither Needle nor Division; a plain needle outside panel entries 0..255; an
+elliptic gauge with no division entry in 0..255; a Gauge file not found.
+Warnings: unknown sections and keys (with the nearest known name), numbers that do not
+read (the setting keeps its default), table lines skipped or read only in part, byte
+order marks, key names that bind no key, two gauges writing one entry, and more. It cannot see the cab's panel picture: whether entry 20 is really the speedometer
+needle, and whether the table's angles match the dial, only the simulator shows.
+
+Examples:
+  mirevane check Cab/Mirevane.dll
+  mirevane check Cab/Mirevane.ini --strict        exit status 1 on warnings too
+  mirevane check Cab/Mirevane.dll --json > report.json)";
+
+// The scenario columns come from their table; the rest of run's help is written here.
+std::string RunFooter() {
+    return "\nThe scenario is a CSV file with a header row, commas between cells; column names "
+           "in any\nletter case:\n" +
+           ScenarioColumnsHelp() +
+           R"(Every row is one frame, in time order. An empty cell repeats the row before (0 in the
+first row), except keys and initialize, where an empty cell means nothing happens.
+With --fps N the rows are key frames: frames every 1000/N ms from the first to the last
+row's time, numbers interpolated in between, keys and initialize firing at the first
+frame at or after their row. Damped needles need frames close together: with rows more
+than 100 ms apart and no --fps, run warns.
+The trace is CSV: time, every panel entry a gauge can write (panelN, thousandths of a
+degree), and clipboard (what the copy key copied in that frame). --detail adds per gauge
+K: gK_value, gK_vibrated, gK_angle and, for elliptic gauges, gK_damped and gK_entry.
+--out and --plot never replace a file the run reads or a symbolic link; - is standard
+output (and --scenario - standard input). Problems go to standard error as
+FILE:LINE:COL: error|warning: text [code].
+
+Examples:
+  mirevane run Cab/Mirevane.dll --scenario run.csv > trace.csv
+  mirevane run Cab/Mirevane.dll --scenario run.csv --fps 30 --out trace.csv --plot run.svg
+  mirevane run Cab/Mirevane.dll --scenario keys.csv --fps 20 --detail --out - | less)";
+}
+
+// The host always hands the plug-in its full path. A bare file name would make the Windows
+// profile functions look for the profiles in the Windows folder, not in the current one:
+// "./" keeps the name short in messages and the files where the cab builder means them.
+std::string PluginPath(const std::string& argument) {
+    const LibraryPath parts = LibraryPath::Split(argument);
+    return parts.drive.empty() && parts.directory.empty() ? "./" + argument : argument;
+}
+
+int Check(const std::string& path, bool json, bool strict) {
+    const CheckReport report = RunCheck(PluginPath(path));
+    std::cout << (json ? CheckJson(report) : CheckText(report));
+    std::cout.flush();
+    if (report.errors() > 0 || (strict && report.warnings() > 0)) {
+        return 1;
+    }
+    return 0;
+}
+
+// The subcommands, for "did you mean" on a misspelt one.
+const std::vector<std::string> kCommands = {"check", "run", "explain", "docs"};
+
+// An unknown first word: the nearest command, or where plotting lives.
+std::string UnknownCommand(const std::string& word) {
+    std::string lower = word;
+    mirevane::ToLowerAscii(lower);
+    if (lower == "plot") {
+        return "mirevane: error: there is no 'plot' command: plots come from run --plot FILE.svg";
+    }
+    const std::string nearest = NearestName(word, kCommands);
+    std::string commands;
+    for (const std::string& command : kCommands) {
+        commands += (commands.empty() ? "" : ", ") + command;
+    }
+    return "mirevane: error: unknown command '" + word + "'" +
+           (nearest.empty() ? "" : ": did you mean '" + nearest + "'?") +
+           " (commands: " + commands + "; see mirevane --help)";
+}
+
+} // namespace
+
+// CLI11's help, its long descriptions wrapped to the help width.
+class WrappingFormatter : public CLI::Formatter {
+public:
+    std::string make_help(const CLI::App* app, std::string name,
+                          CLI::AppFormatMode mode) const override {
+        return WrapHelp(CLI::Formatter::make_help(app, std::move(name), mode));
+    }
+};
+
+int main(int argc, char** argv) {
+    // MIREVANE_VERSION: the project's version, given by the build.
+    CLI::App app{"mirevane " MIREVANE_VERSION ": shows what the Mirevane plug-in will do with a "
+                 "cab's files before the simulator starts: check the configuration, replay a "
+                 "scenario through the plug-in and plot the needles.",
+                 "mirevane"};
+    app.set_version_flag("--version", "mirevane " MIREVANE_VERSION);
+    app.require_subcommand(1);
+    app.formatter(std::make_shared<WrappingFormatter>());
+    app.footer(kMainFooter);
+
+    std::string path;
+    bool json = false;
+    bool strict = false;
+    CLI::App* check = app.add_subcommand(
+        "check", "Load the configuration as the plug-in does; list its gauges and every "
+                 "problem found, with file and line.");
+    check->add_option("PATH", path, kPathHelp)->required();
+    check->add_flag("--json", json, "Print the same report as JSON.");
+    check->add_flag("--strict", strict, "Exit with status 1 on warnings too.");
+    check->footer(kCheckFooter);
+
+    RunOptions options;
+    double fps = 0.0;
+    CLI::App* run = app.add_subcommand(
+        "run", "Replay a scenario through the plug-in, as a host calls it, and write the panel "
+               "entries per frame.");
+    run->add_option("PATH", path, kPathHelp)->required();
+    run->add_option("--scenario", options.scenario,
+                    "The scenario CSV file (see below); - reads standard input.")
+        ->required()
+        ->type_name("FILE");
+    run->add_option("--out", options.out,
+                    "Write the trace to FILE instead of standard output (- for it).")
+        ->type_name("FILE");
+    CLI::Option* fpsOption =
+        run->add_option("--fps", fps,
+                        "Treat rows as key frames and generate N frames per second "
+                        "(0 < N <= 1000).")
+            ->type_name("N")
+            ->check(CLI::Validator(
+                [](std::string& text) -> std::string {
+                    double n = 0.0;
+                    std::istringstream in(text);
+                    in.imbue(std::locale::classic());
+                    in >> n;
+                    const bool whole = !in.fail() && (in >> std::ws).eof();
+                    return whole && n > 0.0 && n <= 1000.0
+                               ? ""
+                               : "'" + text + "' is not a number above 0 and at most 1000";
+                },
+                ""));
+    run->add_flag("--detail", options.detail,
+                  "Add every gauge's stages: subject value, vibrated value, scale angle, and for "
+                  "elliptic gauges the damped angle and the selected entry.");
+    run->add_option("--plot", options.plot,
+                    "Draw each gauge's needle and calibration table into FILE.svg (SVG only).")
+        ->type_name("FILE.svg");
+    run->add_option("--html", options.page.path,
+                    "Write a self-contained page: every needle on its dial, a time slider, "
+                    "the plots.")
+        ->type_name("FILE.html");
+    run->add_option("--dial", options.page.faces,
+                    "A picture of gauge GAUGE's real dial under its needles on the page; hub "
+                    "and radius in pixels.")
+        ->type_name("GAUGE=image.png,cx,cy,r")
+        ->allow_extra_args(false);
+    run->add_option("--angles", options.page.angles,
+                    std::string("The page's dials: angle 0's direction and the way angles "
+                                "grow, ") +
+                        AngleConvention::kHelp + " (default " + AngleConvention::kDefault + ").")
+        ->type_name("CONVENTION");
+    run->footer(RunFooter());
+    const ReferenceCommands reference(app);
+
+    // Argument errors name the program and the command, as every message of the tool does.
+    app.failure_message([](const CLI::App* top, const CLI::Error& e) {
+        std::string command = "mirevane";
+        for (const CLI::App* sub : top->get_subcommands()) {
+            command += " " + sub->get_name();
+        }
+        return command + ": error: " + e.what() + "\nRun '" + command + " --help' for more.\n";
+    });
+    if (argc > 1 && argv[1][0] != '-' &&
+        std::find(kCommands.begin(), kCommands.end(), argv[1]) == kCommands.end()) {
+        std::cerr << UnknownCommand(argv[1]) << "\n";
+        return 2;
+    }
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? 0 : 2;
+    }
+
+    try {
+        if (check->parsed()) {
+            return Check(path, json, strict);
+        }
+        if (reference.Parsed()) {
+            return reference.Run();
+        }
+        options.argument = path;
+        options.pluginPath = PluginPath(path);
+        if (fpsOption->count() > 0) {
+            options.fps = fps;
+        }
+        return RunCommand(options);
+    } catch (const InputError& e) {
+        std::cerr << e.Line() << "\n";
+        return 2;
+    } catch (const std::exception& e) {
+        std::cerr << "mirevane " << (check->parsed() ? "check" : "run") << ": error: " << e.what()
+                  << "\n";
+        return 2;
+    }
+}

@@ -1,0 +1,218 @@
+#include "common/diagnostics.h"
+
+#include <stdexcept>
+
+namespace mirevane::tool {
+
+const std::vector<DiagnosticKind>& Diagnostics() {
+    using S = Severity;
+    static const std::vector<DiagnosticKind> kinds = {
+        {"no-main-profile", S::kError,
+         "no main profile beside the library: the plug-in builds no gauge",
+         "Cab/Mirevane.dll with no Cab/Mirevane.ini",
+         "put the main profile beside the library, named after it with .ini"},
+        {"table-missing", S::kError,
+         "the gauge's table file does not exist: the needle stands at 180 degrees",
+         "speed.ini without speed.csv beside it",
+         "write the table file, named as the profile with .csv"},
+        {"table-empty", S::kError,
+         "the table holds no calibration point: the needle stands at 180 degrees",
+         "a table of header lines or notes only",
+         "write one value,angle line per calibration point"},
+        {"table-single-point", S::kError,
+         "the table holds one calibration point; at least two are needed", "0,0 as the only line",
+         "add a second point: 0,0 and 160,270"},
+        {"subject-names-nothing", S::kError, "the subject text reads nothing: the gauge shows 0",
+         "Subject = speed, or Subject = panel300",
+         "use a subject keyword (kmph, bc, ...) or panelN / soundN with N from 0 to 255"},
+        {"utf16-text", S::kError,
+         "a profile or table saved as UTF-16: the plug-in finds none of its settings or points",
+         "a profile saved as \"Unicode\" by a Windows editor (bytes FF FE, NUL after every "
+         "letter)",
+         "save it as ANSI or UTF-8 without a byte order mark"},
+        {"is-a-folder", S::kError,
+         "a profile or table name that names a folder: the plug-in reads nothing from it",
+         "Gauge0 = brake with a folder brake.ini beside the library",
+         "rename the folder, or name the gauge's profile and table files"},
+        {"draws-nothing", S::kError,
+         "neither a Needle nor a Division: the gauge is never drawn; blamed on the line that "
+         "most likely meant one (a misspelt key or section)",
+         "an empty profile, Neddle = 20, or [Elipse] Division = 4",
+         "correct the misspelt name, or set [PanelIndex] Needle or [Ellipse] Division"},
+        {"needle-out-of-range", S::kError,
+         "a plain needle outside panel entries 0..255 is never drawn",
+         "[PanelIndex] Needle = 300, or Needle = -1",
+         "set Needle to the panel entry of the needle image"},
+        {"no-division-entry", S::kError,
+         "an elliptic gauge with no division entry in 0..255 is never drawn",
+         "Division = 4 without Ellipse0..Ellipse3",
+         "set Ellipse0 and the following keys to the panel entries of the needle images"},
+        {"gauge-file-not-found", S::kError,
+         "a Gauge name whose profile does not exist: no gauge is built for it",
+         "[FileName] Gauge0 = bc without bc.ini, or Gauge0 = bc.ini (the plug-in adds .ini)",
+         "write the file, or correct or remove the name; a backslash separates folders "
+         "(Gauge0 = gauges\\bc)"},
+        {"unknown-section", S::kWarning,
+         "a section the plug-in never reads, with the nearest known name", "[Vibrations]",
+         "correct the section name, or remove the section"},
+        {"unknown-key", S::kWarning,
+         "a key the plug-in never reads, with the nearest known name or the section it belongs in",
+         "[Damping] NaturalFrequency = 8", "correct the key name: NaturalFreq"},
+        {"outside-section", S::kWarning, "a key line before any section header is never read",
+         "Subject = bc on the first line", "move the line under its [section]"},
+        {"duplicate-section", S::kWarning,
+         "a section that appears again: only the first of that name is read",
+         "two [Vibration] sections", "merge the keys into the first section"},
+        {"duplicate-key", S::kWarning,
+         "a key that appears again in its section: only the first is read",
+         "Period = 1 and Period = 2 in one [Vibration]", "keep one line for the key"},
+        {"no-value", S::kWarning, "a key line without '=': the setting keeps its earlier value",
+         "Amplitude", "write the key as Name = value"},
+        {"not-a-number", S::kWarning,
+         "a number that does not read: the setting keeps its earlier value",
+         "Period = 2.5 s, or Period = 1,5",
+         "write the number alone, with a decimal point: Period = 2.5"},
+        {"not-an-integer", S::kWarning,
+         "a whole number written otherwise: it keeps its earlier value or reads as something else",
+         "Needle = 20 px reads as 20; Needle = 0X1F reads as 0",
+         "write the whole number alone: Needle = 20"},
+        {"main-only-section", S::kWarning,
+         "a section that takes effect from the main profile only, written in a further gauge file",
+         "[StepValue] in bc.ini", "move the section to the main profile"},
+        {"byte-order-mark", S::kWarning,
+         "a file that starts with a UTF-8 byte order mark; in a table it spoils the first line",
+         "a profile saved as \"UTF-8 with BOM\"",
+         "save the file without the mark (ANSI or plain UTF-8)"},
+        {"table-line-skipped", S::kWarning,
+         "a table line that does not give a calibration point, with the reason",
+         "value,angle as a header line, or 20;30", "remove the line, or write it as value,angle"},
+        {"table-text-ignored", S::kWarning,
+         "text after a number in a table row: the plug-in reads the number and ignores the "
+         "text",
+         "100 km/h,180 or 100,180 ; end", "keep units and notes out of the rows"},
+        {"table-extra-fields", S::kWarning,
+         "a table row of more than two fields: the plug-in reads the first two and ignores the "
+         "rest",
+         "2,5,9,5 meant as 2.5,9.5 (a decimal comma)",
+         "write decimals with a point; one value and one angle per row"},
+        {"table-duplicate-value", S::kWarning,
+         "a value given again in the table: the later line's angle replaces the earlier",
+         "60,100 and later 60,104", "keep one line per value"},
+        {"table-not-monotonic", S::kWarning,
+         "the angles rise and fall as the value grows: the needle turns back inside the table",
+         "0,0 / 50,120 / 100,90", "check the angles against the dial picture"},
+        {"key-binds-nothing", S::kWarning,
+         "a developer key name that names no host key: the action cannot be reached",
+         "SwitchAdjustMode = M", "use one of the host key names S, A1, ..., L"},
+        {"key-bound-twice", S::kWarning, "two developer actions on one key: one press runs both",
+         "AdjustIncrementSmall = A1 and ResetAdjustValue = A1",
+         "give each action a key of its own"},
+        {"developer-mode-enabled", S::kWarning,
+         "developer mode is on: the developer keys can take the needles off their values",
+         "[DeveloperMode] Enabled = 1", "set Enabled = 0 (or remove it) before you ship the cab"},
+        {"panel-written-twice", S::kWarning,
+         "a panel entry written by more than one gauge: each frame the last one's value remains",
+         "Needle = 20 in two profiles", "give each gauge entries of its own"},
+        {"reads-later-entry", S::kWarning,
+         "a gauge reads a panel entry that a later gauge (or itself) writes: it sees the frame "
+         "before",
+         "gauge 1 with Subject = panel30, written by gauge 2",
+         "order the gauges so that the writer comes first, or read the quantity itself"},
+        {"division-above-64", S::kWarning,
+         "Division above the 64 division entries: only as many divisions as entries are used",
+         "Division = 80", "set Division to the number of needle images, at most 64"},
+        {"division-without-entry", S::kWarning,
+         "a division without a panel entry: the needle vanishes over its angles",
+         "Division = 4 with Ellipse2 left out", "set an Ellipse entry for every division"},
+        {"ellipse-entry-unused", S::kWarning, "an Ellipse entry that no division draws on",
+         "Division = 2 with Ellipse0..Ellipse3 set", "raise Division, or remove the extra entries"},
+        {"needle-ignored", S::kWarning,
+         "Needle set on an elliptic gauge, which draws on its Ellipse entries only",
+         "Needle = 20 with Division = 4", "remove Needle, or set Division below 2"},
+        {"max-index-below-subject", S::kWarning,
+         "MaxArrayIndex below the entry the subject reads: the gauge reads 0 every frame",
+         "Subject = panel150 with MaxArrayIndex = 100", "raise MaxArrayIndex, or remove it"},
+        {"vibration-half-set", S::kWarning,
+         "Amplitude or Period set without the other: the tremble is off",
+         "[Vibration] Amplitude = 2 alone", "set both, or neither"},
+        {"vibration-drops-sign", S::kWarning,
+         "a tremble on a value that can be negative: negative values show as positive",
+         "Subject = am with a [Vibration]", "remove the tremble from gauges of signed values"},
+        {"damping-not-elliptic", S::kWarning,
+         "damping on a plain needle, which damping never reaches",
+         "[Damping] NaturalFreq = 8 with Division below 2",
+         "make the gauge elliptic (Division 2 or more) or remove [Damping]"},
+
+        // Reported by run, which then writes nothing and exits with status 2 (the errors),
+        // or goes on (the warnings).
+        {"scenario-unreadable", S::kError, "the scenario cannot be opened or read, or is a folder",
+         "--scenario run.csv in the wrong folder",
+         "name the scenario file, or - for standard input", "run"},
+        {"scenario-header", S::kError,
+         "no header row, or an empty, unknown (with the nearest column) or repeated column, or "
+         "no time column",
+         "speed,time with the column kmph misspelt as speed",
+         "start with a header row of known columns, time among them (run --help lists them)",
+         "run"},
+        {"scenario-separator", S::kError,
+         "cells separated by semicolons, as some spreadsheets save CSV", "time;kmph",
+         "save the file with commas between cells", "run"},
+        {"scenario-quoted", S::kError, "a quoted cell, as a spreadsheet protects a comma",
+         "\"1,5\"", "write numbers with a decimal point and no quotes", "run"},
+        {"scenario-bad-cell", S::kError,
+         "a row of the wrong width, a cell that is not a number or an integer, or an unknown "
+         "key name",
+         "1000,fast in a time,kmph scenario", "one number per column in every row", "run"},
+        {"scenario-time-order", S::kError,
+         "time goes back from one row to the next (equal times are fine)",
+         "a row at 2000 ms after one at 3000 ms", "sort the rows by time", "run"},
+        {"scenario-too-long", S::kError, "--fps would make more than ten million frames",
+         "--fps 1000 over three hours", "lower --fps, or split the scenario", "run"},
+        {"not-a-profile", S::kError, "the path is a folder, or no main profile is beside it",
+         "run Cab/ instead of run Cab/Mirevane.dll",
+         "name the library; its profile is the same name with .ini", "run"},
+        {"output-refused", S::kError,
+         "an output the tool may not write: a symbolic link, a folder, a file the run reads, or "
+         "the same file for two outputs",
+         "--out Mirevane.csv (the cab's own table)", "name another output file", "run"},
+        {"plot-not-svg", S::kError, "--plot names a file that does not end in .svg",
+         "--plot run.png", "name the plot .svg (or - for standard output)", "run"},
+        {"output-unwritable", S::kError, "an output could not be created or written",
+         "--out in a folder that does not exist, or a full disk",
+         "name a writable place for the output", "run"},
+        {"page-option", S::kError, "--angles or --dial that cannot be read",
+         "--dial 0=face.png,200,200 (the radius left out)",
+         "--dial GAUGE=image.png,cx,cy,r and --angles ZERO-SENSE as run --help shows", "run"},
+        {"dial-picture", S::kError, "a --dial picture that cannot be read or is not a PNG",
+         "--dial 0=face.jpg,200,200,180", "give a PNG picture of the dial", "run"},
+        {"check-errors", S::kWarning,
+         "check finds errors in this configuration: the run shows what the plug-in does with "
+         "them",
+         "a gauge whose table is missing", "run mirevane check on the library and mend them",
+         "run"},
+        {"sparse-frames", S::kWarning,
+         "no --fps, rows more than 100 ms apart and a damped needle: it sees one frame per row",
+         "a scenario row every second and NaturalFreq = 5", "add --fps 30 for frames in between",
+         "run"},
+    };
+    return kinds;
+}
+
+const DiagnosticKind& DiagnosticOf(const std::string& code) {
+    const DiagnosticKind* kind = FindDiagnostic(code);
+    if (kind == nullptr) {
+        throw std::logic_error("diagnostic without a registry entry: " + code);
+    }
+    return *kind;
+}
+
+const DiagnosticKind* FindDiagnostic(const std::string& code) {
+    for (const DiagnosticKind& kind : Diagnostics()) {
+        if (code == kind.code) {
+            return &kind;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace mirevane::tool

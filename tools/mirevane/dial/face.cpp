@@ -1,0 +1,111 @@
+#include "dial/face.h"
+
+#include "common/tool_error.h"
+
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <locale>
+#include <sstream>
+
+namespace mirevane::tool {
+namespace {
+
+std::string Base64(const std::string& bytes) {
+    static constexpr char kDigits[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        uint32_t group = static_cast<unsigned char>(bytes[i]) << 16;
+        if (i + 1 < bytes.size()) {
+            group |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+        }
+        if (i + 2 < bytes.size()) {
+            group |= static_cast<unsigned char>(bytes[i + 2]);
+        }
+        out += kDigits[(group >> 18) & 63];
+        out += kDigits[(group >> 12) & 63];
+        out += i + 1 < bytes.size() ? kDigits[(group >> 6) & 63] : '=';
+        out += i + 2 < bytes.size() ? kDigits[group & 63] : '=';
+    }
+    return out;
+}
+
+uint32_t BigEndian32(const std::string& bytes, std::size_t at) {
+    uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+    }
+    return value;
+}
+
+bool ReadNumber(const std::string& text, double& number) {
+    std::istringstream in(text);
+    in.imbue(std::locale::classic());
+    in >> number;
+    return !in.fail() && (in >> std::ws).eof() && std::isfinite(number);
+}
+
+} // namespace
+
+DialFaceOption ParseDialFace(const std::string& text) {
+    const auto bad = [&](const std::string& why) {
+        return InputError("--dial", 0, 0,
+                          "'" + text + "': " + why + " (expected GAUGE=image.png,cx,cy,r)",
+                          "page-option");
+    };
+    const std::size_t equals = text.find('=');
+    if (equals == std::string::npos) {
+        throw bad("no '='");
+    }
+    DialFaceOption option;
+    double gauge = 0.0;
+    if (!ReadNumber(text.substr(0, equals), gauge) || gauge < 0 || gauge != std::floor(gauge) ||
+        gauge > 64) {
+        throw bad("the gauge is not a gauge number");
+    }
+    option.gauge = static_cast<int32_t>(gauge);
+    // The numbers are the last three fields, so the file name may hold commas.
+    std::string rest = text.substr(equals + 1);
+    double numbers[3] = {};
+    for (int i = 2; i >= 0; --i) {
+        const std::size_t comma = rest.rfind(',');
+        if (comma == std::string::npos || !ReadNumber(rest.substr(comma + 1), numbers[i])) {
+            throw bad("cx, cy and r must be numbers");
+        }
+        rest.erase(comma);
+    }
+    if (rest.empty()) {
+        throw bad("no image file");
+    }
+    if (!(numbers[2] > 0)) {
+        throw bad("r must be above 0");
+    }
+    option.path = rest;
+    option.face.hubX = numbers[0];
+    option.face.hubY = numbers[1];
+    option.face.radius = numbers[2];
+    return option;
+}
+
+DialFace LoadDialFace(const DialFaceOption& option) {
+    std::ifstream in(option.path, std::ios::binary);
+    if (!in) {
+        throw InputError(option.path, 0, 0, "cannot read the dial picture", "dial-picture");
+    }
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    // The signature, then the IHDR chunk: length, type, width, height.
+    static const std::string kSignature = "\x89PNG\r\n\x1a\n";
+    if (bytes.size() < 24 || bytes.compare(0, 8, kSignature) != 0 ||
+        bytes.compare(12, 4, "IHDR") != 0) {
+        throw InputError(option.path, 0, 0, "not a PNG picture", "dial-picture");
+    }
+    DialFace face = option.face;
+    face.width = BigEndian32(bytes, 16);
+    face.height = BigEndian32(bytes, 20);
+    face.dataUri = "data:image/png;base64," + Base64(bytes);
+    return face;
+}
+
+} // namespace mirevane::tool

@@ -1,0 +1,115 @@
+#include "dial/page.h"
+
+#include "common/tool_error.h"
+#include "dial/face.h"
+#include "dial/geometry.h"
+#include "dial/page_assets.h"
+#include "gauges/c_mirevane.h"
+#include "plot/svg_document.h"
+#include "plot/svg_plot.h"
+
+#include <optional>
+
+namespace mirevane::tool {
+namespace {
+
+// Nothing may be fetched: no connection, font, frame or picture from anywhere. The page's
+// own script and style are inline, pictures are data: URIs.
+constexpr const char* kPolicy = "default-src 'none'; script-src 'unsafe-inline'; "
+                                "style-src 'unsafe-inline'; img-src data:";
+
+// The plot as a fragment of the page: without its XML declaration.
+std::string InlineSvg(const std::string& svg) {
+    const std::size_t start = svg.find("<svg");
+    return start == std::string::npos ? std::string() : svg.substr(start);
+}
+
+std::string ConventionText(const AngleConvention& c, const std::string& name) {
+    static const char* const kDirections[] = {"right", "down", "left", "up"};
+    const int quarter = (static_cast<int>(c.zeroDegrees) + 360) % 360 / 90;
+    return "Angle 0 points " + std::string(kDirections[quarter]) + ", angles grow " +
+           (c.sense > 0 ? "clockwise" : "anticlockwise") + " (--angles " + name + ").";
+}
+
+} // namespace
+
+DialPageContent ReadDialPageRequest(const DialPageRequest& request) {
+    DialPageContent content;
+    const std::optional<AngleConvention> convention = AngleConvention::Parse(request.angles);
+    if (!convention) {
+        throw InputError("--angles", 0, 0,
+                         "'" + request.angles + "' is not " + AngleConvention::kHelp,
+                         "page-option");
+    }
+    content.convention = *convention;
+    content.conventionName = request.angles;
+    for (const std::string& text : request.faces) {
+        const DialFaceOption option = ParseDialFace(text);
+        content.faces[option.gauge] = LoadDialFace(option);
+    }
+    return content;
+}
+
+DialPageWriter::DialPageWriter(OutputFile& out, DialPageContent content, const SvgPlotWriter& plot)
+    : out_(out), content_(std::move(content)), plot_(plot) {}
+
+void DialPageWriter::Begin(const RunHeader& run) {
+    recorder_.Begin(run);
+    dials_.clear();
+    for (int32_t g = 0; run.gaugeSet != nullptr && g < run.gaugeSet->gaugeCount(); ++g) {
+        dials_.emplace_back(*run.gaugeSet, g);
+    }
+}
+
+void DialPageWriter::End() {
+    std::string html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+                       "<meta http-equiv=\"Content-Security-Policy\" content=\"" +
+                       std::string(kPolicy) +
+                       "\">\n<meta name=\"viewport\" content=\"width=device-width\">\n<title>" +
+                       Escaped(content_.title) + "</title>\n<style>\n" + kDialPageStyle +
+                       "</style>\n</head>\n<body>\n<header>\n<h1>" + Escaped(content_.title) +
+                       "</h1>\n<p class=\"note\">" +
+                       Escaped(ConventionText(content_.convention, content_.conventionName)) +
+                       " Frames: " + std::to_string(recorder_.framesSeen());
+    if (recorder_.stride() > 1) {
+        html += ", one in " + std::to_string(recorder_.stride()) + " shown (" +
+                std::to_string(recorder_.framesKept()) + ")";
+    }
+    html += ".</p>\n</header>\n"
+            "<section id=\"controls\">\n"
+            "<button id=\"play\" type=\"button\">Play</button>\n"
+            "<span id=\"speeds\">"
+            "<button type=\"button\" data-speed=\"0.25\">\u00bc\u00d7</button>"
+            "<button type=\"button\" data-speed=\"1\" class=\"active\">1\u00d7</button>"
+            "<button type=\"button\" data-speed=\"4\">4\u00d7</button>"
+            "<button type=\"button\" data-speed=\"16\">16\u00d7</button></span>\n"
+            "<output id=\"time\">0.000 s</output>\n"
+            "<input id=\"slider\" type=\"range\" min=\"0\" max=\"0\" step=\"1\" value=\"0\" "
+            "aria-label=\"time\">\n"
+            "<svg id=\"timeline\" viewBox=\"0 0 1000 30\" preserveAspectRatio=\"none\"></svg>\n"
+            "<ol id=\"events\"></ol>\n"
+            "</section>\n<section id=\"dials\">\n";
+    for (std::size_t i = 0; i < dials_.size(); ++i) {
+        const auto g = static_cast<int32_t>(i);
+        const auto face = content_.faces.find(g);
+        html += "<figure class=\"gauge\" data-gauge=\"" + std::to_string(g) + "\">\n" +
+                DialSvg(dials_[i], content_.convention, g, recorder_.lowestValues()[i],
+                        recorder_.highestValues()[i],
+                        face == content_.faces.end() ? std::nullopt
+                                                     : std::optional<DialFace>(face->second)) +
+                "<figcaption>" +
+                Escaped(i < content_.gaugeTitles.size() ? content_.gaugeTitles[i]
+                                                        : "Gauge " + std::to_string(g)) +
+                "</figcaption>\n<dl class=\"readout\"></dl>\n</figure>\n";
+    }
+    if (dials_.empty()) {
+        html += "<p>No gauge was loaded: nothing to show.</p>\n";
+    }
+    html += "</section>\n<section id=\"plots\">\n" + InlineSvg(plot_.svg()) +
+            "</section>\n<script id=\"dial-data\" type=\"application/json\">\n" + recorder_.Json() +
+            "\n</script>\n<script>\n" + std::string(kDialPageScript) +
+            "</script>\n</body>\n</html>\n";
+    out_.Write(html);
+}
+
+} // namespace mirevane::tool

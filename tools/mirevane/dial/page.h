@@ -1,0 +1,61 @@
+// The dial page: one self-contained HTML file that shows every gauge's needle on its dial
+// through a run, with a time slider, the run's key presses and copies, and the trace plots
+// with a cursor that follows the slider. It fetches nothing: a Content-Security-Policy
+// forbids every request, and script, style, plots and pictures are all inside the file.
+#pragma once
+
+#include "common/output_file.h"
+#include "dial/angle_convention.h"
+#include "dial/geometry.h"
+#include "dial/recorder.h"
+#include "dial/svg.h"
+#include "replay/frame_consumer.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace mirevane::tool {
+
+class SvgPlotWriter;
+
+// What --html, --dial and --angles ask for.
+struct DialPageRequest {
+    std::string path;               // empty: no page
+    std::vector<std::string> faces; // GAUGE=image.png,cx,cy,r
+    std::string angles = AngleConvention::kDefault;
+};
+
+// What the page shows besides the run.
+struct DialPageContent {
+    std::string title;
+    std::vector<std::string> gaugeTitles; // one per gauge
+    AngleConvention convention;
+    std::string conventionName;        // as the user gave it, for the page to say
+    std::map<int32_t, DialFace> faces; // gauge number -> picture of its dial
+};
+
+// The convention and the dial pictures, read before the run so that a mistake costs no
+// time. Throws InputError.
+DialPageContent ReadDialPageRequest(const DialPageRequest& request);
+
+// The page as one more consumer of the run's frames: the dials are drawn at Begin from the
+// gauge set as Load built it, the frames go to a DialRecorder as they come, and End writes
+// the page with the picture `plot` made (so `plot` must end before this consumer does).
+class DialPageWriter : public FrameConsumer {
+public:
+    DialPageWriter(OutputFile& out, DialPageContent content, const SvgPlotWriter& plot);
+
+    void Begin(const RunHeader& run) override;
+    void Take(const FrameRecord& frame) override { recorder_.Take(frame); }
+    void End() override;
+
+private:
+    OutputFile& out_;
+    DialPageContent content_;
+    const SvgPlotWriter& plot_;
+    std::vector<DialGeometry> dials_;
+    DialRecorder recorder_;
+};
+
+} // namespace mirevane::tool

@@ -1,0 +1,73 @@
+// The dial page's data, gathered one frame at a time as a run produces it. It keeps at most
+// a fixed number of frames, evenly spaced: whenever the budget is full every other frame is
+// dropped and from then on only every second one is taken, so memory stays bounded however
+// long the run and the frames kept are always every stride-th one, plus the latest.
+#pragma once
+
+#include "replay/frame_consumer.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mirevane::tool {
+
+// A key press, an Initialize or a copy: shown on the page's time line.
+struct DialEvent {
+    int32_t timeMilliseconds = 0;
+    std::string keys; // the key names pressed before the frame, blank-separated
+    bool initialize = false;
+    std::string copied; // what a copy put on the clipboard in this frame
+};
+
+class DialRecorder : public FrameConsumer {
+public:
+    static constexpr std::size_t kDefaultFrameBudget = 5000;
+    static constexpr std::size_t kEventBudget = 2000;
+
+    // frameBudget: at least 2.
+    explicit DialRecorder(std::size_t frameBudget = kDefaultFrameBudget);
+
+    // The gauges and the panel columns whose values the frames carry.
+    void Begin(const RunHeader& run) override;
+    // One observed frame (with a sample per gauge).
+    void Take(const FrameRecord& frame) override;
+    void End() override {}
+
+    std::size_t framesSeen() const noexcept { return seen_; }
+    std::size_t framesKept() const noexcept { return times_.size(); }
+    std::size_t stride() const noexcept { return stride_; }
+    const std::vector<int32_t>& times() const noexcept { return times_; }
+    const std::vector<DialEvent>& events() const noexcept { return events_; }
+    std::size_t eventsDropped() const noexcept { return eventsDropped_; }
+    const std::vector<GaugeInfo>& gauges() const noexcept { return gauges_; }
+    // The smallest and largest finite value each gauge read over all frames seen.
+    const std::vector<double>& lowestValues() const noexcept { return lowest_; }
+    const std::vector<double>& highestValues() const noexcept { return highest_; }
+
+    // Everything kept, as one JSON object for the page's script (format in the .cpp).
+    std::string Json() const;
+
+private:
+    void Append(const FrameRecord& frame);
+    void DropEveryOther();
+    void DropLast();
+
+    std::vector<GaugeInfo> gauges_;
+    std::vector<int32_t> columns_;
+    std::size_t budget_;
+    std::size_t seen_ = 0;
+    std::size_t stride_ = 1;
+    bool lastIsExtra_ = false; // the latest frame is kept though it is off the stride
+    // Frame-major, one entry per gauge or per column of each kept frame.
+    std::vector<int32_t> times_;
+    std::vector<GaugeSample> samples_;
+    std::vector<int32_t> panel_;
+    std::vector<double> lowest_;
+    std::vector<double> highest_;
+    std::vector<DialEvent> events_;
+    std::size_t eventsDropped_ = 0;
+};
+
+} // namespace mirevane::tool

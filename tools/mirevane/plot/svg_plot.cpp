@@ -1,0 +1,338 @@
+#include "plot/svg_plot.h"
+
+#include "common/number_text.h"
+#include "plot/svg_document.h"
+#include "plot/table_curve.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace mirevane::tool {
+namespace {
+
+constexpr double kWidth = 960;      // the time charts
+constexpr double kTableWidth = 330; // the calibration table beside each
+constexpr double kPageWidth = kWidth + kTableWidth;
+constexpr double kPageTop = 44; // the document title
+constexpr double kChartHeight = 300;
+constexpr double kStripHeight = 44; // an oval gauge's selected image, below its chart
+constexpr double kLeft = 74;        // room for the angle ticks and axis title
+constexpr double kRight = 84;       // room for the value ticks and axis title
+constexpr double kTop = 50;         // chart title and legend
+constexpr double kBottom = 46;      // time ticks and axis title
+constexpr double kPlotLeft = kLeft;
+constexpr double kPlotRight = kWidth - kRight;
+// One decimation column per pixel of the plotting area.
+constexpr auto kColumns = static_cast<std::size_t>(kPlotRight - kPlotLeft);
+constexpr const char* kFont = "DejaVu Sans, Helvetica, Arial, sans-serif";
+constexpr const char* kNeedleColour = "#1f5fa8";
+constexpr const char* kInputColour = "#8a8a8a";
+constexpr const char* kValueColour = "#d9791a";
+constexpr const char* kCopyColour = "#8e3ea8";
+constexpr const char* kKeyColour = "#2e7d32";
+constexpr const char* kModeColour = "#00838f";
+constexpr const char* kEntryColour = "#6d4c41";
+
+const char* ModeName(AdjustMode mode) {
+    switch (mode) {
+    case AdjustMode::Value:
+        return "fixed value";
+    case AdjustMode::Angle:
+        return "fixed angle";
+    case AdjustMode::Rotate:
+        return "rotating";
+    case AdjustMode::None:
+        break;
+    }
+    return "adjust off";
+}
+
+double ChartHeight(const GaugeInfo& gauge) {
+    return kChartHeight + (gauge.elliptic ? kStripHeight : 0.0);
+}
+
+} // namespace
+
+SvgPlotWriter::SvgPlotWriter(OutputFile* out, std::string title,
+                             std::vector<std::string> gaugeTitles,
+                             std::map<int32_t, KeyLabel> keyLabels)
+    : out_(out), title_(std::move(title)), gaugeTitles_(std::move(gaugeTitles)),
+      keyLabels_(std::move(keyLabels)) {}
+
+void SvgPlotWriter::Begin(const RunHeader& run) {
+    run_ = run;
+    const Axis time = NiceAxis(run.firstTime / 1000.0, run.lastTime / 1000.0, 10);
+    t0_ = time.min;
+    t1_ = time.max;
+    tStep_ = time.step;
+    series_.clear();
+    for (std::size_t g = 0; g < run.gauges.size(); ++g) {
+        series_.push_back({ColumnDecimator(kColumns),
+                           ColumnDecimator(kColumns),
+                           ColumnDecimator(kColumns),
+                           ColumnDecimator(kColumns),
+                           {},
+                           AdjustMode::None});
+    }
+}
+
+std::size_t SvgPlotWriter::ColumnOf(int32_t time) const noexcept {
+    const double at = (time / 1000.0 - t0_) / (t1_ - t0_) * static_cast<double>(kColumns);
+    return static_cast<std::size_t>(std::clamp(at, 0.0, static_cast<double>(kColumns - 1)));
+}
+
+void SvgPlotWriter::AddMark(std::vector<Mark>& marks, std::size_t column, int32_t time,
+                            std::string_view text) {
+    if (!marks.empty() && marks.back().column == column) {
+        ++marks.back().count;
+        return;
+    }
+    marks.push_back({column, time, std::string(text), 1});
+}
+
+void SvgPlotWriter::Take(const FrameRecord& frame) {
+    const std::size_t column = ColumnOf(frame.time);
+    if (!frame.clipboard.empty()) {
+        AddMark(copies_, column, frame.time, frame.clipboard);
+    }
+    if (!frame.keys->empty()) {
+        // Repeated presses of one key as one word.
+        keyText_.clear();
+        const std::vector<int32_t>& keys = *frame.keys;
+        for (std::size_t k = 0; k < keys.size();) {
+            std::size_t n = 1;
+            while (k + n < keys.size() && keys[k + n] == keys[k]) {
+                ++n;
+            }
+            // "C1×5 (AdjustIncrementLarge)": the chart shows the first word, the tooltip all.
+            const auto label = keyLabels_.find(keys[k]);
+            const bool bound = label != keyLabels_.end();
+            keyText_ += (keyText_.empty() ? "" : " ") +
+                        (bound ? label->second.name : "key " + std::to_string(keys[k])) +
+                        (n > 1 ? "\u00d7" + std::to_string(n) : "") +
+                        (bound ? " (" + label->second.actions + ")" : "");
+            k += n;
+        }
+        AddMark(keys_, column, frame.time, keyText_);
+    }
+    if (frame.samples == nullptr) {
+        return;
+    }
+    for (std::size_t g = 0; g < series_.size(); ++g) {
+        const GaugeSample& s = frame.samples[g];
+        GaugeSeries& series = series_[g];
+        series.value.Add(column, frame.index, frame.time, s.value);
+        double drawn = s.shown;
+        if (run_.gauges[g].elliptic) {
+            series.input.Add(column, frame.index, frame.time, s.angle);
+            // The drawn angle is a direction: show the turn nearest the damped angle, so that
+            // a needle resting near 180 does not jump between 180 and 540.
+            drawn += 360.0 * std::round((s.damped - drawn) / 360.0);
+            series.entry.Add(column, frame.index, frame.time,
+                             s.entry >= 0 ? static_cast<double>(s.entry) : std::nan(""));
+        }
+        series.shown.Add(column, frame.index, frame.time, drawn);
+        if (s.mode != series.mode) {
+            series.mode = s.mode;
+            std::vector<Mark>& modes = series.modes;
+            // Several switches within one column: the mode the column ends in.
+            if (!modes.empty() && modes.back().column == column) {
+                modes.back().text = ModeName(s.mode);
+                ++modes.back().count;
+            } else {
+                modes.push_back({column, frame.time, ModeName(s.mode), 1});
+            }
+        }
+    }
+}
+
+void SvgPlotWriter::Chart(std::string& text, double top, std::size_t g) const {
+    Svg svg;
+    const GaugeInfo& gauge = run_.gauges[g];
+    const GaugeSeries& series = series_[g];
+    const std::string title =
+        g < gaugeTitles_.size() ? gaugeTitles_[g] : "Gauge " + std::to_string(g);
+
+    const double x0 = kPlotLeft;
+    const double x1 = kPlotRight;
+    const double y0 = top + kTop;
+    const double y1 = top + kChartHeight - kBottom;
+
+    double lo = series.shown.lo();
+    double hi = series.shown.hi();
+    if (gauge.elliptic) {
+        lo = std::min(lo, series.input.lo());
+        hi = std::max(hi, series.input.hi());
+    }
+    const Axis angleAxis = NiceAxis(lo, hi, 6);
+    const Axis valueAxis = NiceAxis(series.value.lo(), series.value.hi(), 6);
+    Axis timeAxis;
+    timeAxis.min = t0_;
+    timeAxis.max = t1_;
+    timeAxis.step = tStep_;
+    const auto xOf = [&](int32_t time) { return timeAxis.Map(time / 1000.0, x0, x1); };
+
+    // The plotting area: an HTML page lays a time cursor over it from these attributes.
+    svg.text += "<g class=\"chart\" data-gauge=\"" + std::to_string(g) + "\" data-t0=\"" +
+                Shortest(t0_ * 1000.0) + "\" data-t1=\"" + Shortest(t1_ * 1000.0) +
+                "\" data-x0=\"" + Px(x0) + "\" data-x1=\"" + Px(x1) + "\">\n";
+    svg.Rect(x0, y0, x1 - x0, y1 - y0, "#fbfbfb");
+    for (int i = 0; i <= angleAxis.Ticks(); ++i) {
+        const double v = angleAxis.min + i * angleAxis.step;
+        const double y = angleAxis.Map(v, y1, y0);
+        svg.Line(x0, y, x1, y, "#e2e2e2", 1);
+        svg.Line(x0 - 5, y, x0, y, "#444", 1);
+        svg.Text(x0 - 8, y + 4, Rounded(v, 6), "end", 11);
+    }
+    for (int i = 0; i <= valueAxis.Ticks(); ++i) {
+        const double w = valueAxis.min + i * valueAxis.step;
+        const double y = valueAxis.Map(w, y1, y0);
+        svg.Line(x1, y, x1 + 5, y, kValueColour, 1);
+        svg.Text(x1 + 8, y + 4, Rounded(w, 6), "start", 11, kValueColour);
+    }
+    for (int i = 0; i <= timeAxis.Ticks(); ++i) {
+        const double t = timeAxis.min + i * timeAxis.step;
+        const double x = timeAxis.Map(t, x0, x1);
+        svg.Line(x, y0, x, y1, "#ececec", 1);
+        svg.Line(x, y1, x, y1 + 5, "#444", 1);
+        svg.Text(x, y1 + 18, Rounded(t, 6), "middle", 11);
+    }
+    svg.Line(x0, y1, x1, y1, "#444", 1);
+    svg.Line(x0, y0, x0, y1, "#444", 1);
+    svg.Line(x1, y0, x1, y1, kValueColour, 1);
+    svg.Text((x0 + x1) / 2, y1 + 38, "time (s)", "middle", 12);
+    svg.VerticalText(x0 - 52, (y0 + y1) / 2, "needle angle (\u00b0)", 12, "#222");
+    const std::string valueTitle =
+        gauge.subject + (gauge.unit.empty() ? "" : " (" + gauge.unit + ")");
+    svg.VerticalText(x1 + 62, (y0 + y1) / 2, valueTitle, 12, kValueColour);
+
+    // Copies made by the developer key, where they happened.
+    for (const Mark& copy : copies_) {
+        const double x = xOf(copy.time);
+        svg.Line(x, y0, x, y1, kCopyColour, 1, "2,3");
+        svg.Text(x + 4, y0 + 13,
+                 "copied " + copy.text +
+                     (copy.count > 1 ? " (+" + std::to_string(copy.count - 1) + ")" : ""),
+                 "start", 11, kCopyColour);
+    }
+    // Adjust-mode switches: the mode from there on.
+    double lastLabel = -1e9;
+    for (const Mark& mode : series.modes) {
+        const double x = xOf(mode.time);
+        svg.Line(x, y0, x, y1, kModeColour, 1.2, "6,3");
+        if (x - lastLabel >= 70) {
+            svg.Text(x + 4, y0 + 27, mode.text, "start", 10.5, kModeColour);
+            lastLabel = x;
+        }
+    }
+    // Key presses: a tick on the time axis, named where there is room.
+    lastLabel = -1e9;
+    for (const Mark& key : keys_) {
+        const double x = xOf(key.time);
+        svg.text += "<g class=\"key\"><title>" + Escaped(key.text) + "</title>\n";
+        svg.Line(x, y1 - 9, x, y1, kKeyColour, 2);
+        if (x - lastLabel >= 40) {
+            svg.Text(x, y1 - 12, key.text.substr(0, key.text.find(' ')), "middle", 9.5, kKeyColour);
+            lastLabel = x;
+        }
+        svg.text += "</g>\n";
+    }
+
+    const auto curve = [&](const ColumnDecimator& d, const Axis& axis) {
+        std::vector<CurvePoint> points;
+        for (const ColumnDecimator::Point& p : d.Points()) {
+            points.emplace_back(xOf(p.time), axis.Map(p.value, y1, y0));
+        }
+        return points;
+    };
+    const Stroke valueStroke{kValueColour, 1.2};
+    const Stroke inputStroke{kInputColour, 1.4, "5,4"};
+    const Stroke shownStroke{kNeedleColour, 2.2};
+    svg.Curve(curve(series.value, valueAxis), valueStroke);
+    if (gauge.elliptic) {
+        svg.Curve(curve(series.input, angleAxis), inputStroke);
+    }
+    svg.Curve(curve(series.shown, angleAxis), shownStroke);
+    svg.text += "</g>\n";
+
+    // Title on the left, legend on the right, both above the plot area.
+    svg.Text(x0, top + 22, title, "start", 14, "#111", " font-weight=\"bold\"");
+    struct Entry {
+        std::string label;
+        Stroke stroke;
+    };
+    std::vector<Entry> legend;
+    if (gauge.elliptic) {
+        legend.push_back({"scale output, before damping", inputStroke});
+    }
+    legend.push_back(
+        {gauge.elliptic ? "drawn angle of the selected image" : "needle angle", shownStroke});
+    legend.push_back(
+        {gauge.subjectMeaning + (gauge.unit.empty() ? "" : " in " + gauge.unit) + ", right axis",
+         valueStroke});
+    double x = x1;
+    for (auto it = legend.rbegin(); it != legend.rend(); ++it) {
+        x -= TextWidth(it->label, 11.5);
+        svg.Text(x, top + 42, it->label, "start", 11.5, "#333");
+        x -= 28;
+        svg.Line(x, top + 38, x + 22, top + 38, it->stroke.colour, it->stroke.width + 0.4,
+                 it->stroke.dash);
+        x -= 16;
+    }
+
+    // An oval gauge: which needle image was drawn, as its panel entry over time.
+    if (gauge.elliptic && series.entry.lo() <= series.entry.hi()) {
+        const double s0 = y1 + kBottom;
+        const double s1 = s0 + kStripHeight - 12;
+        Axis entries;
+        entries.min = series.entry.lo();
+        entries.max = std::max(series.entry.hi(), entries.min + 1);
+        svg.Rect(x0, s0, x1 - x0, s1 - s0, "#f6f2ef");
+        svg.Text(x0 - 8, s0 + 9, Shortest(entries.max), "end", 10, kEntryColour);
+        svg.Text(x0 - 8, s1, Shortest(entries.min), "end", 10, kEntryColour);
+        svg.Text(x1 + 8, (s0 + s1) / 2 + 4, "image drawn (panel entry)", "start", 10.5,
+                 kEntryColour);
+        std::vector<CurvePoint> steps;
+        for (const ColumnDecimator::Point& p : series.entry.Points()) {
+            steps.emplace_back(xOf(p.time), entries.Map(p.value, s1, s0));
+        }
+        svg.Curve(steps, {kEntryColour, 1.4});
+    }
+
+    DrawTableCurve(svg, gauge, series.value.lo(), series.value.hi(),
+                   {kWidth + 56, y0, kPageWidth - 24, y1});
+    text += svg.text;
+}
+
+void SvgPlotWriter::End() {
+    double height = kPageTop + 10;
+    for (const GaugeInfo& gauge : run_.gauges) {
+        height += ChartHeight(gauge);
+    }
+    if (run_.gauges.empty()) {
+        height += kChartHeight;
+    }
+    Svg svg;
+    svg.text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+               Px(kPageWidth) + "\" height=\"" + Px(height) + "\" viewBox=\"0 0 " + Px(kPageWidth) +
+               " " + Px(height) + "\" font-family=\"" + kFont + "\">\n";
+    svg.text += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+    svg.Text(kLeft, 28, title_, "start", 16, "#111", " font-weight=\"bold\"");
+    if (run_.gauges.empty() || run_.frameCount == 0 || !run_.observed) {
+        svg.Text(kLeft, kPageTop + 40, "No gauge was loaded: nothing to plot.", "start", 14);
+    } else {
+        double top = kPageTop;
+        for (std::size_t g = 0; g < run_.gauges.size(); ++g) {
+            Chart(svg.text, top, g);
+            top += ChartHeight(run_.gauges[g]);
+        }
+    }
+    svg.text += "</svg>\n";
+    svg_ = std::move(svg.text);
+    if (out_ != nullptr) {
+        out_->Write(svg_);
+    }
+}
+
+} // namespace mirevane::tool

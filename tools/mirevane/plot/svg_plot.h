@@ -1,0 +1,77 @@
+// The run as a picture: per gauge a chart of the needle angle the cab shows over time, with
+// the gauge's source value on a second axis, key presses, adjust-mode switches, copies and,
+// for an oval gauge, the needle image selected; beside it the gauge's calibration table.
+// Frames are reduced per pixel column as they come, so the picture and the memory it takes
+// stay the same size however long the run.
+#pragma once
+
+#include "common/output_file.h"
+#include "plot/column_decimator.h"
+#include "replay/frame_consumer.h"
+
+#include <array>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace mirevane::tool {
+
+// A host key as the cab binds it: the name written in the profile and the actions it runs.
+struct KeyLabel {
+    std::string name;    // "D"
+    std::string actions; // "SwitchAdjustMode"
+};
+
+class SvgPlotWriter : public FrameConsumer {
+public:
+    // title: one line above all charts; gaugeTitles: one per gauge (its file and what it
+    // drives); keyLabels: the bound host keys by number. out: where End writes the picture;
+    // nullptr when only svg() is wanted (for a page that embeds it).
+    SvgPlotWriter(OutputFile* out, std::string title, std::vector<std::string> gaugeTitles,
+                  std::map<int32_t, KeyLabel> keyLabels);
+
+    void Begin(const RunHeader& run) override;
+    void Take(const FrameRecord& frame) override;
+    void End() override;
+
+    // The picture End made.
+    const std::string& svg() const noexcept { return svg_; }
+
+private:
+    // Something that happened at one moment, kept once per pixel column.
+    struct Mark {
+        std::size_t column;
+        int32_t time;
+        std::string text;
+        int count;
+    };
+    struct GaugeSeries {
+        ColumnDecimator value;
+        ColumnDecimator input; // elliptic: the scale's output before damping
+        ColumnDecimator shown;
+        ColumnDecimator entry; // elliptic: the selected image's panel entry
+        std::vector<Mark> modes;
+        AdjustMode mode = AdjustMode::None;
+    };
+
+    std::size_t ColumnOf(int32_t time) const noexcept;
+    void Chart(std::string& svg, double top, std::size_t g) const;
+    static void AddMark(std::vector<Mark>& marks, std::size_t column, int32_t time,
+                        std::string_view text);
+
+    OutputFile* out_;
+    std::string title_;
+    std::vector<std::string> gaugeTitles_;
+    std::map<int32_t, KeyLabel> keyLabels_;
+    RunHeader run_;
+    double t0_ = 0.0; // the time axis, seconds
+    double t1_ = 1.0;
+    double tStep_ = 1.0;
+    std::vector<GaugeSeries> series_;
+    std::vector<Mark> copies_;
+    std::vector<Mark> keys_;
+    std::string keyText_;
+    std::string svg_;
+};
+
+} // namespace mirevane::tool

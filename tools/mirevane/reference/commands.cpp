@@ -1,0 +1,53 @@
+#include "reference/commands.h"
+
+#include "common/diagnostics.h"
+#include "reference/docs.h"
+
+#include <iostream>
+
+namespace mirevane::tool {
+
+ReferenceCommands::ReferenceCommands(CLI::App& app)
+    : explain_(app.add_subcommand("explain", "Explain a diagnostic of check or run: what "
+                                             "causes it, an example and the fix.")),
+      docs_(app.add_subcommand("docs", "Print a reference page generated from the plug-in's "
+                                       "own tables (make docs writes them into docs/).")) {
+    explain_
+        ->add_option("CODE", code_,
+                     "The code in brackets after a diagnostic, e.g. "
+                     "unknown-key.")
+        ->required();
+    docs_
+        ->add_option("PAGE", page_,
+                     "configuration: the settings reference; diagnostics: "
+                     "every diagnostic of check; run-diagnostics: those of run.")
+        ->required()
+        ->check(CLI::IsMember({"configuration", "diagnostics", "run-diagnostics"}));
+}
+
+bool ReferenceCommands::Parsed() const {
+    return explain_->parsed() || docs_->parsed();
+}
+
+int ReferenceCommands::Run() const {
+    if (docs_->parsed()) {
+        std::cout << (page_ == "configuration" ? ConfigurationReference()
+                      : page_ == "diagnostics" ? DiagnosticsReference()
+                                               : RunDiagnosticsReference());
+        return 0;
+    }
+    const DiagnosticKind* kind = FindDiagnostic(code_);
+    if (kind == nullptr) {
+        std::cerr << "mirevane explain: error: no diagnostic is called '" << code_
+                  << "'; the codes are:";
+        for (const DiagnosticKind& each : Diagnostics()) {
+            std::cerr << " " << each.code;
+        }
+        std::cerr << "\n";
+        return 2;
+    }
+    std::cout << ExplainText(*kind);
+    return 0;
+}
+
+} // namespace mirevane::tool

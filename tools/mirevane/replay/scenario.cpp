@@ -1,0 +1,499 @@
+#include "replay/scenario.h"
+
+#include "common/tool_error.h"
+#include "config/profile_access.h"
+#include "config/text.h"
+#include "loading/key_names.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace mirevane::tool {
+namespace {
+
+struct Cell {
+    std::string text; // trimmed
+    int column = 0;   // 1-based byte column of its first character
+};
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::vector<Cell> SplitCells(const std::string& line) {
+    std::vector<Cell> cells;
+    std::size_t begin = 0;
+    for (;;) {
+        const std::size_t comma = std::min(line.find(',', begin), line.size());
+        std::size_t first = begin;
+        std::size_t last = comma;
+        while (first < last && IsBlank(line[first])) {
+            ++first;
+        }
+        while (last > first && IsBlank(line[last - 1])) {
+            --last;
+        }
+        cells.push_back({line.substr(first, last - first), static_cast<int>(first) + 1});
+        if (comma == line.size()) {
+            return cells;
+        }
+        begin = comma + 1;
+    }
+}
+
+bool IsBlankLine(const std::string& line) {
+    return std::all_of(line.begin(), line.end(), IsBlank);
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t begin = 0;
+    // A spreadsheet may save the file with a UTF-8 byte order mark; it is not part of a name.
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        begin = 3;
+    }
+    while (begin < text.size()) {
+        std::size_t end = text.find('\n', begin);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        std::string line = text.substr(begin, end - begin);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(line);
+        begin = end + 1;
+    }
+    return lines;
+}
+
+bool ParseInteger(const std::string& text, int32_t& value) {
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (first != last && *first == '+') {
+        ++first;
+    }
+    const auto result = std::from_chars(first, last, value);
+    return first != last && result.ec == std::errc() && result.ptr == last;
+}
+
+// Host key numbers as they stand, or the host's key names ("A1", "d").
+std::vector<int32_t> ParseKeys(const Cell& cell, const std::string& path, int line) {
+    std::vector<int32_t> keys;
+    std::string word;
+    std::string spaced = cell.text;
+    std::replace(spaced.begin(), spaced.end(), ';', ' ');
+    std::istringstream words(spaced);
+    while (words >> word) {
+        int32_t key = 0;
+        if (!ParseInteger(word, key)) {
+            key = KeyNameToNumber(word);
+            if (key < 0) {
+                throw InputError(path, line, cell.column,
+                                 "keys: '" + word +
+                                     "' is neither a key number nor a key name (S, A1, A2, B1, "
+                                     "B2, C1, C2, D, E, F, G, H, I, J, K, L)",
+                                 "scenario-bad-cell");
+            }
+        }
+        keys.push_back(key);
+    }
+    return keys;
+}
+
+// A cell in quotes is how a spreadsheet protects a separator or a decimal comma; the reader
+// takes none of that, and says so instead of calling the cell not a number.
+void RefuseQuotes(const Cell& cell, const std::string& path, int line) {
+    if (!cell.text.empty() && cell.text.front() == '"') {
+        throw InputError(path, line, cell.column,
+                         "quoted cells are not read: save the scenario without quotes, with "
+                         "commas between cells and points in numbers",
+                         "scenario-quoted");
+    }
+}
+
+std::string ReadText(const std::string& path) {
+    std::ostringstream text;
+    if (path == "-") {
+#ifdef _WIN32
+        _setmode(_fileno(stdin), _O_BINARY);
+#endif
+        text << std::cin.rdbuf();
+        return text.str();
+    }
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        throw InputError(path, 0, 0, "is a folder, not a scenario file", "scenario-unreadable");
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw InputError(path, 0, 0, "cannot open the scenario file", "scenario-unreadable");
+    }
+    text << in.rdbuf();
+    if (in.bad()) {
+        throw InputError(path, 0, 0, "cannot read the scenario file", "scenario-unreadable");
+    }
+    return text.str();
+}
+
+} // namespace
+
+Scenario Scenario::Read(const std::string& path, std::optional<double> framesPerSecond) {
+    return Parse(ReadText(path), path == "-" ? "<stdin>" : path, framesPerSecond);
+}
+
+Scenario Scenario::Parse(const std::string& text, const std::string& path,
+                         std::optional<double> framesPerSecond) {
+    Scenario scenario;
+    scenario.path_ = path;
+    if (framesPerSecond) {
+        scenario.stepMs_ = 1000.0 / *framesPerSecond;
+    }
+    scenario.ReadRows(text);
+    scenario.CountFrames();
+    return scenario;
+}
+
+void Scenario::ReadRows(const std::string& text) {
+    const std::vector<std::string> lines = SplitLines(text);
+    std::size_t at = 0;
+    while (at < lines.size() && IsBlankLine(lines[at])) {
+        ++at;
+    }
+    if (at == lines.size()) {
+        throw InputError(path_, 0, 0, "no header row: the file is empty", "scenario-header");
+    }
+    const int headerLine = static_cast<int>(at) + 1;
+    for (const Cell& cell : SplitCells(lines[at])) {
+        RefuseQuotes(cell, path_, headerLine);
+        if (cell.text.find(';') != std::string::npos) {
+            throw InputError(path_, headerLine, cell.column,
+                             "the header is separated by semicolons: write commas between the "
+                             "columns (a spreadsheet's comma-separated CSV)",
+                             "scenario-separator");
+        }
+        if (cell.text.empty()) {
+            throw InputError(path_, headerLine, cell.column, "empty column name in the header",
+                             "scenario-header");
+        }
+        std::string name = cell.text;
+        ToLowerAscii(name);
+        Column column;
+        column.definition = FindScenarioColumn(name, column.entry);
+        column.name = name;
+        if (column.definition == nullptr) {
+            const std::string nearest = NearestScenarioColumn(name);
+            throw InputError(path_, headerLine, cell.column,
+                             "unknown column '" + cell.text + "'" +
+                                 (nearest.empty() ? "" : ": did you mean " + nearest + "?") +
+                                 " (run --help lists the columns)",
+                             "scenario-header");
+        }
+        const auto same = [&name](const Column& earlier) { return earlier.name == name; };
+        if (std::any_of(columns_.begin(), columns_.end(), same)) {
+            throw InputError(path_, headerLine, cell.column,
+                             "column '" + cell.text + "' appears twice", "scenario-header");
+        }
+        if (column.definition->kind == ColumnKind::kTime) {
+            timeColumn_ = static_cast<int>(columns_.size());
+        } else if (column.definition->kind == ColumnKind::kLocation) {
+            hasLocation_ = true;
+        }
+        columns_.push_back(column);
+    }
+    if (timeColumn_ < 0) {
+        throw InputError(path_, headerLine, 0,
+                         "the header has no 'time' column (host time in milliseconds)",
+                         "scenario-header");
+    }
+
+    const std::size_t width = columns_.size();
+    std::vector<double> previous(width, 0.0); // the first row's empty cells are 0
+    for (++at; at < lines.size(); ++at) {
+        if (IsBlankLine(lines[at])) {
+            continue;
+        }
+        const int line = static_cast<int>(at) + 1;
+        const std::vector<Cell> cells = SplitCells(lines[at]);
+        for (const Cell& cell : cells) {
+            RefuseQuotes(cell, path_, line);
+        }
+        if (cells.size() != width) {
+            const bool semicolons =
+                cells.size() == 1 && width > 1 && cells[0].text.find(';') != std::string::npos;
+            throw InputError(
+                path_, line, cells.size() > width ? cells[width].column : 0,
+                "row has " + std::to_string(cells.size()) + " cells, the header " +
+                    std::to_string(width) +
+                    (semicolons ? ": separate the cells with commas, not semicolons" : ""),
+                semicolons ? "scenario-separator" : "scenario-bad-cell");
+        }
+        Row row;
+        row.line = line;
+        row.values = previous;
+        row.given.assign(width, false);
+        for (std::size_t c = 0; c < width; ++c) {
+            const ColumnDefinition& def = *columns_[c].definition;
+            const Cell& cell = cells[c];
+            if (cell.text.empty()) {
+                continue;
+            }
+            row.given[c] = true;
+            if (def.kind == ColumnKind::kKeys) {
+                row.keys = ParseKeys(cell, path_, line);
+                continue;
+            }
+            double number = 0.0;
+            if (def.integer) {
+                int32_t integer = 0;
+                if (!ParseInteger(cell.text, integer)) {
+                    const std::string what = def.kind == ColumnKind::kTime
+                                                 ? "a whole number of milliseconds"
+                                                 : "a 32-bit integer";
+                    throw InputError(path_, line, cell.column,
+                                     columns_[c].name + ": '" + cell.text + "' is not " + what,
+                                     "scenario-bad-cell");
+                }
+                number = integer;
+            } else if (!ParseWholeDouble(cell.text, number)) {
+                throw InputError(path_, line, cell.column,
+                                 columns_[c].name + ": '" + cell.text + "' is not a number",
+                                 "scenario-bad-cell");
+            }
+            if (def.kind == ColumnKind::kInitialize) {
+                row.initialize = number != 0.0;
+            } else {
+                row.values[c] = number;
+            }
+        }
+        if (!rows_.empty()) {
+            const int64_t earlier = TimeOf(rows_.back());
+            const int64_t now = static_cast<int64_t>(row.values[timeColumn_]);
+            if (now < earlier) {
+                throw InputError(path_, line, cells[timeColumn_].column,
+                                 "time goes back from " + std::to_string(earlier) + " to " +
+                                     std::to_string(now) +
+                                     " milliseconds: the rows must be in time order",
+                                 "scenario-time-order");
+            }
+            if (now - earlier > widestGap_) {
+                widestGap_ = now - earlier;
+                widestGapLine_ = line;
+            }
+        }
+        previous = row.values;
+        rows_.push_back(std::move(row));
+    }
+    if (rows_.empty()) {
+        throw InputError(path_, headerLine, 0, "the header is followed by no row",
+                         "scenario-header");
+    }
+}
+
+int64_t Scenario::TimeOf(const Row& row) const noexcept {
+    return static_cast<int64_t>(row.values[timeColumn_]);
+}
+
+int32_t Scenario::firstTime() const noexcept {
+    return static_cast<int32_t>(TimeOf(rows_.front()));
+}
+
+int32_t Scenario::lastTime() const noexcept {
+    return static_cast<int32_t>(TimeOf(rows_.back()));
+}
+
+void Scenario::CountFrames() {
+    if (!stepMs_) {
+        frameCount_ = rows_.size();
+        return;
+    }
+    constexpr double kMaxFrames = 10'000'000;
+    if (static_cast<double>(lastTime() - static_cast<int64_t>(firstTime())) / *stepMs_ >
+        kMaxFrames) {
+        throw InputError(path_, 0, 0, "--fps would generate more than ten million frames",
+                         "scenario-too-long");
+    }
+    Rewind();
+    int64_t time = 0;
+    std::size_t count = 0;
+    while (NextTime(time)) {
+        ++count;
+    }
+    frameCount_ = count;
+    Rewind();
+}
+
+void Scenario::Rewind() noexcept {
+    next_ = 0;
+    keyRow_ = 0;
+    eventRow_ = 0;
+    lastTimeGiven_ = 0;
+    done_ = false;
+    started_ = false;
+}
+
+// Frames every stepMs from the first row's time to the last row's, whole milliseconds,
+// the last row's time closing the range even when it falls between two steps.
+bool Scenario::NextTime(int64_t& time) noexcept {
+    const int64_t first = firstTime();
+    const int64_t last = lastTime();
+    while (!done_) {
+        const int64_t t = first + std::llround(static_cast<double>(next_) * *stepMs_);
+        if (t > last) {
+            done_ = true;
+            if (lastTimeGiven_ == last) {
+                return false;
+            }
+            time = last;
+            lastTimeGiven_ = last;
+            return true;
+        }
+        ++next_;
+        if (!started_ || t > lastTimeGiven_) {
+            started_ = true;
+            lastTimeGiven_ = t;
+            time = t;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Values of one frame, before the location is known.
+void Scenario::Fill(const std::vector<double>& values, const std::vector<bool>* given,
+                    Frame& frame) const {
+    for (std::size_t c = 0; c < columns_.size(); ++c) {
+        const double v = values[c];
+        const bool set = given == nullptr || (*given)[c];
+        // Integer columns hold whole numbers in a row; between key frames they are rounded.
+        const auto integer = [v] { return static_cast<int32_t>(std::llround(v)); };
+        switch (columns_[c].definition->kind) {
+        case ColumnKind::kTime:
+            frame.time = integer();
+            break;
+        case ColumnKind::kLocation:
+            frame.location = v;
+            break;
+        case ColumnKind::kSpeed:
+            frame.speed = v;
+            break;
+        case ColumnKind::kBc:
+            frame.bc = v;
+            break;
+        case ColumnKind::kMr:
+            frame.mr = v;
+            break;
+        case ColumnKind::kEr:
+            frame.er = v;
+            break;
+        case ColumnKind::kBp:
+            frame.bp = v;
+            break;
+        case ColumnKind::kSap:
+            frame.sap = v;
+            break;
+        case ColumnKind::kCurrent:
+            frame.current = v;
+            break;
+        case ColumnKind::kBrake:
+            if (set) {
+                frame.brake = integer();
+            }
+            break;
+        case ColumnKind::kPower:
+            if (set) {
+                frame.power = integer();
+            }
+            break;
+        case ColumnKind::kReverser:
+            if (set) {
+                frame.reverser = integer();
+            }
+            break;
+        case ColumnKind::kPanel:
+            frame.panel.emplace_back(columns_[c].entry, integer());
+            break;
+        case ColumnKind::kSound:
+            frame.sound.emplace_back(columns_[c].entry, integer());
+            break;
+        case ColumnKind::kKeys:
+        case ColumnKind::kInitialize:
+            break;
+        }
+    }
+}
+
+bool Scenario::Next(Frame& frame) {
+    // A fresh frame that keeps the storage of its lists.
+    std::vector<int32_t> keys = std::move(frame.keys);
+    std::vector<std::pair<int32_t, int32_t>> panel = std::move(frame.panel);
+    std::vector<std::pair<int32_t, int32_t>> sound = std::move(frame.sound);
+    keys.clear();
+    panel.clear();
+    sound.clear();
+    frame = Frame{};
+    frame.keys = std::move(keys);
+    frame.panel = std::move(panel);
+    frame.sound = std::move(sound);
+
+    const bool first = next_ == 0;
+    if (!stepMs_) {
+        if (next_ == rows_.size()) {
+            return false;
+        }
+        const Row& row = rows_[next_++];
+        Fill(row.values, &row.given, frame);
+        frame.keys.insert(frame.keys.end(), row.keys.begin(), row.keys.end());
+        frame.initialize = row.initialize;
+    } else {
+        int64_t t = 0;
+        if (!NextTime(t)) {
+            return false;
+        }
+        while (keyRow_ + 1 < rows_.size() && TimeOf(rows_[keyRow_ + 1]) <= t) {
+            ++keyRow_;
+        }
+        const Row& a = rows_[keyRow_];
+        if (keyRow_ + 1 == rows_.size()) {
+            values_ = a.values;
+        } else {
+            const Row& b = rows_[keyRow_ + 1];
+            const double fraction =
+                static_cast<double>(t - TimeOf(a)) / static_cast<double>(TimeOf(b) - TimeOf(a));
+            values_.resize(a.values.size());
+            for (std::size_t c = 0; c < values_.size(); ++c) {
+                values_[c] = a.values[c] + (b.values[c] - a.values[c]) * fraction;
+            }
+        }
+        values_[timeColumn_] = static_cast<double>(t);
+        Fill(values_, nullptr, frame);
+        // Events fire once, at the first generated frame at or after their row's time.
+        for (; eventRow_ < rows_.size() && TimeOf(rows_[eventRow_]) <= t; ++eventRow_) {
+            const Row& row = rows_[eventRow_];
+            frame.keys.insert(frame.keys.end(), row.keys.begin(), row.keys.end());
+            frame.initialize = frame.initialize || row.initialize;
+        }
+    }
+    // Without a location column the train moves at the previous frame's speed.
+    if (!hasLocation_ && !first) {
+        const double stepSeconds =
+            static_cast<double>(static_cast<int64_t>(frame.time) - previousTime_) / 1000.0;
+        frame.location = previousLocation_ + previousSpeed_ / 3.6 * stepSeconds;
+    }
+    previousLocation_ = frame.location;
+    previousSpeed_ = frame.speed;
+    previousTime_ = frame.time;
+    return true;
+}
+
+} // namespace mirevane::tool

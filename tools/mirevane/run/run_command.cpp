@@ -1,0 +1,192 @@
+#include "run/run_command.h"
+
+#include "check/check.h"
+#include "common/diagnostic_line.h"
+#include "common/output_file.h"
+#include "common/tool_error.h"
+#include "dial/face.h"
+#include "plot/svg_plot.h"
+#include "replay/replay.h"
+#include "replay/scenario.h"
+#include "run/progress_line.h"
+#include "run/trace_csv.h"
+
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <memory>
+
+namespace mirevane::tool {
+namespace {
+
+std::vector<std::string> GaugeTitles(const CheckReport& report) {
+    std::vector<std::string> titles;
+    for (const GaugeSummary& g : report.gauges) {
+        const std::string file = std::filesystem::path(g.profile).filename().string();
+        std::string draws;
+        if (g.entries.empty()) {
+            draws = "draws on no panel entry";
+        } else if (g.elliptic) {
+            draws = "elliptic, entries " + std::to_string(g.entries.front()) + "\u2013" +
+                    std::to_string(g.entries.back());
+        } else {
+            draws = "panel " + std::to_string(g.entries.front());
+        }
+        titles.push_back("Gauge " + std::to_string(g.number) + "  \u00b7  " + file + "  \u00b7  " +
+                         g.subject + " \u2192 " + draws);
+    }
+    return titles;
+}
+
+void Warn(const std::string& file, int line, const std::string& message, const std::string& code) {
+    const DiagnosticKind& kind = DiagnosticOf(code);
+    std::cerr << DiagnosticLine({file, line, 0, kind.severity, message, kind.code}) << "\n";
+}
+
+bool IsSvgName(const std::string& path) {
+    const std::string extension = std::filesystem::path(path).extension().string();
+    return extension.size() == 4 && (extension[1] | 0x20) == 's' && (extension[2] | 0x20) == 'v' &&
+           (extension[3] | 0x20) == 'g';
+}
+
+// Every file the run reads: the scenario and what check says Load reads or looks for; and the
+// path the run was given, which may be the plug-in itself.
+std::vector<NamedPath> FilesRead(const RunOptions& o, const CheckReport& report) {
+    std::vector<NamedPath> reads{{"the scenario", o.scenario},
+                                 {"the plug-in's path", o.argument},
+                                 {"the main profile", report.mainProfile},
+                                 {"the fallback profile", report.fallbackProfile}};
+    for (const GaugeSummary& g : report.gauges) {
+        const std::string gauge = "gauge " + std::to_string(g.number) + "'s ";
+        reads.push_back({gauge + "profile", g.profile});
+        reads.push_back({gauge + "table", g.tableFile});
+    }
+    for (const std::string& face : o.page.faces) {
+        const DialFaceOption option = ParseDialFace(face);
+        reads.push_back({"gauge " + std::to_string(option.gauge) + "'s dial picture", option.path});
+    }
+    return reads;
+}
+
+// Rows far apart give a damped needle one step per row: it jumps where the cab would glide.
+void WarnOfSparseRows(const Scenario& scenario, const CheckReport& report) {
+    constexpr int64_t kSparseMs = 100;
+    if (scenario.widestRowGap() <= kSparseMs) {
+        return;
+    }
+    std::string damped;
+    for (const GaugeSummary& g : report.gauges) {
+        if (g.elliptic && g.naturalFrequency > 0.0) {
+            damped += (damped.empty() ? "" : ", ") + std::to_string(g.number);
+        }
+    }
+    if (!damped.empty()) {
+        Warn(scenario.path(), scenario.widestRowGapLine(),
+             "rows up to " + std::to_string(scenario.widestRowGap()) +
+                 " milliseconds apart: the damped needles (gauge " + damped +
+                 ") see one frame per row; add --fps 30 for frames in between",
+             "sparse-frames");
+    }
+}
+
+} // namespace
+
+int RunCommand(const RunOptions& o) {
+    const std::string& path = o.pluginPath;
+    const std::string out = o.out.empty() ? "-" : o.out;
+    if (!o.plot.empty() && o.plot != "-" && !IsSvgName(o.plot)) {
+        throw InputError(o.plot, 0, 0, "--plot draws SVG only: name a file ending in .svg",
+                         "plot-not-svg");
+    }
+    std::error_code error;
+    if (std::filesystem::is_directory(o.argument, error)) {
+        throw InputError(o.argument, 0, 0,
+                         "is a folder: name the plug-in's library or its main profile in it",
+                         "not-a-profile");
+    }
+    const CheckReport report = RunCheck(path);
+    if (!report.mainFound) {
+        throw InputError(o.argument, 0, 0,
+                         "no main profile " + report.mainProfile +
+                             ": the plug-in would build no gauge (run 'mirevane check')",
+                         "not-a-profile");
+    }
+    std::vector<NamedPath> outputs{{"--out", out}};
+    if (!o.plot.empty()) {
+        outputs.push_back({"--plot", o.plot});
+    }
+    if (!o.page.path.empty()) {
+        outputs.push_back({"--html", o.page.path});
+    }
+    for (const NamedPath& output : outputs) {
+        RefuseUnsafeOutput(output.path, output.option);
+    }
+    RefuseOverlaps(outputs, FilesRead(o, report));
+
+    DialPageContent page;
+    if (!o.page.path.empty()) {
+        page = ReadDialPageRequest(o.page);
+    }
+    Scenario scenario = Scenario::Read(o.scenario, o.fps);
+    if (report.errors() > 0) {
+        Warn(report.mainProfile, 0,
+             "check finds " + std::to_string(report.errors()) +
+                 (report.errors() == 1 ? " error" : " errors") +
+                 " in this configuration: run 'mirevane check " + o.argument + "'",
+             "check-errors");
+    }
+    if (!o.fps) {
+        WarnOfSparseRows(scenario, report);
+    }
+
+    // The plot and the page are opened first and committed first: a trace file that exists is
+    // then always complete, they included. The page embeds the plot, so it needs one even when
+    // --plot writes none.
+    const std::string title = "Mirevane: " + scenario.path() + " on " + path;
+    std::unique_ptr<OutputFile> plotFile;
+    std::unique_ptr<SvgPlotWriter> plot;
+    std::unique_ptr<OutputFile> pageFile;
+    std::unique_ptr<DialPageWriter> pageWriter;
+    std::vector<FrameConsumer*> consumers;
+    if (!o.plot.empty() || !o.page.path.empty()) {
+        if (!o.plot.empty()) {
+            plotFile = std::make_unique<OutputFile>(o.plot);
+        }
+        std::map<int32_t, KeyLabel> keyLabels;
+        for (const KeyBinding& binding : report.keys) {
+            KeyLabel& label = keyLabels[binding.key];
+            if (label.name.empty()) {
+                label.name = binding.name;
+            }
+            label.actions += (label.actions.empty() ? "" : ", ") + binding.action;
+        }
+        plot = std::make_unique<SvgPlotWriter>(plotFile.get(), title, GaugeTitles(report),
+                                               std::move(keyLabels));
+        consumers.push_back(plot.get());
+    }
+    if (!o.page.path.empty()) {
+        pageFile = std::make_unique<OutputFile>(o.page.path);
+        page.title = title;
+        page.gaugeTitles = GaugeTitles(report);
+        pageWriter = std::make_unique<DialPageWriter>(*pageFile, std::move(page), *plot);
+        consumers.push_back(pageWriter.get());
+    }
+    OutputFile traceFile(out);
+    TraceCsvWriter trace(traceFile, o.detail);
+    consumers.push_back(&trace);
+    ProgressLine progress;
+    if (ProgressLine::StandardErrorIsTerminal()) {
+        consumers.push_back(&progress);
+    }
+    Replay(path, scenario, o.detail || plot != nullptr, consumers);
+    if (plotFile) {
+        plotFile->Commit();
+    }
+    if (pageFile) {
+        pageFile->Commit();
+    }
+    traceFile.Commit();
+    return 0;
+}
+
+} // namespace mirevane::tool
