@@ -1,0 +1,365 @@
+#include "workspace/workspace.h"
+
+#include "check/check.h"
+#include "check/profile_scan.h"
+#include "common/output_file.h"
+#include "common/tool_error.h"
+#include "common/utf16_text.h"
+#include "config/text.h"
+#include "platform/platform.h"
+#include "workspace/profile_edit.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace mirevane::tool {
+namespace fs = std::filesystem;
+namespace {
+
+// The file's bytes, or nullopt when there is no regular file to read.
+std::optional<std::string> ReadIfPresent(const std::string& path) {
+    std::error_code error;
+    if (!fs::is_regular_file(platform::FilePath(path), error)) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+std::string RandomName() {
+    std::random_device source;
+    static const char* const kHex = "0123456789abcdef";
+    std::string name = "mirevane-studio-";
+    for (int i = 0; i < 4; ++i) {
+        const unsigned int word = source();
+        for (int b = 0; b < 8; ++b) {
+            name += kHex[(word >> (4 * b)) & 0xF];
+        }
+    }
+    return name;
+}
+
+// Everything up to and including the last separator: the folder as Load joins names to it.
+std::string FolderPrefix(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+    if (from.empty()) {
+        return;
+    }
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+}
+
+bool FitsOnAProfileLine(const std::string& value) {
+    if (value.size() > 255 || TrimBlanks(value).size() != value.size()) {
+        return false;
+    }
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+Workspace::Workspace(const std::string& pluginPath) {
+    const CheckReport report = RunCheck(pluginPath);
+    if (!report.mainFound) {
+        throw InputError(pluginPath, 0, 0,
+                         "no main profile " + report.mainProfile +
+                             ": the plug-in would build no gauge (run 'mirevane check')",
+                         "not-a-profile");
+    }
+    const fs::path cab =
+        fs::absolute(fs::path(platform::FilePath(report.mainProfile)).parent_path())
+            .lexically_normal();
+    std::vector<std::pair<std::string, bool>> named{{report.mainProfile, false}};
+    for (const GaugeSummary& g : report.gauges) {
+        named.push_back({g.profile, false});
+        named.push_back({g.tableFile, true});
+    }
+    // Files above the cab's folder keep their place relative to it: the private folder
+    // nests the cab as deep as the highest of them.
+    std::vector<fs::path> relative;
+    std::size_t depth = 0;
+    for (const auto& [path, table] : named) {
+        const fs::path rel = fs::absolute(fs::path(platform::FilePath(path)))
+                                 .lexically_normal()
+                                 .lexically_relative(cab);
+        std::size_t up = 0;
+        for (const fs::path& part : rel) {
+            up += part == "..";
+        }
+        depth = std::max(depth, up);
+        relative.push_back(rel);
+    }
+    fs::path root = fs::temp_directory_path() / RandomName();
+    shadowRoot_ = root.string();
+    fs::path shadowCab = root;
+    for (std::size_t i = 0; i < depth; ++i) {
+        shadowCab /= "up";
+    }
+    shadowCab /= "cab";
+    fs::create_directories(shadowCab);
+    shadowPlugin_ = (shadowCab / fs::path(platform::FilePath(pluginPath)).filename()).string();
+    realPrefix_ = FolderPrefix(pluginPath);
+
+    std::map<std::string, int> byShadow;
+    for (std::size_t i = 0; i < named.size(); ++i) {
+        const auto& [path, table] = named[i];
+        const fs::path& rel = relative[i];
+        const std::string shadow =
+            rel.empty() ? std::string() : (shadowCab / rel).lexically_normal().string();
+        const auto known = byShadow.find(shadow);
+        int index;
+        if (!shadow.empty() && known != byShadow.end()) {
+            index = known->second;
+        } else {
+            CabFile file;
+            file.path = path;
+            file.shadow = shadow;
+            file.table = table;
+            file.editable = !rel.empty() && rel.begin()->string() != "..";
+            file.firstRead = ReadIfPresent(path);
+            file.present = file.firstRead.has_value();
+            file.base = file.firstRead.value_or("");
+            file.current = file.base;
+            index = static_cast<int>(files_.size());
+            files_.push_back(std::move(file));
+            byShadow[shadow] = index;
+        }
+        if (i > 0 && table) {
+            gaugeFiles_.back().second = index;
+        } else if (i > 0) {
+            gaugeFiles_.push_back({index, -1});
+        }
+    }
+    LayOut();
+}
+
+Workspace::~Workspace() {
+    std::error_code error;
+    fs::remove_all(shadowRoot_, error);
+}
+
+const CabFile& Workspace::profileOf(int gauge) const {
+    return files_.at(
+        static_cast<std::size_t>(gaugeFiles_.at(static_cast<std::size_t>(gauge)).first));
+}
+
+const CabFile& Workspace::tableOf(int gauge) const {
+    return files_.at(
+        static_cast<std::size_t>(gaugeFiles_.at(static_cast<std::size_t>(gauge)).second));
+}
+
+const SettingKey* Workspace::FindKey(const std::string& section, const std::string& key) {
+    for (const SettingKey& k : ProfileFormat()) {
+        if (SameName(k.row->section, section) && SameName(k.name, key)) {
+            return &k;
+        }
+    }
+    return nullptr;
+}
+
+int Workspace::FileOf(int gauge, const SettingKey& key) const {
+    return key.row->scope == SettingScope::kOwnGauge
+               ? gaugeFiles_[static_cast<std::size_t>(gauge)].first
+               : 0; // the main profile is the first file
+}
+
+void Workspace::SetSetting(int gauge, const std::string& section, const std::string& name,
+                           const std::optional<std::string>& value) {
+    if (gauge < 0 || gauge >= gaugeCount()) {
+        throw EditRefused(404, "there is no gauge " + std::to_string(gauge));
+    }
+    const SettingKey* key = FindKey(section, name);
+    if (key == nullptr) {
+        throw EditRefused(400, "[" + section + "] " + name + " is not a key of the profile format");
+    }
+    const int file = FileOf(gauge, *key);
+    CabFile& f = files_[static_cast<std::size_t>(file)];
+    if (!f.editable) {
+        throw EditRefused(403,
+                          f.path + " lies outside the cab's folder: the studio does not write it");
+    }
+    if (LooksLikeUtf16(f.base)) {
+        throw EditRefused(422, f.path + " is saved as UTF-16, which the plug-in cannot read: "
+                                        "save it as ANSI or UTF-8 first");
+    }
+    auto& edits = settingEdits_[file];
+    const std::pair<std::string, std::string> where{key->row->section, key->name};
+    if (!value) {
+        edits.erase(where);
+    } else {
+        if (!FitsOnAProfileLine(*value)) {
+            throw EditRefused(422, key->name + ": a value is one line of at most 255 characters, "
+                                               "without control characters or blanks at its ends");
+        }
+        if (key->row->type == SettingType::kDouble) {
+            char* end = nullptr;
+            const double number = std::strtod(value->c_str(), &end);
+            if (!value->empty() && *end == '\0' && !std::isfinite(number)) {
+                throw EditRefused(422, key->name + " = " + *value + " is not a finite number");
+            }
+        }
+        edits[where] = *value;
+    }
+    Apply(file);
+}
+
+void Workspace::SetTable(int gauge, const std::optional<std::vector<TableRow>>& rows) {
+    if (gauge < 0 || gauge >= gaugeCount()) {
+        throw EditRefused(404, "there is no gauge " + std::to_string(gauge));
+    }
+    const int file = gaugeFiles_[static_cast<std::size_t>(gauge)].second;
+    const CabFile& f = files_[static_cast<std::size_t>(file)];
+    if (!f.editable) {
+        throw EditRefused(403,
+                          f.path + " lies outside the cab's folder: the studio does not write it");
+    }
+    if (LooksLikeUtf16(f.base)) {
+        throw EditRefused(422, f.path + " is saved as UTF-16, which the plug-in cannot read: "
+                                        "save it as ANSI or UTF-8 first");
+    }
+    if (!rows) {
+        tableEdits_.erase(file);
+    } else {
+        for (const TableRow& row : *rows) {
+            if (!std::isfinite(row.value) || !std::isfinite(row.angle)) {
+                throw EditRefused(422, "a table row holds finite numbers only");
+            }
+        }
+        tableEdits_[file] = *rows;
+    }
+    Apply(file);
+}
+
+void Workspace::Apply(int file) {
+    CabFile& f = files_[static_cast<std::size_t>(file)];
+    f.current = f.base;
+    if (const auto table = tableEdits_.find(file); table != tableEdits_.end()) {
+        f.current = SetTableRows(f.base, table->second);
+    }
+    if (const auto edits = settingEdits_.find(file); edits != settingEdits_.end()) {
+        for (const auto& [where, value] : edits->second) {
+            f.current = SetProfileValue(f.current, where.first, where.second, value);
+        }
+    }
+}
+
+std::optional<std::string> Workspace::WrittenValue(int gauge, const SettingKey& key) const {
+    const CabFile& f = files_[static_cast<std::size_t>(FileOf(gauge, key))];
+    const ProfileScan scan = ScanProfileText(f.current);
+    if (const ProfileKeyLine* line = scan.Find(key.row->section, key.name)) {
+        return line->value;
+    }
+    return std::nullopt;
+}
+
+bool Workspace::dirty() const noexcept {
+    for (const CabFile& f : files_) {
+        if (f.current != f.base) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void Workspace::LayOut() const {
+    for (const CabFile& f : files_) {
+        if (f.shadow.empty()) {
+            continue;
+        }
+        const fs::path shadow(f.shadow);
+        std::error_code error;
+        if (!f.present && f.current.empty()) {
+            fs::remove(shadow, error); // a table that does not exist stays missing
+            continue;
+        }
+        fs::create_directories(shadow.parent_path(), error);
+        std::ofstream out(shadow, std::ios::binary | std::ios::trunc);
+        out.write(f.current.data(), static_cast<std::streamsize>(f.current.size()));
+        if (!out) {
+            throw EditRefused(500, "cannot lay out the edited cab in " + shadowRoot_);
+        }
+    }
+}
+
+SaveOutcome Workspace::Save(bool replaceBackups) {
+    SaveOutcome outcome;
+    std::vector<CabFile*> changed;
+    std::vector<std::pair<std::string, const std::string*>> backups;
+    for (CabFile& f : files_) {
+        if (!f.editable || f.current == f.base) {
+            continue;
+        }
+        changed.push_back(&f);
+        const std::optional<std::string> disk = ReadIfPresent(f.path);
+        if (disk.has_value() != f.present || (disk && *disk != f.base)) {
+            outcome.conflicts.push_back(f.path);
+        }
+        if (f.firstRead) {
+            const std::string bak = f.path + ".bak";
+            const std::optional<std::string> old = ReadIfPresent(bak);
+            if (!old || (*old != *f.firstRead && replaceBackups)) {
+                backups.push_back({bak, &*f.firstRead});
+            } else if (*old != *f.firstRead) {
+                outcome.backupsInTheWay.push_back(bak);
+            }
+        }
+    }
+    if (!outcome.conflicts.empty() || !outcome.backupsInTheWay.empty()) {
+        return outcome;
+    }
+    for (const auto& [bak, bytes] : backups) {
+        OutputFile out(bak);
+        out.Write(*bytes);
+        out.Commit();
+    }
+    for (CabFile* f : changed) {
+        OutputFile out(f->path);
+        out.Write(f->current);
+        out.Commit();
+        f->base = f->current;
+        f->present = true;
+        outcome.written.push_back(f->path);
+    }
+    settingEdits_.clear();
+    tableEdits_.clear();
+    outcome.saved = true;
+    return outcome;
+}
+
+void Workspace::Reload() {
+    settingEdits_.clear();
+    tableEdits_.clear();
+    for (CabFile& f : files_) {
+        const std::optional<std::string> disk = ReadIfPresent(f.path);
+        f.present = disk.has_value();
+        f.base = disk.value_or("");
+        f.current = f.base;
+    }
+    LayOut();
+}
+
+std::string Workspace::ShownPath(const std::string& text) const {
+    std::string shown = text;
+    ReplaceAll(shown, FolderPrefix(shadowPlugin_), realPrefix_);
+    return shown;
+}
+
+} // namespace mirevane::tool
