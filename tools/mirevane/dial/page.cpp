@@ -50,7 +50,7 @@ DialPageContent ReadDialPageRequest(const DialPageRequest& request) {
     return content;
 }
 
-DialPageWriter::DialPageWriter(OutputFile& out, DialPageContent content, const SvgPlotWriter& plot)
+DialPageWriter::DialPageWriter(OutputFile* out, DialPageContent content, const SvgPlotWriter& plot)
     : out_(out), content_(std::move(content)), plot_(plot) {}
 
 void DialPageWriter::Begin(const RunHeader& run) {
@@ -109,7 +109,10 @@ void DialPageWriter::End() {
             "</section>\n<script id=\"dial-data\" type=\"application/json\">\n" + recorder_.Json() +
             "\n</script>\n<script>\n" + std::string(kDialPageScript) +
             "</script>\n</body>\n</html>\n";
-    out_.Write(html);
+    html_ = std::move(html);
+    if (out_ != nullptr) {
+        out_->Write(html_);
+    }
 }
 
 } // namespace mirevane::tool

@@ -44,18 +44,23 @@ DialPageContent ReadDialPageRequest(const DialPageRequest& request);
 // the page with the picture `plot` made (so `plot` must end before this consumer does).
 class DialPageWriter : public FrameConsumer {
 public:
-    DialPageWriter(OutputFile& out, DialPageContent content, const SvgPlotWriter& plot);
+    // out: where End writes the page; nullptr when only html() is wanted (the studio).
+    DialPageWriter(OutputFile* out, DialPageContent content, const SvgPlotWriter& plot);
 
     void Begin(const RunHeader& run) override;
     void Take(const FrameRecord& frame) override { recorder_.Take(frame); }
     void End() override;
 
+    // The page End made.
+    const std::string& html() const noexcept { return html_; }
+
 private:
-    OutputFile& out_;
+    OutputFile* out_;
     DialPageContent content_;
     const SvgPlotWriter& plot_;
     std::vector<DialGeometry> dials_;
     DialRecorder recorder_;
+    std::string html_;
 };
 
 } // namespace mirevane::tool

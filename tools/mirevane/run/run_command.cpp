@@ -8,6 +8,7 @@
 #include "plot/svg_plot.h"
 #include "replay/replay.h"
 #include "replay/scenario.h"
+#include "run/gauge_titles.h"
 #include "run/progress_line.h"
 #include "run/trace_csv.h"
 
@@ -18,25 +19,6 @@
 
 namespace mirevane::tool {
 namespace {
-
-std::vector<std::string> GaugeTitles(const CheckReport& report) {
-    std::vector<std::string> titles;
-    for (const GaugeSummary& g : report.gauges) {
-        const std::string file = std::filesystem::path(g.profile).filename().string();
-        std::string draws;
-        if (g.entries.empty()) {
-            draws = "draws on no panel entry";
-        } else if (g.elliptic) {
-            draws = "elliptic, entries " + std::to_string(g.entries.front()) + "\u2013" +
-                    std::to_string(g.entries.back());
-        } else {
-            draws = "panel " + std::to_string(g.entries.front());
-        }
-        titles.push_back("Gauge " + std::to_string(g.number) + "  \u00b7  " + file + "  \u00b7  " +
-                         g.subject + " \u2192 " + draws);
-    }
-    return titles;
-}
 
 void Warn(const std::string& file, int line, const std::string& message, const std::string& code) {
     const DiagnosticKind& kind = DiagnosticOf(code);
@@ -152,23 +134,15 @@ int RunCommand(const RunOptions& o) {
         if (!o.plot.empty()) {
             plotFile = std::make_unique<OutputFile>(o.plot);
         }
-        std::map<int32_t, KeyLabel> keyLabels;
-        for (const KeyBinding& binding : report.keys) {
-            KeyLabel& label = keyLabels[binding.key];
-            if (label.name.empty()) {
-                label.name = binding.name;
-            }
-            label.actions += (label.actions.empty() ? "" : ", ") + binding.action;
-        }
         plot = std::make_unique<SvgPlotWriter>(plotFile.get(), title, GaugeTitles(report),
-                                               std::move(keyLabels));
+                                               KeyLabels(report));
         consumers.push_back(plot.get());
     }
     if (!o.page.path.empty()) {
         pageFile = std::make_unique<OutputFile>(o.page.path);
         page.title = title;
         page.gaugeTitles = GaugeTitles(report);
-        pageWriter = std::make_unique<DialPageWriter>(*pageFile, std::move(page), *plot);
+        pageWriter = std::make_unique<DialPageWriter>(pageFile.get(), std::move(page), *plot);
         consumers.push_back(pageWriter.get());
     }
     OutputFile traceFile(out);
