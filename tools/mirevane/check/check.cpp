@@ -65,6 +65,7 @@ GaugeSummary Summarise(const CMirevane& gauges, int32_t g, const Profile& profil
     gauge.rotateAngle = ellipse.rotateAngle();
     gauge.standbyAngle = ellipse.standbyAngle();
     gauge.divisionTable = ellipse.divisionTable();
+    gauge.settings = s;
     const auto& points = gauges.scales()[g].table();
     gauge.table.points = static_cast<int>(points.size());
     for (std::size_t i = 0; i < points.size(); ++i) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/diagnostics.h"
+#include "config/settings_model.h"
 
 #include <cstdint>
 #include <string>
@@ -53,6 +54,7 @@ struct GaugeSummary {
     double standbyAngle = 0.0;
     std::vector<std::pair<double, int32_t>> divisionTable; // folded-angle bound -> entry
     TableSummary table;
+    SettingsModel settings; // as Load read them: its own profile over the fallback, defaults
 };
 
 struct KeyBinding {

@@ -10,6 +10,7 @@
 #include "reference/commands.h"
 #include "replay/scenario_columns.h"
 #include "run/run_command.h"
+#include "studio/server.h"
 
 #include <CLI/CLI.hpp>
 
@@ -38,7 +39,25 @@ Examples:
   mirevane check Cab/Mirevane.dll
   mirevane run Cab/Mirevane.dll --scenario run.csv --fps 30 --out trace.csv --plot trace.svg
   mirevane run Cab/Mirevane.dll --scenario run.csv --fps 30 --html dials.html
-Use "mirevane check --help" or "mirevane run --help" for more.)";
+  mirevane studio Cab/Mirevane.dll --scenario run.csv --fps 30
+Use "mirevane check --help", "mirevane run --help" or "mirevane studio --help" for more.)";
+
+constexpr const char* kStudioFooter = R"(
+The studio is a page in your browser, served by this program on 127.0.0.1 only, at an
+address with a secret token that it prints. Beside each dial: the gauge's calibration table
+(edit, add, delete rows, or drag a tick on the dial), its subject, vibration, damping (with
+the needle's step response) and oval settings, and the check's findings, live. Every edit
+runs the scenario again through the plug-in's own code, so the needles, readouts and plots
+show what the plug-in will do. Undo and redo with the buttons or Ctrl+Z and Ctrl+Y.
+Save writes the edits into the cab's own files: only the values that changed, keeping the
+layout and comments, each original kept once as NAME.bak; a file changed on disk since the
+studio read it is never overwritten. Without --scenario every quantity a gauge reads
+sweeps from 0 to the top of its table and back in 20 s.
+
+Examples:
+  mirevane studio Cab/Mirevane.dll --scenario run.csv --fps 30
+  mirevane studio Cab/Mirevane.ini --dial 0=speedometer.png,200,200,180 --angles up-cw
+  mirevane studio Cab/Mirevane.dll --port 8765 --no-browser)";
 
 constexpr const char* kCheckFooter = R"(
 check loads the files with the plug-in's own code and prints the key bindings and, per
@@ -101,7 +120,7 @@ int Check(const std::string& path, bool json, bool strict) {
 }
 
 // The subcommands, for "did you mean" on a misspelt one.
-const std::vector<std::string> kCommands = {"check", "run", "explain", "docs"};
+const std::vector<std::string> kCommands = {"check", "run", "studio", "explain", "docs"};
 
 // An unknown first word: the nearest command, or where plotting lives.
 std::string UnknownCommand(const std::string& word) {
@@ -204,6 +223,41 @@ int main(int argc, char** argv) {
                         AngleConvention::kHelp + " (default " + AngleConvention::kDefault + ").")
         ->type_name("CONVENTION");
     run->footer(RunFooter());
+
+    StudioOptions studio;
+    StudioServerOptions serve;
+    bool noBrowser = false;
+    double studioFps = 0.0;
+    CLI::App* studioCommand = app.add_subcommand(
+        "studio", "Tune every gauge in your browser, live through the plug-in's own code, and "
+                  "save the edits into the cab.");
+    studioCommand->add_option("PATH", path, kPathHelp)->required();
+    studioCommand
+        ->add_option("--scenario", studio.scenario,
+                     "The scenario CSV file, as run takes it (default: a sweep of every "
+                     "gauge's range).")
+        ->type_name("FILE");
+    CLI::Option* studioFpsOption =
+        studioCommand->add_option("--fps", studioFps, "Frames per second between the rows.")
+            ->type_name("N")
+            ->check(CLI::Range(0.001, 1000.0));
+    studioCommand
+        ->add_option("--dial", studio.page.faces,
+                     "A picture of gauge GAUGE's real dial under its needles.")
+        ->type_name("GAUGE=image.png,cx,cy,r")
+        ->allow_extra_args(false);
+    studioCommand
+        ->add_option("--angles", studio.page.angles,
+                     std::string("Angle 0's direction and the way angles grow, ") +
+                         AngleConvention::kHelp + " (default " + AngleConvention::kDefault + ").")
+        ->type_name("CONVENTION");
+    studioCommand
+        ->add_option("--port", serve.port, "Listen on this port of 127.0.0.1 (default: any free).")
+        ->type_name("N")
+        ->check(CLI::Range(1, 65535));
+    studioCommand->add_flag("--no-browser", noBrowser,
+                            "Only print the address; do not open a browser.");
+    studioCommand->footer(kStudioFooter);
     const ReferenceCommands reference(app);
 
     // Argument errors name the program and the command, as every message of the tool does.
@@ -232,6 +286,15 @@ int main(int argc, char** argv) {
         if (reference.Parsed()) {
             return reference.Run();
         }
+        if (studioCommand->parsed()) {
+            studio.argument = path;
+            studio.pluginPath = PluginPath(path);
+            if (studioFpsOption->count() > 0) {
+                studio.fps = studioFps;
+            }
+            serve.openBrowser = !noBrowser;
+            return RunStudio(studio, serve);
+        }
         options.argument = path;
         options.pluginPath = PluginPath(path);
         if (fpsOption->count() > 0) {
@@ -242,8 +305,11 @@ int main(int argc, char** argv) {
         std::cerr << e.Line() << "\n";
         return 2;
     } catch (const std::exception& e) {
-        std::cerr << "mirevane " << (check->parsed() ? "check" : "run") << ": error: " << e.what()
-                  << "\n";
+        std::cerr << "mirevane "
+                  << (check->parsed()           ? "check"
+                      : studioCommand->parsed() ? "studio"
+                                                : "run")
+                  << ": error: " << e.what() << "\n";
         return 2;
     }
 }

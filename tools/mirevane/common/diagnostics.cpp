@@ -194,6 +194,9 @@ const std::vector<DiagnosticKind>& Diagnostics() {
          "no --fps, rows more than 100 ms apart and a damped needle: it sees one frame per row",
          "a scenario row every second and NaturalFreq = 5", "add --fps 30 for frames in between",
          "run"},
+        {"studio-port", S::kError, "the studio cannot listen on the port it was given",
+         "mirevane studio Cab/Mirevane.dll --port 80, or a port another program holds",
+         "choose another --port, or leave it out for any free one", "studio"},
     };
     return kinds;
 }

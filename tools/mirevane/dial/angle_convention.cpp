@@ -53,6 +53,15 @@ Point AngleConvention::ToScreen(Point p) const noexcept {
     return {c * p.x - s * y, s * p.x + c * y};
 }
 
+double AngleConvention::FrameDegrees(Point screen) const noexcept {
+    // p = diag(1, sense) * R(-zero) * screen.
+    const double c = std::cos(zeroDegrees * kRadiansPerDegree);
+    const double s = std::sin(zeroDegrees * kRadiansPerDegree);
+    const double x = c * screen.x + s * screen.y;
+    const double y = sense * (-s * screen.x + c * screen.y);
+    return std::atan2(y, x) / kRadiansPerDegree;
+}
+
 Point AngleConvention::ToScreen(double angleDegrees, double radius) const noexcept {
     const double a = angleDegrees * kRadiansPerDegree;
     return ToScreen(Point{radius * std::cos(a), radius * std::sin(a)});

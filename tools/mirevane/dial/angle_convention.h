@@ -29,6 +29,9 @@ struct AngleConvention {
     Point ToScreen(Point angleFrame) const noexcept;
     // The screen point at this panel angle and distance from the hub.
     Point ToScreen(double angleDegrees, double radius) const noexcept;
+    // The direction of a screen point seen from the hub, as an angle of the angle frame
+    // (degrees, -180..180): the inverse of ToScreen.
+    double FrameDegrees(Point screen) const noexcept;
     // The same map as an SVG transform, for elements that the page turns by "rotate(angle)".
     std::string SvgMatrix() const;
 };

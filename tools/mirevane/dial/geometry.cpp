@@ -10,6 +10,11 @@ namespace {
 
 constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
 
+// The angle in -180..180 that equals `degrees` modulo a turn.
+double Wrapped(double degrees) noexcept {
+    return degrees - 360.0 * std::round(degrees / 360.0);
+}
+
 } // namespace
 
 DialGeometry::DialGeometry(const CMirevane& gauges, int32_t gauge)
@@ -62,6 +67,42 @@ Point DialGeometry::OnOutline(double angleDegrees) const noexcept {
     const double v = minorAxis() * std::sin(phi);
     return {u * std::cos(rotate) - v * std::sin(rotate),
             u * std::sin(rotate) + v * std::cos(rotate)};
+}
+
+double DialGeometry::AngleDrawnAt(double frameDegrees, double nearDegrees) const noexcept {
+    if (!elliptic_) {
+        return nearDegrees + Wrapped(frameDegrees - nearDegrees);
+    }
+    // The drawn direction runs once round as the angle does: within a turn about
+    // `nearDegrees` the wanted direction is met once, or twice at the turn's ends. Step
+    // through the turn, then halve the step that crosses it.
+    const auto miss = [&](double a) { return Wrapped(Locate(a).drawnDegrees - frameDegrees); };
+    constexpr double kStep = 0.5;
+    double best = nearDegrees;
+    double bestDistance = INFINITY;
+    double a0 = nearDegrees - 180.0;
+    double m0 = miss(a0);
+    for (int i = 1; i <= static_cast<int>(360.0 / kStep); ++i) {
+        const double a1 = nearDegrees - 180.0 + i * kStep;
+        const double m1 = miss(a1);
+        // A sign change, and not the jump where the miss wraps from 180 to -180.
+        if ((m0 <= 0.0) != (m1 <= 0.0) && std::fabs(m1 - m0) < 180.0) {
+            double lo = a0;
+            double hi = a1;
+            for (int k = 0; k < 60; ++k) {
+                const double mid = (lo + hi) / 2;
+                ((miss(mid) <= 0.0) == (m0 <= 0.0) ? lo : hi) = mid;
+            }
+            const double root = (lo + hi) / 2;
+            if (std::fabs(root - nearDegrees) < bestDistance) {
+                best = root;
+                bestDistance = std::fabs(root - nearDegrees);
+            }
+        }
+        a0 = a1;
+        m0 = m1;
+    }
+    return best;
 }
 
 } // namespace mirevane::tool

@@ -60,6 +60,10 @@ public:
     double AngleOf(double value) const noexcept { return scale_.Interpolate(value) + 180.0; }
     // Direction and image for an angle as the scale gives it, without damping.
     NeedlePlace Locate(double angleDegrees) const noexcept;
+    // The panel angle (the scale's, 180 included) nearest to `nearDegrees` whose needle is
+    // drawn in the direction `frameDegrees` of the angle frame: the inverse of Locate's
+    // direction, found numerically on an oval dial (its direction grows with the angle).
+    double AngleDrawnAt(double frameDegrees, double nearDegrees) const noexcept;
     // The dial's outline at a panel angle: the circle, or the ellipse point with that
     // parameter angle (in the direction Locate draws it).
     Point OnOutline(double angleDegrees) const noexcept;

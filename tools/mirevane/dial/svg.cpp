@@ -108,10 +108,10 @@ std::string DialSvg(const DialGeometry& dial, const AngleConvention& convention,
         const Point a = convention.ToScreen(Scaled(outer, kRadius));
         const Point b = convention.ToScreen(Scaled(outer, kRadius * 0.9));
         const Point text = convention.ToScreen(Scaled(outer, kRadius + 12));
-        svg += "<line class=\"tick\" x1=\"" + Px(a.x) + "\" y1=\"" + Px(a.y) + "\" x2=\"" +
-               Px(b.x) + "\" y2=\"" + Px(b.y) + "\"/>\n<text class=\"tick-label\" x=\"" +
-               Px(text.x) + "\" y=\"" + Px(text.y + 3) + "\">" + Escaped(Rounded(mark.value, 4)) +
-               "</text>\n";
+        svg += "<line class=\"tick\" data-value=\"" + Shortest(mark.value) + "\" x1=\"" + Px(a.x) +
+               "\" y1=\"" + Px(a.y) + "\" x2=\"" + Px(b.x) + "\" y2=\"" + Px(b.y) +
+               "\"/>\n<text class=\"tick-label\" x=\"" + Px(text.x) + "\" y=\"" + Px(text.y + 3) +
+               "\">" + Escaped(Rounded(mark.value, 4)) + "</text>\n";
     }
 
     // Needle images, pointing along angle 0 of the angle frame; the script sets

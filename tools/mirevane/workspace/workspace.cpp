@@ -3,6 +3,7 @@
 #include "check/check.h"
 #include "check/profile_scan.h"
 #include "common/output_file.h"
+#include "common/random_hex.h"
 #include "common/tool_error.h"
 #include "common/utf16_text.h"
 #include "config/text.h"
@@ -13,7 +14,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 namespace mirevane::tool {
 namespace fs = std::filesystem;
@@ -30,19 +30,6 @@ std::optional<std::string> ReadIfPresent(const std::string& path) {
         return std::nullopt;
     }
     return bytes;
-}
-
-std::string RandomName() {
-    std::random_device source;
-    static const char* const kHex = "0123456789abcdef";
-    std::string name = "mirevane-studio-";
-    for (int i = 0; i < 4; ++i) {
-        const unsigned int word = source();
-        for (int b = 0; b < 8; ++b) {
-            name += kHex[(word >> (4 * b)) & 0xF];
-        }
-    }
-    return name;
 }
 
 // Everything up to and including the last separator: the folder as Load joins names to it.
@@ -107,7 +94,7 @@ Workspace::Workspace(const std::string& pluginPath) {
         depth = std::max(depth, up);
         relative.push_back(rel);
     }
-    fs::path root = fs::temp_directory_path() / RandomName();
+    fs::path root = fs::temp_directory_path() / ("mirevane-studio-" + RandomHex(4));
     shadowRoot_ = root.string();
     fs::path shadowCab = root;
     for (std::size_t i = 0; i < depth; ++i) {
@@ -177,7 +164,7 @@ const SettingKey* Workspace::FindKey(const std::string& section, const std::stri
 
 int Workspace::FileOf(int gauge, const SettingKey& key) const {
     return key.row->scope == SettingScope::kOwnGauge
-               ? gaugeFiles_[static_cast<std::size_t>(gauge)].first
+               ? gaugeFiles_.at(static_cast<std::size_t>(gauge)).first
                : 0; // the main profile is the first file
 }
 
@@ -189,6 +176,12 @@ void Workspace::SetSetting(int gauge, const std::string& section, const std::str
     const SettingKey* key = FindKey(section, name);
     if (key == nullptr) {
         throw EditRefused(400, "[" + section + "] " + name + " is not a key of the profile format");
+    }
+    if (SameName(key->row->section, "FileName")) {
+        // Gauge0..Gauge15 name further gauge files: the studio edits the gauges it loaded.
+        throw EditRefused(400, "[" + section + "] " + name +
+                                   " adds or removes a gauge: edit it in the profile and "
+                                   "start the studio again");
     }
     const int file = FileOf(gauge, *key);
     CabFile& f = files_[static_cast<std::size_t>(file)];
@@ -261,13 +254,17 @@ void Workspace::Apply(int file) {
     }
 }
 
-std::optional<std::string> Workspace::WrittenValue(int gauge, const SettingKey& key) const {
-    const CabFile& f = files_[static_cast<std::size_t>(FileOf(gauge, key))];
-    const ProfileScan scan = ScanProfileText(f.current);
-    if (const ProfileKeyLine* line = scan.Find(key.row->section, key.name)) {
-        return line->value;
-    }
-    return std::nullopt;
+const CabFile& Workspace::SettingFile(int gauge, const SettingKey& key) const {
+    return files_.at(static_cast<std::size_t>(FileOf(gauge, key)));
+}
+
+bool Workspace::SettingEdited(int gauge, const SettingKey& key) const {
+    const auto edits = settingEdits_.find(FileOf(gauge, key));
+    return edits != settingEdits_.end() && edits->second.count({key.row->section, key.name}) > 0;
+}
+
+bool Workspace::TableEdited(int gauge) const {
+    return tableEdits_.count(gaugeFiles_.at(static_cast<std::size_t>(gauge)).second) > 0;
 }
 
 bool Workspace::dirty() const noexcept {

@@ -74,8 +74,11 @@ public:
                     const std::optional<std::string>& value);
     // Replaces the gauge's table rows; nullopt takes back the edit.
     void SetTable(int gauge, const std::optional<std::vector<TableRow>>& rows);
-    // The text of the key's line in the file the setting goes to, if there is one.
-    std::optional<std::string> WrittenValue(int gauge, const SettingKey& key) const;
+    // The file a setting of the gauge is read from and written to.
+    const CabFile& SettingFile(int gauge, const SettingKey& key) const;
+    // Whether an edit of the studio stands for the setting, or the gauge's table.
+    bool SettingEdited(int gauge, const SettingKey& key) const;
+    bool TableEdited(int gauge) const;
     bool dirty() const noexcept;
 
     // Writes every file's current text into the private folder.

@@ -1,0 +1,164 @@
+#include "studio/api.h"
+
+#include "common/tool_error.h"
+#include "studio/request_guard.h"
+#include "studio/session.h"
+
+#include <cmath>
+#include <optional>
+
+namespace mirevane::tool {
+namespace {
+
+using nlohmann::json;
+
+// A request that cannot be taken: the status and why.
+struct BadRequest {
+    int status;
+    std::string message;
+};
+
+const json& Field(const json& body, const char* name) {
+    if (!body.is_object() || !body.contains(name)) {
+        throw BadRequest{400, std::string("the request has no field '") + name + "'"};
+    }
+    return body.at(name);
+}
+
+int Integer(const json& body, const char* name) {
+    const json& v = Field(body, name);
+    if (!v.is_number_integer() || v.get<int64_t>() < -1000000 || v.get<int64_t>() > 1000000) {
+        throw BadRequest{400, std::string("'") + name + "' is not a whole number"};
+    }
+    return v.get<int>();
+}
+
+double Number(const json& v, const std::string& what) {
+    if (!v.is_number() || !std::isfinite(v.get<double>())) {
+        throw BadRequest{400, what + " is not a finite number"};
+    }
+    return v.get<double>();
+}
+
+std::string Text(const json& body, const char* name) {
+    const json& v = Field(body, name);
+    if (!v.is_string()) {
+        throw BadRequest{400, std::string("'") + name + "' is not text"};
+    }
+    return v.get<std::string>();
+}
+
+json Edit(Session& session, const json& body) {
+    const int gauge = Integer(body, "gauge");
+    Workspace& ws = session.workspace();
+    if (body.contains("rows")) {
+        const json& rows = body.at("rows");
+        if (rows.is_null()) {
+            ws.SetTable(gauge, std::nullopt);
+        } else if (!rows.is_array() || rows.size() > 10000) {
+            throw BadRequest{400, "'rows' is not a list of at most 10000 [value, angle] pairs"};
+        } else {
+            std::vector<TableRow> table;
+            for (const json& row : rows) {
+                if (!row.is_array() || row.size() != 2) {
+                    throw BadRequest{400, "a table row is [value, angle]"};
+                }
+                table.push_back({Number(row[0], "a row's value"), Number(row[1], "a row's angle")});
+            }
+            ws.SetTable(gauge, table);
+        }
+    } else {
+        const std::string section = Text(body, "section");
+        const std::string key = Text(body, "key");
+        const json& value = Field(body, "value");
+        if (!value.is_null() && !value.is_string()) {
+            throw BadRequest{400, "'value' is the text of the profile line, or null"};
+        }
+        ws.SetSetting(gauge, section, key,
+                      value.is_null() ? std::nullopt
+                                      : std::optional<std::string>(value.get<std::string>()));
+    }
+    return session.View();
+}
+
+json Save(Session& session, const json& body) {
+    bool replace = false;
+    if (body.is_object() && body.contains("replaceBackups")) {
+        if (!body.at("replaceBackups").is_boolean()) {
+            throw BadRequest{400, "'replaceBackups' is true or false"};
+        }
+        replace = body.at("replaceBackups").get<bool>();
+    }
+    const SaveOutcome outcome = session.workspace().Save(replace);
+    return {{"saved", outcome.saved},
+            {"written", outcome.written},
+            {"conflicts", outcome.conflicts},
+            {"backupsInTheWay", outcome.backupsInTheWay},
+            {"view", session.View()}};
+}
+
+json Angle(Session& session, const json& body) {
+    const int gauge = Integer(body, "gauge");
+    const double x = Number(Field(body, "x"), "'x'");
+    const double y = Number(Field(body, "y"), "'y'");
+    const double near = Number(Field(body, "near"), "'near'");
+    return {{"angle", session.TableAngleAt(gauge, x, y, near)}};
+}
+
+// Text from the cab's files need not be UTF-8: such bytes are shown as U+FFFD.
+std::string Dump(const json& value) {
+    return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+ApiReply Reply(int status, const std::string& message) {
+    return {status, Dump(json{{"error", message}})};
+}
+
+} // namespace
+
+ApiReply HandleApi(Session& session, const std::string& method, const std::string& path,
+                   const std::string& body) {
+    try {
+        if (body.size() > kMostRequestBytes) {
+            return Reply(413, "the request is larger than the studio reads");
+        }
+        if (path == "/api/view") {
+            return method == "GET" ? ApiReply{200, Dump(session.View())}
+                                   : Reply(405, "use GET for " + path);
+        }
+        const bool known = path == "/api/edit" || path == "/api/save" || path == "/api/reload" ||
+                           path == "/api/angle";
+        if (!known) {
+            return Reply(404, "no such request: " + path);
+        }
+        if (method != "POST") {
+            return Reply(405, "use POST for " + path);
+        }
+        const json request = json::parse(body.empty() ? "{}" : body, nullptr, false);
+        if (request.is_discarded() || !request.is_object()) {
+            return Reply(400, "the body is not a JSON object");
+        }
+        if (path == "/api/edit") {
+            return {200, Dump(Edit(session, request))};
+        }
+        if (path == "/api/save") {
+            const json outcome = Save(session, request);
+            return {outcome.at("saved").get<bool>() ? 200 : 409, Dump(outcome)};
+        }
+        if (path == "/api/reload") {
+            session.workspace().Reload();
+            return {200, Dump(session.View())};
+        }
+        return {200, Dump(Angle(session, request))};
+    } catch (const BadRequest& e) {
+        return Reply(e.status, e.message);
+    } catch (const EditRefused& e) {
+        return Reply(e.status(), e.what());
+    } catch (const InputError& e) {
+        return Reply(500, e.Line()); // a save that could not write: nothing half-written
+    } catch (const json::exception& e) {
+        return Reply(400, std::string("the request does not read: ") + e.what());
+    }
+}
+
+} // namespace mirevane::tool

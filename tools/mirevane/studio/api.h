@@ -1,0 +1,30 @@
+// The studio's requests, apart from HTTP: a method, a path and a JSON body in, a status and a
+// JSON body out. Everything the page can ask is here, checked field by field, so that a
+// hostile or broken request gets a 4xx with a clear message and changes nothing.
+//
+//   GET  /api/view                          the view (Session::View)
+//   POST /api/edit   {"gauge", "section", "key", "value": text or null}    a setting
+//   POST /api/edit   {"gauge", "rows": [[value, angle], ...] or null}      a table
+//   POST /api/save   {"replaceBackups": bool}   {"saved", "written", "conflicts",
+//                                                "backupsInTheWay", "view"}
+//   POST /api/reload {}                         the files read again, edits dropped
+//   POST /api/angle  {"gauge", "x", "y", "near"} {"angle"}: the table angle drawn through
+//                                                the point of the dial
+// An edit, a save and a reload answer with the new view.
+#pragma once
+
+#include <string>
+
+namespace mirevane::tool {
+
+class Session;
+
+struct ApiReply {
+    int status = 200;
+    std::string body; // JSON
+};
+
+ApiReply HandleApi(Session& session, const std::string& method, const std::string& path,
+                   const std::string& body);
+
+} // namespace mirevane::tool

@@ -1,0 +1,185 @@
+#include "studio/session.h"
+
+#include "check/check.h"
+#include "check/format_lookup.h"
+#include "check/profile_scan.h"
+#include "common/number_text.h"
+#include "common/tool_error.h"
+#include "gauges/c_mirevane.h"
+#include "plot/svg_plot.h"
+#include "replay/replay.h"
+#include "run/gauge_titles.h"
+#include "studio/step_response.h"
+
+#include <algorithm>
+#include <map>
+
+namespace mirevane::tool {
+namespace {
+
+// What the page edits beside each dial, in its order: the subject, the tremble, the damping
+// and the oval.
+constexpr std::pair<const char*, const char*> kEditedKeys[] = {
+    {"SubjectKey", "Subject"},   {"Vibration", "Amplitude"}, {"Vibration", "Period"},
+    {"Vibration", "Threshold"},  {"Damping", "NaturalFreq"}, {"Damping", "DampingRatio"},
+    {"Ellipse", "Flattening"},   {"Ellipse", "RotateAngle"}, {"Ellipse", "Division"},
+    {"Ellipse", "StandbyAngle"},
+};
+
+// Keeps each gauge's dial geometry as Load built it.
+class GeometryKeeper : public FrameConsumer {
+public:
+    explicit GeometryKeeper(std::vector<DialGeometry>& dials) : dials_(dials) {}
+    void Begin(const RunHeader& run) override {
+        dials_.clear();
+        for (int32_t g = 0; run.gaugeSet != nullptr && g < run.gaugeSet->gaugeCount(); ++g) {
+            dials_.emplace_back(*run.gaugeSet, g);
+        }
+    }
+    void Take(const FrameRecord&) override {}
+    void End() override {}
+
+private:
+    std::vector<DialGeometry>& dials_;
+};
+
+// Without a scenario: twenty seconds in which every quantity a gauge reads rises from 0 to
+// the top of its gauges' tables and falls back, at 30 frames a second.
+std::string SweepScenario(const CheckReport& report) {
+    // The scenario column of each vehicle quantity, by the unit and name the check gives.
+    std::map<std::string, double> top;
+    for (const GaugeSummary& g : report.gauges) {
+        std::string column;
+        if (g.unit == "km/h") {
+            column = "speed";
+        } else if (g.unit == "A") {
+            column = "current";
+        } else if (g.unit == "kPa") {
+            column = g.subject;
+        }
+        if (!column.empty()) {
+            top[column] = std::max(top[column], g.table.maxValue);
+        }
+    }
+    std::string header = "time";
+    std::string up = "10000";
+    std::string zero;
+    for (const auto& [column, value] : top) {
+        header += "," + column;
+        up += "," + Shortest(value);
+        zero += ",0";
+    }
+    return header + "\n0" + zero + "\n" + up + "\n20000" + zero + "\n";
+}
+
+} // namespace
+
+Session::Session(const StudioOptions& options)
+    : options_(options), workspace_(options.pluginPath),
+      scenario_(options.scenario.empty()
+                    ? Scenario::Parse(SweepScenario(RunCheck(options.pluginPath)),
+                                      "(a sweep of every gauge's range)",
+                                      options.fps.value_or(30.0))
+                    : Scenario::Read(options.scenario, options.fps)),
+      page_(ReadDialPageRequest(options.page)) {}
+
+// {
+//   "cab": PATH as given, "scenario": its name, "dirty": any unsaved edit,
+//   "files": [{"path", "editable", "dirty"}],
+//   "gauges": [{"number", "title", "profile", "table", "elliptic", "tableEdited",
+//               "settings": [{"section", "key", "unit", "meaning", "file", "line",
+//                             "written": text in the file or null, "edited",
+//                             "effective": what Load made of it}],
+//               "rows": [[value, angle], ...] as the table file holds them,
+//               "step": [[seconds, fraction], ...] (empty: no damping)}],
+//   "diagnostics": [{"file", "line", "column", "severity", "code", "message"}],
+//   "errors", "warnings", "page": the dial page of the run, as HTML
+// }
+nlohmann::json Session::View() {
+    using nlohmann::json;
+    workspace_.LayOut();
+    const CheckReport report = RunCheck(workspace_.shadowPluginPath());
+
+    const std::string title = "Mirevane studio: " + scenario_.path() + " on " + options_.argument;
+    SvgPlotWriter plot(nullptr, title, GaugeTitles(report), KeyLabels(report));
+    DialPageContent content = page_;
+    content.title = title;
+    content.gaugeTitles = GaugeTitles(report);
+    DialPageWriter page(nullptr, std::move(content), plot);
+    GeometryKeeper geometry(dials_);
+    scenario_.Rewind();
+    Replay(workspace_.shadowPluginPath(), scenario_, true, {&plot, &page, &geometry});
+
+    json view;
+    view["cab"] = options_.argument;
+    view["scenario"] = scenario_.path();
+    view["dirty"] = workspace_.dirty();
+    view["files"] = json::array();
+    for (const CabFile& f : workspace_.files()) {
+        view["files"].push_back(
+            {{"path", f.path}, {"editable", f.editable}, {"dirty", f.current != f.base}});
+    }
+    const std::vector<std::string> titles = GaugeTitles(report);
+    view["gauges"] = json::array();
+    for (const GaugeSummary& g : report.gauges) {
+        const int n = g.number;
+        json gauge;
+        gauge["number"] = n;
+        gauge["title"] = titles[static_cast<std::size_t>(n)];
+        gauge["profile"] = workspace_.profileOf(n).path;
+        gauge["table"] = workspace_.tableOf(n).path;
+        gauge["elliptic"] = g.elliptic;
+        gauge["settings"] = json::array();
+        for (const auto& [section, name] : kEditedKeys) {
+            const SettingKey& key = *Workspace::FindKey(section, name);
+            const CabFile& file = workspace_.SettingFile(n, key);
+            const ProfileScan scan = ScanProfileText(file.current);
+            const ProfileKeyLine* line = scan.Find(section, name);
+            gauge["settings"].push_back(
+                {{"section", section},
+                 {"key", name},
+                 {"unit", key.row->unit},
+                 {"meaning", key.row->meaning},
+                 {"file", file.path},
+                 {"line", line != nullptr ? line->line : 0},
+                 {"written", line != nullptr ? json(line->value) : json(nullptr)},
+                 {"edited", workspace_.SettingEdited(n, key)},
+                 {"effective", CurrentText(g.settings, key)}});
+        }
+        gauge["tableEdited"] = workspace_.TableEdited(n);
+        gauge["rows"] = json::array();
+        for (const TableRow& row : TableRows(workspace_.tableOf(n).current)) {
+            gauge["rows"].push_back({row.value, row.angle});
+        }
+        gauge["step"] = json::array();
+        if (g.elliptic) {
+            for (const auto& [t, y] : StepResponse(g.naturalFrequency, g.dampingRatio)) {
+                gauge["step"].push_back({t, y});
+            }
+        }
+        view["gauges"].push_back(std::move(gauge));
+    }
+    view["diagnostics"] = json::array();
+    for (const Diagnostic& d : report.diagnostics) {
+        view["diagnostics"].push_back({{"file", workspace_.ShownPath(d.file)},
+                                       {"line", d.line},
+                                       {"column", d.column},
+                                       {"severity", SeverityName(d.kind->severity)},
+                                       {"code", d.kind->code},
+                                       {"message", workspace_.ShownPath(d.message)}});
+    }
+    view["errors"] = report.errors();
+    view["warnings"] = report.warnings();
+    view["page"] = workspace_.ShownPath(page.html());
+    return view;
+}
+
+double Session::TableAngleAt(int gauge, double x, double y, double near) const {
+    if (gauge < 0 || static_cast<std::size_t>(gauge) >= dials_.size()) {
+        throw EditRefused(404, "there is no gauge " + std::to_string(gauge));
+    }
+    const double frame = page_.convention.FrameDegrees(Point{x, y});
+    return dials_[static_cast<std::size_t>(gauge)].AngleDrawnAt(frame, near + 180.0) - 180.0;
+}
+
+} // namespace mirevane::tool

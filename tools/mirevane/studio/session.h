@@ -1,0 +1,49 @@
+// The studio's engine: the workspace, the scenario, and one run of both through the
+// plug-in's own Load and Elapse after every edit. Everything the page shows comes from here
+// as JSON: the gauges with their settings and tables as written, the check's diagnostics of
+// the edited cab, each damped needle's step response, and the dial page of the run.
+#pragma once
+
+#include "dial/geometry.h"
+#include "dial/page.h"
+#include "replay/scenario.h"
+#include "workspace/workspace.h"
+
+#include <nlohmann/json.hpp>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mirevane::tool {
+
+struct StudioOptions {
+    std::string argument;   // PATH as given, for messages
+    std::string pluginPath; // the path the host would hand the plug-in
+    std::string scenario;   // empty: a sweep of every quantity over its gauges' tables
+    std::optional<double> fps;
+    DialPageRequest page; // --dial, --angles
+};
+
+class Session {
+public:
+    // Reads the cab, the scenario and the dial pictures; throws InputError.
+    explicit Session(const StudioOptions& options);
+
+    // The whole view of the cab as edited now (format in the .cpp).
+    nlohmann::json View();
+    // The table angle whose needle the dial draws through (x, y) of gauge's dial picture
+    // (the page's dial units, hub at 0,0), nearest to the table angle `near`.
+    double TableAngleAt(int gauge, double x, double y, double near) const;
+
+    Workspace& workspace() noexcept { return workspace_; }
+
+private:
+    StudioOptions options_;
+    Workspace workspace_;
+    Scenario scenario_;
+    DialPageContent page_;
+    std::vector<DialGeometry> dials_; // of the last run, for TableAngleAt
+};
+
+} // namespace mirevane::tool
