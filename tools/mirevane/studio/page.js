@@ -163,25 +163,43 @@
   // the needle through the point let go, and that angle becomes the row's.
   function makeTicksDraggable(doc) {
     const style = doc.createElement("style");
-    style.textContent = "line.tick { stroke-width: 5; cursor: grab; } line.tick.dragging { stroke: #d9822b; }";
+    style.textContent = "svg.dial line.tick { cursor: grab; } svg.dial line.tick.dragging { stroke: #d9822b; stroke-width: 3; }";
     doc.head.append(style);
     for (const svg of doc.querySelectorAll("svg.dial")) {
       const gauge = +svg.dataset.gauge;
-      for (const tick of svg.querySelectorAll("line.tick")) {
-        tick.addEventListener("pointerdown", (e) => {
-          e.preventDefault();
-          tick.classList.add("dragging");
-          tick.setPointerCapture(e.pointerId);
-        });
-        tick.addEventListener("pointerup", (e) => {
-          tick.classList.remove("dragging");
-          const point = svg.createSVGPoint();
-          point.x = e.clientX;
-          point.y = e.clientY;
-          const p = point.matrixTransform(svg.getScreenCTM().inverse());
-          dropTick(gauge, +tick.dataset.value, p.x, p.y);
-        });
-      }
+      const at = (e) => {
+        const point = svg.createSVGPoint();
+        point.x = e.clientX;
+        point.y = e.clientY;
+        return point.matrixTransform(svg.getScreenCTM().inverse());
+      };
+      // A tick is thin: a press within a few dial units of its middle takes it.
+      let dragged = null;
+      svg.addEventListener("pointerdown", (e) => {
+        const p = at(e);
+        let best = 8;
+        for (const tick of svg.querySelectorAll("line.tick")) {
+          const x = (+tick.getAttribute("x1") + +tick.getAttribute("x2")) / 2;
+          const y = (+tick.getAttribute("y1") + +tick.getAttribute("y2")) / 2;
+          const distance = Math.hypot(p.x - x, p.y - y);
+          if (distance < best) {
+            best = distance;
+            dragged = tick;
+          }
+        }
+        if (!dragged) return;
+        e.preventDefault();
+        dragged.classList.add("dragging");
+        svg.setPointerCapture(e.pointerId);
+      });
+      svg.addEventListener("pointerup", (e) => {
+        if (!dragged) return;
+        const tick = dragged;
+        dragged = null;
+        tick.classList.remove("dragging");
+        const p = at(e);
+        dropTick(gauge, +tick.dataset.value, p.x, p.y);
+      });
     }
   }
 

@@ -1,0 +1,397 @@
+"""`mirevane studio` end to end: the server on a copy of the example cab, its page in headless
+Chromium driven by Selenium (Debian's python3-selenium and chromium-driver), hostile requests
+from outside the page, and the saved cab against `mirevane check` and `mirevane run`.
+
+    /usr/bin/python3 test_studio.py --tool build/native/mirevane --examples examples --out DIR
+    ... [--emulator wine --wineprefix DIR]    the Windows tool under Wine (server tests only)
+    ... --benchmark N                         time N edits in the browser and print the figures
+
+Exits 77 (skipped) when Selenium, ChromeDriver or Chromium is missing and the browser tests
+were asked for.
+"""
+import argparse
+import csv
+import hashlib
+import http.client
+import json
+import os
+import re
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+from tool_runner import Tool
+
+TOOL = None
+EXAMPLES = None
+OUT = None
+BROWSER_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                 "--disable-background-networking", "--disable-component-update",
+                 "--disable-sync", "--window-size=1600,1100"]
+
+
+class Studio:
+    """A studio on a fresh copy of the example cab, in a folder of its own."""
+
+    def __init__(self):
+        self.folder = tempfile.mkdtemp(prefix="mirevane-studio-test-")
+        shutil.copytree(os.path.join(EXAMPLES, "cab"), os.path.join(self.folder, "cab"))
+        shutil.copy(os.path.join(EXAMPLES, "scenarios", "run.csv"), self.folder)
+        self.originals = self.hashes()
+        self.process = subprocess.Popen(
+            TOOL.command(["studio", os.path.join("cab", "Mirevane.dll"), "--scenario", "run.csv",
+                          "--fps", "30", "--no-browser"]),
+            cwd=self.folder, env=TOOL.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+            text=True)
+        line = ""
+        deadline = time.time() + 60
+        while "token=" not in line and time.time() < deadline:
+            line = self.process.stdout.readline()
+            if not line and self.process.poll() is not None:
+                raise RuntimeError("the studio stopped: " + self.process.stderr.read())
+        match = re.search(r"http://127\.0\.0\.1:(\d+)/\?token=([0-9a-f]+)", line)
+        self.port = int(match.group(1))
+        self.token = match.group(2)
+        self.address = match.group(0)
+
+    def path(self, *parts):
+        return os.path.join(self.folder, *parts)
+
+    def hashes(self):
+        found = {}
+        for name in sorted(os.listdir(self.path("cab"))):
+            with open(self.path("cab", name), "rb") as f:
+                found[name] = hashlib.sha256(f.read()).hexdigest()
+        return found
+
+    def request(self, method, path, body=None, headers=None, token=True, host=None):
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=60)
+        sent = {"Host": host or "127.0.0.1:%d" % self.port}
+        if token:
+            sent["X-Mirevane-Token"] = self.token
+        if method == "POST":
+            sent["Origin"] = "http://127.0.0.1:%d" % self.port
+        sent.update(headers or {})
+        data = body if isinstance(body, (bytes, type(None))) else json.dumps(body).encode()
+        connection.request(method, path, body=data, headers=sent)
+        response = connection.getresponse()
+        payload = response.read()
+        connection.close()
+        return response.status, payload
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGINT)
+            try:
+                self.process.wait(timeout=20)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+        self.process.stdout.close()
+        self.process.stderr.close()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+
+class HostileRequests(unittest.TestCase):
+    """Every request that does not come from the studio's own page is refused, and none
+    changes a byte of the cab."""
+
+    def setUp(self):
+        self.studio = Studio()
+
+    def tearDown(self):
+        self.studio.stop()
+
+    def test_each_refused_and_the_cab_unchanged(self):
+        s = self.studio
+        edit = {"gauge": 0, "section": "Damping", "key": "NaturalFreq", "value": "4"}
+        foreign = {"Origin": "http://evil.example"}
+        cases = [
+            ("no token", "GET", "/api/view", None, {}, False, None, 403),
+            ("no token for the page", "GET", "/", None, {}, False, None, 403),
+            ("wrong token", "GET", "/api/view", None, {"X-Mirevane-Token": "0" * 64}, True, None,
+             403),
+            ("token in the query, wrong", "GET", "/?token=abc", None, {}, False, None, 403),
+            ("another Host (DNS rebinding)", "GET", "/api/view", None, {}, True,
+             "evil.example:%d" % s.port, 403),
+            ("another port in Host", "GET", "/api/view", None, {}, True, "127.0.0.1:1", 403),
+            ("foreign Origin on an edit", "POST", "/api/edit", edit, foreign, True, None, 403),
+            ("foreign Origin on a save", "POST", "/api/save", {}, foreign, True, None, 403),
+            ("foreign Origin reading", "GET", "/api/view", None, foreign, True, None, 403),
+            ("null Origin", "POST", "/api/edit", edit, {"Origin": "null"}, True, None, 403),
+            ("'..' as a section", "POST", "/api/edit",
+             {"gauge": 0, "section": "..", "key": "Subject", "value": "x"}, {}, True, None, 400),
+            ("a path as a key", "POST", "/api/edit",
+             {"gauge": 0, "section": "SubjectKey", "key": "/etc/passwd", "value": "x"}, {}, True,
+             None, 400),
+            ("a path as a value", "POST", "/api/edit",
+             {"gauge": 0, "section": "SubjectKey", "key": "Subject",
+              "value": "x\r\n[FileName]\r\nGauge0 = ../../etc/passwd"}, {}, True, None, 422),
+            ("a further gauge file", "POST", "/api/edit",
+             {"gauge": 0, "section": "FileName", "key": "Gauge5", "value": "/etc/passwd"}, {},
+             True, None, 400),
+            ("an unknown gauge", "POST", "/api/edit", dict(edit, gauge=99), {}, True, None, 404),
+            ("a gauge that is no number", "POST", "/api/edit", dict(edit, gauge="0"), {}, True,
+             None, 400),
+            ("NaN in a row", "POST", "/api/edit", b'{"gauge": 0, "rows": [[0, NaN]]}', {}, True,
+             None, 400),
+            ("infinity in a row", "POST", "/api/edit", b'{"gauge": 0, "rows": [[0, 1e999]]}', {},
+             True, None, 400),
+            ("infinity as a value", "POST", "/api/edit", dict(edit, value="inf"), {}, True, None,
+             422),
+            ("malformed JSON", "POST", "/api/edit", b'{"gauge": 0,', {}, True, None, 400),
+            ("a list, not an object", "POST", "/api/edit", b"[1, 2]", {}, True, None, 400),
+            ("oversized", "POST", "/api/edit", b'{"x": "' + b"a" * 400000 + b'"}', {}, True, None,
+             413),
+            ("a path outside the API", "GET", "/../../etc/passwd", None, {}, True, None, 404),
+            ("an unknown request", "POST", "/api/write", {"path": "/tmp/x"}, {}, True, None, 404),
+            ("an edit by GET", "GET", "/api/edit", None, {}, True, None, 405),
+        ]
+        for name, method, path, body, headers, token, host, expected in cases:
+            with self.subTest(name):
+                status, payload = s.request(method, path, body, headers, token, host)
+                self.assertEqual(status, expected, payload[:300])
+        self.assertEqual(s.hashes(), s.originals)
+        # And the studio still works for its own page.
+        status, payload = s.request("GET", "/api/view")
+        self.assertEqual(status, 200)
+        self.assertFalse(json.loads(payload)["dirty"])
+
+
+def trace_rows(path):
+    with open(path, newline="") as f:
+        return {int(row["time"]): row for row in csv.DictReader(f)}
+
+
+class Browser:
+    """Chromium through Selenium's ChromeDriver."""
+
+    def __init__(self):
+        from selenium import webdriver
+        from selenium.webdriver.chrome.service import Service
+        options = webdriver.ChromeOptions()
+        options.binary_location = shutil.which("chromium")
+        for flag in BROWSER_FLAGS:
+            options.add_argument(flag)
+        self.profile = tempfile.mkdtemp(prefix="mirevane-chromium-")
+        options.add_argument("--user-data-dir=" + self.profile)
+        self.driver = webdriver.Chrome(service=Service(shutil.which("chromedriver")),
+                                       options=options)
+        self.driver.set_script_timeout(120)
+
+    def open(self, studio):
+        self.driver.get(studio.address)
+        self.wait_idle()
+
+    def js(self, script, *args):
+        return self.driver.execute_script(script, *args)
+
+    def wait_idle(self):
+        deadline = time.time() + 60
+        while time.time() < deadline:
+            if self.js("return !!(window.mirevaneStudio && window.mirevaneStudio.view() && "
+                       "window.mirevaneStudio.frame().mirevaneDial)"):
+                break
+            time.sleep(0.05)
+        self.js("return window.mirevaneStudio.idle()")
+
+    def view(self):
+        return self.js("return window.mirevaneStudio.view()")
+
+    def type_into(self, css, text):
+        from selenium.webdriver.common.by import By
+        from selenium.webdriver.common.keys import Keys
+        field = self.driver.find_element(By.CSS_SELECTOR, css)
+        field.send_keys(Keys.CONTROL, "a")
+        field.send_keys(text, Keys.TAB)  # leaving the field fires its change
+        self.wait_idle()
+
+    def needle_angles(self, ms):
+        """Each needle's angle on the page with the slider at ms, by panel entry."""
+        state = self.js("const d = window.mirevaneStudio.frame().mirevaneDial; d.seek(arguments[0]);"
+                        " return d.state();", ms)
+        angles = {}
+        for gauge in state["gauges"]:
+            for needle in gauge["needles"]:
+                angles[needle["entry"]] = needle["angle"]
+        return state["time"], angles
+
+    def close(self):
+        self.driver.quit()
+        shutil.rmtree(self.profile, ignore_errors=True)
+
+
+class InTheBrowser(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.browser = Browser()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.browser.close()
+
+    def setUp(self):
+        self.studio = Studio()
+        self.browser.open(self.studio)
+
+    def tearDown(self):
+        self.studio.stop()
+
+    def test_a_typed_row_and_a_dragged_tick_show_what_run_shows_on_the_saved_cab(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.by import By
+        b = self.browser
+        # Gauge 0's row of 80 km/h: its angle typed.
+        b.type_into('section[data-gauge="0"] tr[data-row="9"] td:nth-child(2) input', "172.5")
+        rows = b.view()["gauges"][0]["rows"]
+        self.assertIn([80, 172.5], rows)
+        # The tick of 100 km/h dragged a quarter turn on the dial.
+        b.driver.switch_to.frame(b.driver.find_element(By.ID, "run"))
+        tick = b.driver.find_element(By.CSS_SELECTOR, 'svg.dial[data-gauge="0"] line.tick[data-value="100"]')
+        ActionChains(b.driver).click_and_hold(tick).move_by_offset(-60, 60).release().perform()
+        b.driver.switch_to.default_content()
+        b.wait_idle()
+        dragged = [r for r in b.view()["gauges"][0]["rows"] if r[0] == 100][0][1]
+        self.assertNotAlmostEqual(dragged, 203.8, delta=1.0)
+        self.assertTrue(b.view()["dirty"])
+
+        b.js("return window.mirevaneStudio.save(false)")
+        self.assertFalse(b.view()["dirty"])
+        s = self.studio
+        result = TOOL.run(["run", os.path.join("cab", "Mirevane.dll"), "--scenario", "run.csv",
+                           "--fps", "30", "--out", "trace.csv"], cwd=s.folder)
+        self.assertEqual(result.returncode, 0, result.stderr_text)
+        trace = trace_rows(s.path("trace.csv"))
+        for ms in (0, 6500, 40000, 77777, 106000, 131000):
+            shown, angles = b.needle_angles(ms)
+            row = trace[shown]
+            for entry, angle in angles.items():
+                self.assertEqual(angle * 1000, int(row["panel%d" % entry]),
+                                 "entry %d at %d ms" % (entry, shown))
+        # Only the table changed, only where edited; the original is kept beside it.
+        with open(os.path.join(EXAMPLES, "cab", "Mirevane.csv"), newline="") as f:
+            before = f.read().splitlines(keepends=True)
+        with open(s.path("cab", "Mirevane.csv"), newline="") as f:
+            after = f.read().splitlines(keepends=True)
+        changed = [i for i, (x, y) in enumerate(zip(before, after)) if x != y]
+        self.assertEqual(len(before), len(after))
+        self.assertEqual([before[i].split(",")[0] for i in changed], ["80", "100"])
+        with open(s.path("cab", "Mirevane.csv.bak"), newline="") as f:
+            self.assertEqual(f.read().splitlines(keepends=True), before)
+        hashes = s.hashes()
+        self.assertEqual({k for k in hashes if hashes[k] != s.originals.get(k)},
+                         {"Mirevane.csv", "Mirevane.csv.bak"})
+        check = TOOL.run(["check", os.path.join("cab", "Mirevane.dll")], cwd=s.folder)
+        self.assertEqual(check.returncode, 0, check.stdout_text)
+
+    def test_damping_ratio_changes_the_response_and_undo_restores_it(self):
+        b = self.browser
+        before = b.view()
+        b.type_into('section[data-gauge="1"] input[name="DampingRatio"]', "0.15")
+        after = b.view()
+        self.assertNotEqual(after["gauges"][1]["step"], before["gauges"][1]["step"])
+        self.assertNotEqual(after["page"], before["page"])
+        self.assertGreater(max(y for _, y in after["gauges"][1]["step"]),
+                           max(y for _, y in before["gauges"][1]["step"]))
+        b.js("return window.mirevaneStudio.undo()")
+        undone = b.view()
+        self.assertEqual(undone["page"], before["page"])  # plots and needles, byte for byte
+        self.assertEqual(undone["gauges"], before["gauges"])
+        self.assertFalse(undone["dirty"])
+        b.js("return window.mirevaneStudio.redo()")
+        self.assertEqual(b.view()["page"], after["page"])
+
+    def test_a_file_changed_on_disk_refuses_the_save(self):
+        b = self.browser
+        s = self.studio
+        b.type_into('section[data-gauge="2"] input[name="Flattening"]', "0.4")
+        theirs = b"[SubjectKey]\r\nSubject = mr\r\n; someone else's edit\r\n"
+        with open(s.path("cab", "mr.ini"), "wb") as f:
+            f.write(theirs)
+        b.js("window.mirevaneStudio.save(false); return true")
+        from selenium.webdriver.support import expected_conditions
+        from selenium.webdriver.support.ui import WebDriverWait
+        alert = WebDriverWait(b.driver, 30).until(expected_conditions.alert_is_present())
+        self.assertIn("mr.ini", alert.text)
+        alert.dismiss()
+        b.wait_idle()
+        with open(s.path("cab", "mr.ini"), "rb") as f:
+            self.assertEqual(f.read(), theirs)
+        self.assertFalse(os.path.exists(s.path("cab", "mr.ini.bak")))
+        self.assertTrue(b.view()["dirty"])  # the edit is still there to save elsewhere
+
+    def test_screenshot_for_a_person_to_look_at(self):
+        self.browser.driver.save_screenshot(os.path.join(OUT, "studio.png"))
+
+
+def benchmark(edits):
+    """Edit-to-needle: a table point typed in, until the page has drawn the new needles and
+    plots; the median and the 95th percentile over `edits` edits."""
+    studio = Studio()
+    browser = Browser()
+    try:
+        browser.open(studio)
+        rows = browser.view()["gauges"][0]["rows"]
+        times = browser.js("""
+            const rows = arguments[0], n = arguments[1];
+            const times = [];
+            let chain = Promise.resolve();
+            for (let i = 0; i < n; ++i) {
+              chain = chain.then(async () => {
+                const next = rows.map((r, k) => (k === 8 ? [r[0], r[1] + (i % 7) - 3] : r));
+                const start = performance.now();
+                await window.mirevaneStudio.edit({gauge: 0, rows: next}, {gauge: 0, rows: null});
+                times.push(window.mirevaneStudio.shownAt() - start);
+              });
+            }
+            return chain.then(() => times);""", rows, edits)
+        times.sort()
+        print("edit-to-needle over %d edits: median %.1f ms, 95th percentile %.1f ms"
+              % (len(times), statistics.median(times), times[int(0.95 * (len(times) - 1))]))
+    finally:
+        browser.close()
+        studio.stop()
+
+
+def main():
+    global TOOL, EXAMPLES, OUT
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--tool", required=True)
+    parser.add_argument("--examples", required=True)
+    parser.add_argument("--out", required=True)
+    parser.add_argument("--emulator")
+    parser.add_argument("--wineprefix")
+    parser.add_argument("--benchmark", type=int)
+    args, rest = parser.parse_known_args()
+    TOOL = Tool(args.tool, args.emulator, args.wineprefix)
+    EXAMPLES = os.path.abspath(args.examples)
+    OUT = os.path.abspath(args.out)
+    os.makedirs(OUT, exist_ok=True)
+    try:
+        import selenium  # noqa: F401
+        browser = bool(shutil.which("chromedriver") and shutil.which("chromium"))
+    except ImportError:
+        browser = False
+    if args.benchmark:
+        benchmark(args.benchmark)
+        return 0
+    suite = unittest.TestSuite()
+    loader = unittest.TestLoader()
+    suite.addTests(loader.loadTestsFromTestCase(HostileRequests))
+    if TOOL.windows:
+        TOOL.keep_wine_running()
+    elif browser:
+        suite.addTests(loader.loadTestsFromTestCase(InTheBrowser))
+    else:
+        print("The browser tests need python3-selenium, chromium-driver and chromium "
+              "(scripts/install-deps); only the server's own tests run.")
+    result = unittest.TextTestRunner(verbosity=2).run(suite)
+    return 0 if result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
