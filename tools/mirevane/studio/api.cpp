@@ -158,6 +158,8 @@ ApiReply HandleApi(Session& session, const std::string& method, const std::strin
         return Reply(500, e.Line()); // a save that could not write: nothing half-written
     } catch (const json::exception& e) {
         return Reply(400, std::string("the request does not read: ") + e.what());
+    } catch (const std::exception& e) {
+        return Reply(500, std::string("the studio failed: ") + e.what());
     }
 }
 
