@@ -43,6 +43,9 @@ class Studio:
         shutil.copytree(os.path.join(EXAMPLES, "cab"), os.path.join(self.folder, "cab"))
         shutil.copy(os.path.join(EXAMPLES, "scenarios", "run.csv"), self.folder)
         self.originals = self.hashes()
+        self.restart()
+
+    def restart(self):
         self.process = subprocess.Popen(
             TOOL.command(["studio", os.path.join("cab", "Mirevane.dll"), "--scenario", "run.csv",
                           "--fps", "30", "--no-browser"]),
@@ -84,15 +87,19 @@ class Studio:
         connection.close()
         return response.status, payload
 
-    def stop(self):
+    def stop_server(self):
         if self.process.poll() is None:
             self.process.send_signal(signal.SIGINT)
             try:
                 self.process.wait(timeout=20)
             except subprocess.TimeoutExpired:
                 self.process.kill()
+                self.process.wait()
         self.process.stdout.close()
         self.process.stderr.close()
+
+    def stop(self):
+        self.stop_server()
         shutil.rmtree(self.folder, ignore_errors=True)
 
 
@@ -160,6 +167,62 @@ class HostileRequests(unittest.TestCase):
         status, payload = s.request("GET", "/api/view")
         self.assertEqual(status, 200)
         self.assertFalse(json.loads(payload)["dirty"])
+
+
+class KilledMidSave(unittest.TestCase):
+    """The studio killed at any moment of a save leaves each of the cab's files either as it
+    was or as saved, never partly written (a stand-in '.partial' file may stay behind)."""
+
+    def test_each_file_old_or_new(self):
+        # A large table, so that the save takes long enough to be cut in the middle.
+        rows = [[v, v * 0.1] for v in range(0, 60000, 6)]  # the most a request may hold
+        edited = [[v, a + 1] for v, a in rows]
+
+        def start():
+            studio = Studio()
+            with open(studio.path("cab", "Mirevane.csv"), "w", newline="") as f:
+                f.write("".join("%d,%g\r\n" % (v, a) for v, a in rows))
+            studio.stop_server()
+            studio.restart()
+            return studio
+
+        finished = start()
+        old = {n: open(finished.path("cab", n), "rb").read() for n in ("Mirevane.csv", "Mirevane.ini")}
+        for body in ({"gauge": 0, "rows": edited},
+                     {"gauge": 0, "section": "Vibration", "key": "Period", "value": "2.5"}):
+            self.assertEqual(finished.request("POST", "/api/edit", body)[0], 200)
+        self.assertEqual(finished.request("POST", "/api/save", {})[0], 200)
+        new = {n: open(finished.path("cab", n), "rb").read() for n in old}
+        self.assertNotEqual(new, old)
+        finished.stop()
+
+        outcomes = set()
+        for delay_ms in range(0, 200, 8):
+            studio = start()
+            for body in ({"gauge": 0, "rows": edited},
+                         {"gauge": 0, "section": "Vibration", "key": "Period", "value": "2.5"}):
+                studio.request("POST", "/api/edit", body)
+            connection = http.client.HTTPConnection("127.0.0.1", studio.port, timeout=60)
+            connection.request("POST", "/api/save", body=b"{}", headers={
+                "Host": "127.0.0.1:%d" % studio.port, "X-Mirevane-Token": studio.token,
+                "Origin": "http://127.0.0.1:%d" % studio.port})
+            time.sleep(delay_ms / 1000)
+            studio.process.kill()
+            studio.process.wait()
+            connection.close()
+            for name in old:
+                with open(studio.path("cab", name), "rb") as f:
+                    data = f.read()
+                self.assertIn(data, (old[name], new[name]), "%s after %d ms" % (name, delay_ms))
+                outcomes.add((name, data == new[name]))
+                backup = studio.path("cab", name + ".bak")
+                if os.path.exists(backup):
+                    with open(backup, "rb") as f:
+                        self.assertEqual(f.read(), old[name], "%s.bak" % name)
+            studio.stop()
+        # The kills fell before and after the files were replaced.
+        self.assertIn(("Mirevane.csv", False), outcomes)
+        self.assertIn(("Mirevane.csv", True), outcomes)
 
 
 def trace_rows(path):
@@ -382,6 +445,7 @@ def main():
     suite = unittest.TestSuite()
     loader = unittest.TestLoader()
     suite.addTests(loader.loadTestsFromTestCase(HostileRequests))
+    suite.addTests(loader.loadTestsFromTestCase(KilledMidSave))
     if TOOL.windows:
         TOOL.keep_wine_running()
     elif browser:
