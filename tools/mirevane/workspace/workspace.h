@@ -101,7 +101,6 @@ private:
     std::string realPrefix_; // the cab's folder as the user named it, as Load joins names
     std::vector<CabFile> files_;
     std::vector<std::pair<int, int>> gaugeFiles_; // profile, table
-    int main_ = 0;
     // file -> (section, key) -> value, in the format's spelling
     std::map<int, std::map<std::pair<std::string, std::string>, std::string>> settingEdits_;
     std::map<int, std::vector<TableRow>> tableEdits_;
