@@ -109,6 +109,8 @@ demo: deps
 	@echo "  $(DEMO)/calibration.csv  the calibration session's trace, copies in its clipboard column"
 	@echo "  $(DEMO)/calibration.svg  every needle over the calibration session"
 	@echo "  $(DEMO)/calibration.html the session on the dials, its key presses and copies on the time line"
+	@echo; echo "Open $(DEMO)/run.html first. To tune the example cab live in your browser (docs/studio.md):"
+	@echo "  cd examples && ../build/native/mirevane studio cab/Mirevane.dll --scenario scenarios/run.csv --fps 30"
 
 # Benchmarks (bench/, Google Benchmark): Elapse of a 17-gauge set, each stage, the floor of
 # its maths calls and the ratio, Load natively; medians over BENCH_REPETITIONS runs, taken in

@@ -38,17 +38,19 @@ BROWSER_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic"
 class Studio:
     """A studio on a fresh copy of the example cab, in a folder of its own."""
 
-    def __init__(self):
+    def __init__(self, cab=None, scenario=None, fps="30"):
         self.folder = tempfile.mkdtemp(prefix="mirevane-studio-test-")
-        shutil.copytree(os.path.join(EXAMPLES, "cab"), os.path.join(self.folder, "cab"))
-        shutil.copy(os.path.join(EXAMPLES, "scenarios", "run.csv"), self.folder)
+        shutil.copytree(cab or os.path.join(EXAMPLES, "cab"), os.path.join(self.folder, "cab"))
+        shutil.copy(scenario or os.path.join(EXAMPLES, "scenarios", "run.csv"),
+                    os.path.join(self.folder, "run.csv"))
+        self.fps = fps
         self.originals = self.hashes()
         self.restart()
 
     def restart(self):
         self.process = subprocess.Popen(
             TOOL.command(["studio", os.path.join("cab", "Mirevane.dll"), "--scenario", "run.csv",
-                          "--fps", "30", "--no-browser"]),
+                          "--fps", self.fps, "--no-browser"]),
             cwd=self.folder, env=TOOL.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
             text=True)
         line = ""
@@ -391,10 +393,10 @@ class InTheBrowser(unittest.TestCase):
         self.browser.driver.save_screenshot(os.path.join(OUT, "studio.png"))
 
 
-def benchmark(edits):
+def benchmark(edits, cab, scenario, fps):
     """Edit-to-needle: a table point typed in, until the page has drawn the new needles and
     plots; the median and the 95th percentile over `edits` edits."""
-    studio = Studio()
+    studio = Studio(cab, scenario, fps)
     browser = Browser()
     try:
         browser.open(studio)
@@ -429,6 +431,9 @@ def main():
     parser.add_argument("--emulator")
     parser.add_argument("--wineprefix")
     parser.add_argument("--benchmark", type=int)
+    parser.add_argument("--cab", help="the benchmark's cab folder (default: the example's)")
+    parser.add_argument("--scenario", help="the benchmark's scenario")
+    parser.add_argument("--fps", default="30")
     args, rest = parser.parse_known_args()
     TOOL = Tool(args.tool, args.emulator, args.wineprefix)
     EXAMPLES = os.path.abspath(args.examples)
@@ -440,7 +445,7 @@ def main():
     except ImportError:
         browser = False
     if args.benchmark:
-        benchmark(args.benchmark)
+        benchmark(args.benchmark, args.cab, args.scenario, args.fps)
         return 0
     suite = unittest.TestSuite()
     loader = unittest.TestLoader()
