@@ -84,8 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (const std::string& name : FilesIn(folder)) {
         const bool backup = name.size() > 4 && name.compare(name.size() - 4, 4, ".bak") == 0;
         const std::string of = backup ? name.substr(0, name.size() - 4) : name;
-        FUZZ_REQUIRE(before.count(of) > 0 || (!backup && (of == "a.csv" || of == "b.csv" ||
-                                                          of == "Mirevane.csv")),
+        FUZZ_REQUIRE(before.count(of) > 0 ||
+                         (!backup && (of == "a.csv" || of == "b.csv" || of == "Mirevane.csv")),
                      name);
     }
     return 0;
