@@ -450,12 +450,13 @@ def main():
     suite = unittest.TestSuite()
     loader = unittest.TestLoader()
     suite.addTests(loader.loadTestsFromTestCase(HostileRequests))
-    suite.addTests(loader.loadTestsFromTestCase(KilledMidSave))
     if TOOL.windows:
-        TOOL.keep_wine_running()
+        TOOL.keep_wine_running()  # the server's own tests: the browser's are the native's
     elif browser:
+        suite.addTests(loader.loadTestsFromTestCase(KilledMidSave))
         suite.addTests(loader.loadTestsFromTestCase(InTheBrowser))
     else:
+        suite.addTests(loader.loadTestsFromTestCase(KilledMidSave))
         print("The browser tests need python3-selenium, chromium-driver and chromium "
               "(scripts/install-deps); only the server's own tests run.")
     result = unittest.TextTestRunner(verbosity=2).run(suite)

@@ -197,6 +197,9 @@ const std::vector<DiagnosticKind>& Diagnostics() {
         {"studio-port", S::kError, "the studio cannot listen on the port it was given",
          "mirevane studio Cab/Mirevane.dll --port 80, or a port another program holds",
          "choose another --port, or leave it out for any free one", "studio"},
+        {"no-studio", S::kError, "this build of the tool has no studio: it lacks its HTTP library",
+         "a Windows tool built where cpp-httplib's source package could not be fetched",
+         "use the release's mirevane.exe, or run scripts/install-deps and build again", "studio"},
     };
     return kinds;
 }

@@ -5,7 +5,9 @@
 #include "studio/page_assets.h"
 #include "studio/request_guard.h"
 
+#ifndef MIREVANE_NO_HTTP
 #include <httplib.h>
+#endif
 
 #include <csignal>
 #include <cstdlib>
@@ -13,6 +15,16 @@
 #include <mutex>
 
 namespace mirevane::tool {
+#ifdef MIREVANE_NO_HTTP
+
+int RunStudio(const StudioOptions& options, const StudioServerOptions&) {
+    throw InputError(options.argument, 0, 0,
+                     "this mirevane was built without its HTTP library: use a release build, "
+                     "or build with cpp-httplib's source (scripts/install-deps)",
+                     "no-studio");
+}
+
+#else
 namespace {
 
 // The page may talk to its own server and nothing else; it shows the dial page of the run in
@@ -118,4 +130,5 @@ int RunStudio(const StudioOptions& options, const StudioServerOptions& serverOpt
     return 0;
 }
 
+#endif
 } // namespace mirevane::tool
