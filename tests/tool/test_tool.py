@@ -1297,6 +1297,151 @@ class DialPage(unittest.TestCase):
             self.assertAlmostEqual(y, radius * math.sin(a), delta=0.06)
 
 
+CONVENTIONS = {"right": 0.0, "down": 90.0, "left": 180.0, "up": -90.0}
+
+
+class SyntheticDial:
+    """A dial picture worked out by the test: the hub, and where the host draws the needle
+    for a table angle, in pixels (x right, y down), for a round dial or an oval one through
+    the plug-in's drawing of an elliptic gauge: direction atan2(b sin(a - r), cos(a - r)) + r
+    for panel angle a, b = 1 - flattening, r the rotate angle."""
+
+    def __init__(self, angles, flattening=0.0, rotate=0.0, hub=(400.0, 300.0), radius=200.0):
+        zero, sense = angles.split("-")
+        self.zero = CONVENTIONS[zero]
+        self.sense = 1.0 if sense == "cw" else -1.0
+        self.flattening = flattening
+        self.rotate = rotate
+        self.hub = hub
+        self.radius = radius
+
+    def screen(self, frame_degrees, length):
+        t = math.radians(self.zero + self.sense * frame_degrees)
+        return (self.hub[0] + length * math.cos(t), self.hub[1] + length * math.sin(t))
+
+    def drawn(self, table_angle):
+        a = math.radians(table_angle + 180.0 - self.rotate)
+        b = 1.0 - self.flattening
+        return math.degrees(math.atan2(b * math.sin(a), math.cos(a))) + self.rotate
+
+    def mark(self, table_angle):
+        return self.screen(self.drawn(table_angle), self.radius * 0.9)
+
+    def rim(self, t_degrees):
+        t = math.radians(t_degrees)
+        b = 1.0 - self.flattening
+        x, y = math.cos(t), b * math.sin(t)
+        r = math.radians(self.rotate)
+        frame = math.degrees(math.atan2(x * math.sin(r) + y * math.cos(r),
+                                        x * math.cos(r) - y * math.sin(r)))
+        return self.screen(frame, self.radius * math.hypot(x, y))
+
+    def direction_on_screen(self, panel_degrees):
+        return (self.zero + self.sense * panel_degrees) % 360.0
+
+
+def turn_gap(a, b):
+    return abs((a - b + 180.0) % 360.0 - 180.0)
+
+
+class Calibrate(unittest.TestCase):
+    """calibrate on synthetic dials: known table angles back from the marks, the oval's
+    settings from noisy rim points, and the saved cab run through the plug-in drawing each
+    needle at its mark, under every angle convention."""
+
+    VALUES = [0, 50, 100, 150, 200]
+    ANGLES = [10.0, 80.5, 151.0, 215.25, 280.0]  # the table the picture was drawn from
+    OVAL = "[Ellipse]\nDivision = 8\nFlattening = 0.5\nRotateAngle = 30\n[PanelIndex]\n" + \
+        "".join("Ellipse%d = %d\n" % (k, 30 + k) for k in range(8)) + \
+        "[Damping]\nNaturalFreq = 8\nDampingRatio = 0.7\n"
+    ROUND = "[PanelIndex]\nNeedle = 20\n"
+
+    def cab(self, oval):
+        return CabFolder({"Cab.ini": "[SubjectKey]\nSubject = kmph\n" + (self.OVAL if oval else self.ROUND),
+                          "Cab.csv": "; km/h, degrees\r\n0,0\r\n200,300\r\n"})
+
+    def calibrate(self, cab, dial, *extra):
+        args = ["calibrate", "Cab.dll", "--gauge", "0", "--hub", "%.3f,%.3f" % dial.hub,
+                "--angles", "%s" % self.convention_name(dial)]
+        for value, angle in zip(self.VALUES, self.ANGLES):
+            args += ["--mark", "%g@%.4f,%.4f" % ((value,) + dial.mark(angle))]
+        result = cab.run(*(args + list(extra)))
+        self.assertEqual(result.returncode, 0, result.stderr_text)
+        return result
+
+    @staticmethod
+    def convention_name(dial):
+        zero = [k for k, v in CONVENTIONS.items() if v == dial.zero][0]
+        return zero + ("-cw" if dial.sense > 0 else "-ccw")
+
+    def test_marks_give_the_table_they_were_drawn_from(self):
+        for convention in ["up-cw", "right-ccw"]:
+            for oval in (False, True):
+                with self.subTest(convention=convention, oval=oval), self.cab(oval) as cab:
+                    dial = SyntheticDial(convention, 0.5 if oval else 0.0, 30.0 if oval else 0.0)
+                    out = self.calibrate(cab, dial).stdout_text
+                    rows = [line.split(",") for line in out.splitlines() if not line.startswith(";")]
+                    self.assertEqual([float(v) for v, _ in rows], self.VALUES)
+                    for (_, got), want in zip(rows, self.ANGLES):
+                        self.assertAlmostEqual(float(got), want, delta=0.05)  # the issue's bound
+
+    def test_the_rim_gives_flattening_and_rotate_angle(self):
+        import random
+        noise = random.Random(7)
+        for convention in ["up-cw", "left-ccw", "down-cw"]:
+            with self.subTest(convention=convention), self.cab(True) as cab:
+                dial = SyntheticDial(convention, 0.5, 30.0)
+                rim = []
+                for k in range(8):
+                    x, y = dial.rim(k * 45.0 + 10.0)
+                    rim += ["--rim", "%.3f,%.3f" % (x + noise.uniform(-1, 1), y + noise.uniform(-1, 1))]
+                out = self.calibrate(cab, dial, *rim).stdout_text
+                settings = dict(re.findall(r"^(Flattening|RotateAngle) = (\S+)$", out, re.M))
+                self.assertAlmostEqual(float(settings["Flattening"]), 0.5, delta=0.01)
+                self.assertLess(turn_gap(float(settings["RotateAngle"]) * 2, 60.0) / 2, 0.5)
+                self.assertRegex(out, r"from 8 rim points, [0-9.e-]+ px from the fitted ellipse")
+
+    def test_the_saved_cab_draws_each_needle_at_its_mark(self):
+        scenario = "time,speed\n" + "".join(
+            "%d,%g\n%d,%g\n" % (3000 * i, v, 3000 * i + 2999, v) for i, v in enumerate(self.VALUES))
+        for zero in CONVENTIONS:
+            for sense in ("cw", "ccw"):
+                for oval in (False, True):
+                    convention = zero + "-" + sense
+                    with self.subTest(convention=convention, oval=oval), self.cab(oval) as cab:
+                        dial = SyntheticDial(convention, 0.5 if oval else 0.0, 30.0 if oval else 0.0)
+                        out = self.calibrate(cab, dial, "--write").stdout_text
+                        self.assertIn("wrote Cab.csv (the original is kept as Cab.csv.bak)", out.replace("./", ""))
+                        with open(cab.file("run.csv"), "w") as f:
+                            f.write(scenario)
+                        result = cab.run("run", "Cab.dll", "--scenario", "run.csv", "--fps", "30",
+                                         "--detail")
+                        self.assertEqual(result.returncode, 0, result.stderr_text)
+                        rows, _ = trace_rows(result.stdout_text)
+                        by_time = {int(r["time"]): r for r in rows}
+                        for i, (value, angle) in enumerate(zip(self.VALUES, self.ANGLES)):
+                            row = by_time[max(t for t in by_time if t <= 3000 * i + 2999)]
+                            entry = int(row["g0_entry"]) if oval else 20
+                            panel = int(row["panel%d" % entry]) / 1000.0  # damping settled
+                            mx, my = dial.mark(angle)
+                            want = math.degrees(math.atan2(my - dial.hub[1], mx - dial.hub[0]))
+                            self.assertLess(turn_gap(dial.direction_on_screen(panel), want), 0.1,
+                                            "value %g" % value)
+
+    def test_unreadable_options_exit_with_2(self):
+        with self.cab(False) as cab:
+            for args in (["--hub", "1"], ["--hub", "0,0", "--mark", "5@1"],
+                         ["--hub", "0,0", "--mark", "x@1,2"], ["--hub", "0,0", "--angles", "up"],
+                         ["--hub", "0,0", "--rim", "1,1", "--rim", "2,2"]):
+                with self.subTest(args=args):
+                    result = cab.run("calibrate", "Cab.dll", "--gauge", "0", *args)
+                    self.assertEqual(result.returncode, 2)
+                    self.assertIn("[calibrate-option]", result.stderr_text)
+            result = cab.run("calibrate", "Cab.dll", "--gauge", "3", "--hub", "0,0")
+            self.assertEqual(result.returncode, 2)
+            self.assertIn("is no gauge of", result.stderr_text)
+
+
 def main():
     global TOOL, EXAMPLES
     parser = argparse.ArgumentParser()

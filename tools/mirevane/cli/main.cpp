@@ -1,5 +1,6 @@
 // mirevane: the plug-in's companion on the command line. It links the plug-in's own core, so
 // what it reports is what the plug-in does with the same files.
+#include "calibrate/calibrate_command.h"
 #include "check/check.h"
 #include "check/output.h"
 #include "cli/help_text.h"
@@ -40,7 +41,26 @@ Examples:
   mirevane run Cab/Mirevane.dll --scenario run.csv --fps 30 --out trace.csv --plot trace.svg
   mirevane run Cab/Mirevane.dll --scenario run.csv --fps 30 --html dials.html
   mirevane studio Cab/Mirevane.dll --scenario run.csv --fps 30
-Use "mirevane check --help", "mirevane run --help" or "mirevane studio --help" for more.)";
+  mirevane calibrate Cab/Mirevane.dll --gauge 0 --hub 200,200 --mark 0@120,330 --mark 100@300,90
+Use "mirevane COMMAND --help" for more.)";
+
+constexpr const char* kCalibrateFooter = R"(
+calibrate turns the marks of a dial picture into the gauge's calibration table: give the
+needle's hub and, for each mark, its value and where it is, in pixels of the picture (x to
+the right, y down, as image editors show them). Each row gets the angle that makes the
+plug-in and the host draw the needle through the mark, with the host's angle convention
+(--angles) and, for an oval gauge, the gauge's own elliptic mapping. With --rim, five or more
+points on the dial's rim (or on the tips of the marks), the ellipse about the hub that fits
+them best gives Flattening and RotateAngle, and the marks are read through it.
+It prints the rows as table lines (value,angle) and the fitted settings as profile lines.
+With --write it saves them into the cab as the studio does: rows of the same value replaced,
+the rest of the table kept, each original kept once as NAME.bak, nothing written if a file
+changed on disk. In the studio the same is done by clicking on the picture.
+
+Examples:
+  mirevane calibrate Cab/Mirevane.dll --gauge 0 --hub 200,200 --mark 0@120,330 --mark 50@200,60 --mark 100@300,90
+  mirevane calibrate Cab/Mirevane.dll --gauge 1 --hub 150,150 --angles up-cw --mark 0@90,240 \
+      --rim 250,150 --rim 150,100 --rim 50,150 --rim 150,200 --rim 221,185 --write)";
 
 constexpr const char* kStudioFooter = R"(
 The studio is a page in your browser, served by this program on 127.0.0.1 only, at an
@@ -120,7 +140,8 @@ int Check(const std::string& path, bool json, bool strict) {
 }
 
 // The subcommands, for "did you mean" on a misspelt one.
-const std::vector<std::string> kCommands = {"check", "run", "studio", "explain", "docs"};
+const std::vector<std::string> kCommands = {"check",     "run",     "studio",
+                                            "calibrate", "explain", "docs"};
 
 // An unknown first word: the nearest command, or where plotting lives.
 std::string UnknownCommand(const std::string& word) {
@@ -258,6 +279,35 @@ int main(int argc, char** argv) {
     studioCommand->add_flag("--no-browser", noBrowser,
                             "Only print the address; do not open a browser.");
     studioCommand->footer(kStudioFooter);
+
+    CalibrateOptions calibrate;
+    CLI::App* calibrateCommand = app.add_subcommand(
+        "calibrate", "Make a gauge's calibration table from the marks of its dial picture, and an "
+                     "oval dial's Flattening and RotateAngle from its rim.");
+    calibrateCommand->add_option("PATH", path, kPathHelp)->required();
+    calibrateCommand
+        ->add_option("--gauge", calibrate.gauge, "The gauge's number (0: the main profile's).")
+        ->required()
+        ->type_name("N");
+    calibrateCommand->add_option("--hub", calibrate.hub, "Where the needle turns, in pixels.")
+        ->required()
+        ->type_name("X,Y");
+    calibrateCommand
+        ->add_option("--angles", calibrate.angles,
+                     std::string("Angle 0's direction and the way angles grow, ") +
+                         AngleConvention::kHelp + " (default " + AngleConvention::kDefault + ").")
+        ->type_name("ZERO-SENSE");
+    calibrateCommand
+        ->add_option("--mark", calibrate.marks, "A mark of the scale: its value, and where it is.")
+        ->type_name("VALUE@X,Y")
+        ->allow_extra_args(false);
+    calibrateCommand
+        ->add_option("--rim", calibrate.rim, "A point on an oval dial's rim (five or more).")
+        ->type_name("X,Y")
+        ->allow_extra_args(false);
+    calibrateCommand->add_flag("--write", calibrate.write,
+                               "Save the rows and settings into the cab.");
+    calibrateCommand->footer(kCalibrateFooter);
     const ReferenceCommands reference(app);
 
     // Argument errors name the program and the command, as every message of the tool does.
@@ -285,6 +335,11 @@ int main(int argc, char** argv) {
         }
         if (reference.Parsed()) {
             return reference.Run();
+        }
+        if (calibrateCommand->parsed()) {
+            calibrate.argument = path;
+            calibrate.pluginPath = PluginPath(path);
+            return CalibrateCommand(calibrate);
         }
         if (studioCommand->parsed()) {
             studio.argument = path;

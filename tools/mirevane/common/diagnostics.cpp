@@ -200,6 +200,15 @@ const std::vector<DiagnosticKind>& Diagnostics() {
         {"no-studio", S::kError, "this build of the tool has no studio: it lacks its HTTP library",
          "a Windows tool built where cpp-httplib's source package could not be fetched",
          "use the release's mirevane.exe, or run scripts/install-deps and build again", "studio"},
+        {"calibrate-option", S::kError,
+         "a --hub, --mark, --rim, --gauge or --angles of calibrate that cannot be read or used",
+         "--mark 100@200 (the y coordinate left out), or four --rim points",
+         "--hub X,Y and --mark VALUE@X,Y in pixels of the picture, five or more --rim X,Y",
+         "calibrate"},
+        {"save-refused", S::kError,
+         "calibrate --write saved nothing: a file changed on disk, or an older backup differs",
+         "the table edited in another program while calibrate ran",
+         "run calibrate again; move an older NAME.bak away to keep it", "calibrate"},
     };
     return kinds;
 }

@@ -2,6 +2,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <locale>
+#include <sstream>
 
 namespace mirevane::tool {
 namespace {
@@ -43,6 +45,13 @@ std::string Rounded(double value, int significantDigits) {
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
                                       std::chars_format::general, significantDigits);
     return std::string(buffer, result.ptr);
+}
+
+bool ReadNumber(const std::string& text, double& number) {
+    std::istringstream in(text);
+    in.imbue(std::locale::classic());
+    in >> number;
+    return !in.fail() && (in >> std::ws).eof() && std::isfinite(number);
 }
 
 } // namespace mirevane::tool

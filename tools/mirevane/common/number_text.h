@@ -12,5 +12,7 @@ std::string Digits17(double value);
 std::string Shortest(double value);
 // Rounded to a few significant digits, for axis labels and summaries: "12.5", "1e+03".
 std::string Rounded(double value, int significantDigits);
+// A finite number written alone (blanks around it allowed), read in the classic locale.
+bool ReadNumber(const std::string& text, double& number);
 
 } // namespace mirevane::tool

@@ -1,5 +1,6 @@
 #include "dial/face.h"
 
+#include "common/number_text.h"
 #include "common/tool_error.h"
 
 #include <cmath>
@@ -38,13 +39,6 @@ uint32_t BigEndian32(const std::string& bytes, std::size_t at) {
         value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
     }
     return value;
-}
-
-bool ReadNumber(const std::string& text, double& number) {
-    std::istringstream in(text);
-    in.imbue(std::locale::classic());
-    in >> number;
-    return !in.fail() && (in >> std::ws).eof() && std::isfinite(number);
 }
 
 } // namespace
