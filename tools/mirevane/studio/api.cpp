@@ -110,6 +110,36 @@ std::string Dump(const json& value) {
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
+Point PointOf(const json& v, const std::string& what) {
+    if (!v.is_array() || v.size() != 2) {
+        throw BadRequest{400, what + " is [x, y]"};
+    }
+    return {Number(v[0], what + "'s x"), Number(v[1], what + "'s y")};
+}
+
+json Calibrate(Session& session, const json& body) {
+    const int gauge = Integer(body, "gauge");
+    const Point hub = PointOf(Field(body, "hub"), "'hub'");
+    std::vector<DialMark> marks;
+    std::vector<Point> rim;
+    const json& markList = Field(body, "marks");
+    const json& rimList = Field(body, "rim");
+    if (!markList.is_array() || !rimList.is_array() || markList.size() + rimList.size() > 1000) {
+        throw BadRequest{400, "'marks' and 'rim' are lists of at most 1000 points together"};
+    }
+    for (const json& m : markList) {
+        if (!m.is_array() || m.size() != 3) {
+            throw BadRequest{400, "a mark is [value, x, y]"};
+        }
+        marks.push_back({Number(m[0], "a mark's value"),
+                         {Number(m[1], "a mark's x"), Number(m[2], "a mark's y")}});
+    }
+    for (const json& p : rimList) {
+        rim.push_back(PointOf(p, "a rim point"));
+    }
+    return session.Calibrate(gauge, hub, marks, rim);
+}
+
 ApiReply Reply(int status, const std::string& message) {
     return {status, Dump(json{{"error", message}})};
 }
@@ -127,7 +157,7 @@ ApiReply HandleApi(Session& session, const std::string& method, const std::strin
                                    : Reply(405, "use GET for " + path);
         }
         const bool known = path == "/api/edit" || path == "/api/save" || path == "/api/reload" ||
-                           path == "/api/angle";
+                           path == "/api/angle" || path == "/api/calibrate";
         if (!known) {
             return Reply(404, "no such request: " + path);
         }
@@ -148,6 +178,9 @@ ApiReply HandleApi(Session& session, const std::string& method, const std::strin
         if (path == "/api/reload") {
             session.workspace().Reload();
             return {200, Dump(session.View())};
+        }
+        if (path == "/api/calibrate") {
+            return {200, Dump(Calibrate(session, request))};
         }
         return {200, Dump(Angle(session, request))};
     } catch (const BadRequest& e) {

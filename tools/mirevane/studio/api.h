@@ -10,6 +10,9 @@
 //   POST /api/reload {}                         the files read again, edits dropped
 //   POST /api/angle  {"gauge", "x", "y", "near"} {"angle"}: the table angle drawn through
 //                                                the point of the dial
+//   POST /api/calibrate {"gauge", "hub": [x, y], "marks": [[value, x, y], ...],
+//                        "rim": [[x, y], ...]}  Session::Calibrate: angles for the marks of a
+//                                                dial picture, the ellipse of its rim
 // An edit, a save and a reload answer with the new view.
 #pragma once
 

@@ -14,6 +14,9 @@
   const undoStack = [];
   const redoStack = [];
   let shownAt = 0; // when the last view was drawn, for the tests' timing
+  // Per gauge, the calibration from a picture in progress: the picture, the hub, the marks
+  // and rim points clicked, and what the server made of them. Kept across redraws.
+  const calibrations = {};
 
   function say(text, isError) {
     statusLine.textContent = text;
@@ -143,6 +146,8 @@
       });
       card.append(add);
 
+      card.append(calibrationSection(g));
+
       if (mine.length > 0) {
         const list = element("ul", { class: "gauge-diagnostics" });
         for (const d of mine) list.append(element("li", { class: d.severity }, diagnosticText(d)));
@@ -150,6 +155,191 @@
       }
       editors.append(card);
     }
+  }
+
+  // ---- calibration from the dial picture ----------------------------------------------------
+  const SVG = "http://www.w3.org/2000/svg";
+  function svgElement(tag, attributes) {
+    const e = document.createElementNS(SVG, tag);
+    for (const [k, v] of Object.entries(attributes || {})) e.setAttribute(k, v);
+    return e;
+  }
+
+  function calibrationOf(g) {
+    if (!calibrations[g.number]) {
+      const face = g.face;
+      calibrations[g.number] = {
+        picture: face ? face.picture : null,
+        width: face ? face.width : 0,
+        height: face ? face.height : 0,
+        hub: face ? face.hub.slice() : null,
+        marks: [], // {value, x, y}
+        rim: [],   // [x, y]
+        mode: face ? "mark" : "hub",
+        zoom: 1,
+        result: null,
+        open: false,
+      };
+    }
+    return calibrations[g.number];
+  }
+
+  // The marks with a value, as the server takes them.
+  const readyMarks = (c) => c.marks.filter((m) => Number.isFinite(m.value)).map((m) => [m.value, m.x, m.y]);
+
+  async function recalibrate(g, c) {
+    if (!c.hub) return;
+    const { status, data } = await call("/api/calibrate", {
+      gauge: g.number, hub: c.hub, marks: readyMarks(c), rim: c.rim,
+    });
+    if (status !== 200) return say(data.error, true);
+    c.result = data;
+  }
+
+  // The marks join the table: a row of the same value takes the mark's angle.
+  async function marksIntoTable(g, c) {
+    await recalibrate(g, c);
+    if (!c.result || c.result.marks.length === 0) return show(view);
+    const rows = new Map(g.rows.map((r) => [r[0], r[1]]));
+    for (const m of c.result.marks) rows.set(m.value, +m.angle.toFixed(3));
+    const next = Array.from(rows.entries()).sort((a, b) => a[0] - b[0]);
+    await send({ gauge: g.number, rows: next }, { gauge: g.number, rows: g.tableEdited ? g.rows : null });
+  }
+
+  function calibrationSection(g) {
+    const c = calibrationOf(g);
+    const details = element("details", { class: "calibrate" });
+    details.open = c.open;
+    details.addEventListener("toggle", () => (c.open = details.open));
+    details.append(element("summary", {}, "Calibrate from the dial picture"));
+    const tools = element("div", { class: "calibrate-tools" });
+    const file = element("input", { type: "file", accept: "image/png,image/jpeg", "aria-label": "dial picture" });
+    file.addEventListener("change", () => {
+      const chosen = file.files[0];
+      if (!chosen) return;
+      const reader = new FileReader();
+      reader.onload = () => {
+        const image = new Image();
+        image.onload = () => {
+          Object.assign(c, { picture: reader.result, width: image.naturalWidth, height: image.naturalHeight,
+                             hub: null, marks: [], rim: [], result: null, mode: "hub", open: true });
+          show(view);
+        };
+        image.src = reader.result;
+      };
+      reader.readAsDataURL(chosen);
+    });
+    tools.append(file);
+    for (const [mode, label] of [["hub", "Set the hub"], ["mark", "Add marks"], ["rim", "Add rim points"]]) {
+      const b = element("button", { type: "button", "data-mode": mode }, label);
+      if (c.mode === mode) b.classList.add("active");
+      b.addEventListener("click", () => { c.mode = mode; show(view); });
+      tools.append(b);
+    }
+    for (const [label, factor] of [["+", 2], ["\u2212", 0.5]]) {
+      const b = element("button", { type: "button", class: "zoom", title: "zoom" }, label);
+      b.addEventListener("click", () => { c.zoom = Math.min(16, Math.max(0.25, c.zoom * factor)); show(view); });
+      tools.append(b);
+    }
+    details.append(tools);
+    if (!c.picture) {
+      details.append(element("p", { class: "hint" }, "Choose a picture of the dial (or start the studio with --dial)."));
+      return details;
+    }
+    details.append(element("p", { class: "hint" },
+      c.mode === "hub" ? "Click the needle's pivot." :
+      c.mode === "mark" ? "Click a mark of the scale, then type its value." :
+      "Click five or more points on the dial's rim."));
+
+    const box = element("div", { class: "picture-box" });
+    const svg = svgElement("svg", { class: "picture", viewBox: "0 0 " + c.width + " " + c.height,
+                                    width: c.width * c.zoom, height: c.height * c.zoom, "data-gauge": g.number });
+    svg.append(svgElement("image", { href: c.picture, width: c.width, height: c.height }));
+    const dot = c.width / 150;
+    if (c.result && c.result.fit) {
+      svg.append(svgElement("polyline", { class: "fitted", points: c.result.fit.outline.map((p) => p.join(",")).join(" ") }));
+    }
+    for (const p of c.rim) svg.append(svgElement("circle", { class: "rim", cx: p[0], cy: p[1], r: dot }));
+    if (c.hub) {
+      const [hx, hy] = c.hub;
+      const marks = c.result ? c.result.marks : [];
+      for (const m of marks) {
+        const source = c.marks.find((k) => k.value === m.value);
+        const length = source ? Math.hypot(source.x - hx, source.y - hy) : c.width / 3;
+        const t = (m.drawn * Math.PI) / 180;
+        svg.append(svgElement("line", { class: "needle", "data-value": m.value, x1: hx, y1: hy,
+                                        x2: hx + length * Math.cos(t), y2: hy + length * Math.sin(t) }));
+      }
+      svg.append(svgElement("circle", { class: "hub", cx: hx, cy: hy, r: dot * 1.5 }));
+    }
+    for (const m of c.marks) svg.append(svgElement("circle", { class: "mark", cx: m.x, cy: m.y, r: dot }));
+    svg.addEventListener("click", (e) => {
+      const point = svg.createSVGPoint();
+      point.x = e.clientX;
+      point.y = e.clientY;
+      const p = point.matrixTransform(svg.getScreenCTM().inverse());
+      const x = +p.x.toFixed(2);
+      const y = +p.y.toFixed(2);
+      if (c.mode === "hub") {
+        c.hub = [x, y];
+        c.mode = "mark";
+      } else if (c.mode === "mark") {
+        c.marks.push({ value: NaN, x, y });
+      } else {
+        c.rim.push([x, y]);
+      }
+      queue(async () => {
+        await recalibrate(g, c);
+        await show(view);
+        const empty = editors.querySelector('section[data-gauge="' + g.number + '"] table.marks input.pending');
+        if (empty) empty.focus();
+      });
+    });
+    box.append(svg);
+    details.append(box);
+
+    const marks = element("table", { class: "marks" });
+    c.marks.forEach((m, i) => {
+      const tr = element("tr", { "data-mark": i });
+      const value = element("input", { type: "number", step: "any", "aria-label": "value of the mark" });
+      if (Number.isFinite(m.value)) value.value = m.value;
+      else value.classList.add("pending");
+      value.addEventListener("change", () => {
+        m.value = parseFloat(value.value);
+        queue(() => marksIntoTable(g, c));
+      });
+      const found = c.result ? c.result.marks.find((k) => k.value === m.value) : null;
+      const remove = element("button", { type: "button", title: "forget this mark" }, "\u2715");
+      remove.addEventListener("click", () => {
+        c.marks.splice(i, 1);
+        queue(async () => { await recalibrate(g, c); await show(view); });
+      });
+      tr.append(cell(value), element("td", {}, "at " + m.x + ", " + m.y),
+                element("td", { class: "mark-angle" }, found ? found.angle.toFixed(3) + "\u00b0" : ""),
+                element("td", {}, found && g.elliptic ? "image of entry " + found.entry : ""), cell(remove));
+      marks.append(tr);
+    });
+    details.append(marks);
+    if (c.rim.length > 0) {
+      const fit = c.result && c.result.fit;
+      const p = element("p", { class: "fit" }, fit
+        ? "Fitted: Flattening " + fit.flattening.toFixed(4) + ", RotateAngle " + fit.rotateAngle.toFixed(3) +
+          "\u00b0, " + fit.residual.toFixed(2) + " px from the rim points"
+        : c.rim.length + " rim points: five or more fit an ellipse");
+      if (fit) {
+        const use = element("button", { type: "button", class: "use-fit" }, "Use these settings");
+        use.addEventListener("click", () => queue(async () => {
+          for (const [key, value] of [["Flattening", fit.flattening.toFixed(4)], ["RotateAngle", fit.rotateAngle.toFixed(3)]]) {
+            const s = g.settings.find((x) => x.key === key);
+            await send({ gauge: g.number, section: "Ellipse", key, value: String(+value) },
+                       { gauge: g.number, section: "Ellipse", key, value: s.edited ? s.written : null });
+          }
+        }));
+        p.append(use);
+      }
+      details.append(p);
+    }
+    return details;
   }
 
   function drawDiagnostics() {
@@ -332,6 +522,7 @@
     redo,
     save,
     dropTick,
+    calibration: (gauge) => calibrations[gauge],
     frame: () => frame.contentWindow,
   };
   queue(async () => {

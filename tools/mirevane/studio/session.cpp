@@ -1,5 +1,6 @@
 #include "studio/session.h"
 
+#include "calibrate/ellipse_fit.h"
 #include "check/check.h"
 #include "check/format_lookup.h"
 #include "check/profile_scan.h"
@@ -12,10 +13,13 @@
 #include "studio/step_response.h"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 namespace mirevane::tool {
 namespace {
+
+constexpr double kPi = 3.14159265358979323846;
 
 // What the page edits beside each dial, in its order: the subject, the tremble, the damping
 // and the oval.
@@ -91,7 +95,9 @@ Session::Session(const StudioOptions& options)
 //                             "written": text in the file or null, "edited",
 //                             "effective": what Load made of it}],
 //               "rows": [[value, angle], ...] as the table file holds them,
-//               "step": [[seconds, fraction], ...] (empty: no damping)}],
+//               "step": [[seconds, fraction], ...] (empty: no damping),
+//               "face": {"picture": data URI, "width", "height", "hub": [x, y], "radius"}
+//                       (only for a gauge given --dial)}],
 //   "diagnostics": [{"file", "line", "column", "severity", "code", "message"}],
 //   "errors", "warnings", "page": the dial page of the run, as HTML
 // }
@@ -147,6 +153,14 @@ nlohmann::json Session::View() {
                  {"effective", CurrentText(g.settings, key)}});
         }
         gauge["tableEdited"] = workspace_.TableEdited(n);
+        if (const auto face = page_.faces.find(n); face != page_.faces.end()) {
+            const DialFace& f = face->second;
+            gauge["face"] = {{"picture", f.dataUri},
+                             {"width", f.width},
+                             {"height", f.height},
+                             {"hub", {f.hubX, f.hubY}},
+                             {"radius", f.radius}};
+        }
         gauge["rows"] = json::array();
         for (const TableRow& row : TableRows(workspace_.tableOf(n).current)) {
             gauge["rows"].push_back({row.value, row.angle});
@@ -180,6 +194,54 @@ double Session::TableAngleAt(int gauge, double x, double y, double near) const {
     }
     const double frame = page_.convention.FrameDegrees(Point{x, y});
     return dials_[static_cast<std::size_t>(gauge)].AngleDrawnAt(frame, near + 180.0) - 180.0;
+}
+
+// {"marks": [{"value", "angle", "entry", "drawn": screen degrees clockwise from right}],
+//  "fit": null or {"flattening", "rotateAngle", "residual" (px), "outline": [[x, y], ...]}}
+nlohmann::json Session::Calibrate(int gauge, Point hub, const std::vector<DialMark>& marks,
+                                  const std::vector<Point>& rim) const {
+    using nlohmann::json;
+    if (gauge < 0 || static_cast<std::size_t>(gauge) >= dials_.size()) {
+        throw EditRefused(404, "there is no gauge " + std::to_string(gauge));
+    }
+    const DialGeometry& dial = dials_[static_cast<std::size_t>(gauge)];
+    const AngleConvention& convention = page_.convention;
+    json result;
+    result["marks"] = json::array();
+    for (const MarkAngle& m : AnglesForMarks(dial, convention, hub, marks)) {
+        const Point drawn = convention.ToScreen(dial.Locate(m.angle + 180.0).drawnDegrees, 1.0);
+        result["marks"].push_back({{"value", m.value},
+                                   {"angle", m.angle},
+                                   {"entry", m.entry},
+                                   {"drawn", std::atan2(drawn.y, drawn.x) * 180.0 / kPi}});
+    }
+    result["fit"] = nullptr;
+    std::vector<Point> relative;
+    for (const Point& p : rim) {
+        relative.push_back({p.x - hub.x, p.y - hub.y});
+    }
+    if (relative.size() >= 5) {
+        if (const std::optional<EllipseFit> fit = FitEllipse(relative, convention)) {
+            // The fitted ellipse drawn over the picture: its points in the angle frame, turned
+            // to the screen by the convention, about the hub.
+            json outline = json::array();
+            const double b = fit->minorPixels / fit->majorPixels;
+            const double r = fit->rotateDegrees * kPi / 180.0;
+            for (int k = 0; k <= 72; ++k) {
+                const double t = k * 2.0 * kPi / 72;
+                const Point frame{
+                    fit->majorPixels * (std::cos(t) * std::cos(r) - b * std::sin(t) * std::sin(r)),
+                    fit->majorPixels * (std::cos(t) * std::sin(r) + b * std::sin(t) * std::cos(r))};
+                const Point screen = convention.ToScreen(frame);
+                outline.push_back({hub.x + screen.x, hub.y + screen.y});
+            }
+            result["fit"] = {{"flattening", fit->flattening},
+                             {"rotateAngle", fit->rotateDegrees},
+                             {"residual", fit->residualPixels},
+                             {"outline", std::move(outline)}};
+        }
+    }
+    return result;
 }
 
 } // namespace mirevane::tool

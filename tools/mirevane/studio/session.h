@@ -4,6 +4,7 @@
 // the edited cab, each damped needle's step response, and the dial page of the run.
 #pragma once
 
+#include "calibrate/mark_angles.h"
 #include "dial/geometry.h"
 #include "dial/page.h"
 #include "replay/scenario.h"
@@ -35,6 +36,13 @@ public:
     // The table angle whose needle the dial draws through (x, y) of gauge's dial picture
     // (the page's dial units, hub at 0,0), nearest to the table angle `near`.
     double TableAngleAt(int gauge, double x, double y, double near) const;
+
+    // Calibration from a dial picture (pixels, x right, y down): for each mark (value, x, y)
+    // the table angle that draws the needle through it, the image that shows it and the
+    // direction the host draws it in on the picture; with five or more rim points the
+    // ellipse about the hub that fits them (format in the .cpp).
+    nlohmann::json Calibrate(int gauge, Point hub, const std::vector<DialMark>& marks,
+                             const std::vector<Point>& rim) const;
 
     Workspace& workspace() noexcept { return workspace_; }
 
