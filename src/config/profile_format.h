@@ -12,6 +12,9 @@
 
 namespace mirevane {
 
+// The unit of a value measured like the gauge's subject (km/h, kPa, A, or none).
+inline constexpr const char* kSubjectUnit = "subject's unit";
+
 enum class SettingType { kText, kKeyName, kInt, kDouble };
 
 enum class SettingScope {

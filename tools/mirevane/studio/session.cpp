@@ -144,7 +144,7 @@ nlohmann::json Session::View() {
             gauge["settings"].push_back(
                 {{"section", section},
                  {"key", name},
-                 {"unit", key.row->unit},
+                 {"unit", std::string(key.row->unit) == kSubjectUnit ? g.unit : key.row->unit},
                  {"meaning", key.row->meaning},
                  {"file", file.path},
                  {"line", line != nullptr ? line->line : 0},
