@@ -8,7 +8,6 @@ namespace {
 // writes none; keeping the calls unchanged keeps them the ones known to work on the host.
 constexpr std::size_t kPad = 17;
 
-
 template <class T, T SettingsModel::*member> SettingField One(SettingsModel& m, int) {
     return &(m.*member);
 }
