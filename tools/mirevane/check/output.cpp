@@ -3,13 +3,12 @@
 #include "common/diagnostic_line.h"
 #include "common/number_text.h"
 
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+
 namespace mirevane::tool {
 namespace {
-
-// A 1-based line or column; null where there is none.
-std::string JsonPosition(int position) {
-    return position > 0 ? std::to_string(position) : "null";
-}
 
 std::string Plural(int n, const char* word) {
     return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
@@ -69,48 +68,16 @@ std::string Table(const GaugeSummary& g) {
     return text;
 }
 
-// JSON text with the escapes the format requires.
-std::string Json(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                static const char* const kHex = "0123456789abcdef";
-                out += "\\u00";
-                out += kHex[(c >> 4) & 0xF];
-                out += kHex[c & 0xF];
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out + "\"";
+using Json = nlohmann::ordered_json;
+
+// A 1-based line or column; null where there is none.
+Json Position(int position) {
+    return position > 0 ? Json(position) : Json(nullptr);
 }
 
 // JSON has no NaN or infinity; a setting can hold them only when written so in a profile.
-std::string JsonNumber(double value) {
-    const std::string text = Shortest(value);
-    return text.find_first_of("ni") == std::string::npos ? text : Json(text);
-}
-
-std::string JsonBool(bool value) {
-    return value ? "true" : "false";
+Json Number(double value) {
+    return std::isfinite(value) ? Json(value) : Json(Shortest(value));
 }
 
 } // namespace
@@ -158,79 +125,73 @@ std::string CheckText(const CheckReport& r) {
 }
 
 std::string CheckJson(const CheckReport& r) {
-    std::string out = "{\n";
-    out += "  \"schemaVersion\": " + std::to_string(kCheckJsonSchemaVersion) + ",\n";
-    out += "  \"path\": " + Json(r.path) + ",\n";
-    out += "  \"mainProfile\": {\"file\": " + Json(r.mainProfile) +
-           ", \"found\": " + JsonBool(r.mainFound) + "},\n";
-    out += "  \"fallbackProfile\": {\"file\": " + Json(r.fallbackProfile) +
-           ", \"found\": " + JsonBool(r.fallbackFound) + "},\n";
-    out += "  \"developerMode\": " + JsonBool(r.developerMode) + ",\n";
-    out += "  \"steps\": {\"value\": " + JsonNumber(r.valueStep) +
-           ", \"angle\": " + JsonNumber(r.angleStep) + ", \"rotate\": " + JsonNumber(r.rotateStep) +
-           "},\n";
-    out += "  \"keyBindings\": [";
-    for (std::size_t i = 0; i < r.keys.size(); ++i) {
-        const KeyBinding& k = r.keys[i];
-        out += std::string(i == 0 ? "\n" : ",\n") + "    {\"action\": " + Json(k.action) +
-               ", \"name\": " + Json(k.name) + ", \"key\": " + std::to_string(k.key) + "}";
+    Json json;
+    json["schemaVersion"] = kCheckJsonSchemaVersion;
+    json["path"] = r.path;
+    json["mainProfile"] = {{"file", r.mainProfile}, {"found", r.mainFound}};
+    json["fallbackProfile"] = {{"file", r.fallbackProfile}, {"found", r.fallbackFound}};
+    json["developerMode"] = r.developerMode;
+    json["steps"] = {{"value", Number(r.valueStep)},
+                     {"angle", Number(r.angleStep)},
+                     {"rotate", Number(r.rotateStep)}};
+    json["keyBindings"] = Json::array();
+    for (const KeyBinding& k : r.keys) {
+        json["keyBindings"].push_back({{"action", k.action}, {"name", k.name}, {"key", k.key}});
     }
-    out += r.keys.empty() ? "],\n" : "\n  ],\n";
-    out += "  \"gauges\": [";
-    for (std::size_t i = 0; i < r.gauges.size(); ++i) {
-        const GaugeSummary& g = r.gauges[i];
-        out += std::string(i == 0 ? "\n" : ",\n") + "    {\n";
-        out += "      \"number\": " + std::to_string(g.number) + ",\n";
-        out += "      \"profile\": " + Json(g.profile) + ",\n";
-        out += "      \"subject\": {\"text\": " + Json(g.subjectText) +
-               ", \"reads\": " + Json(g.subject) + ", \"meaning\": " + Json(g.subjectMeaning) +
-               ", \"unit\": " + Json(g.unit) + ", \"maxIndex\": " + std::to_string(g.maxIndex) +
-               "},\n";
-        out += "      \"elliptic\": " + JsonBool(g.elliptic) + ",\n";
-        out += "      \"needle\": " + std::to_string(g.needle) + ",\n";
-        out += "      \"entries\": [" + EntryList(g.entries) + "],\n";
-        out += "      \"vibration\": {\"amplitude\": " + JsonNumber(g.amplitude) +
-               ", \"period\": " + JsonNumber(g.period) +
-               ", \"wavelength\": " + JsonNumber(g.wavelength) +
-               ", \"threshold\": " + JsonNumber(g.threshold) + "},\n";
-        out += "      \"damping\": {\"naturalFrequency\": " + JsonNumber(g.naturalFrequency) +
-               ", \"dampingRatio\": " + JsonNumber(g.dampingRatio) + "},\n";
-        out += "      \"ellipse\": {\"division\": " + std::to_string(g.division) +
-               ", \"divisionCount\": " + std::to_string(g.divisionCount) +
-               ", \"flattening\": " + JsonNumber(g.flattening) +
-               ", \"rotateAngle\": " + JsonNumber(g.rotateAngle) +
-               ", \"standbyAngle\": " + JsonNumber(g.standbyAngle) + ", \"divisionTable\": [";
-        for (std::size_t d = 0; d < g.divisionTable.size(); ++d) {
-            out += std::string(d == 0 ? "" : ", ") +
-                   "{\"bound\": " + JsonNumber(g.divisionTable[d].first) +
-                   ", \"entry\": " + std::to_string(g.divisionTable[d].second) + "}";
+    json["gauges"] = Json::array();
+    for (const GaugeSummary& g : r.gauges) {
+        Json divisions = Json::array();
+        for (const auto& [bound, entry] : g.divisionTable) {
+            divisions.push_back({{"bound", Number(bound)}, {"entry", entry}});
         }
-        out += "]},\n";
-        out += "      \"table\": {\"file\": " + Json(g.tableFile) +
-               ", \"found\": " + JsonBool(g.table.found) +
-               ", \"points\": " + std::to_string(g.table.points);
+        Json table = {{"file", g.tableFile}, {"found", g.table.found}, {"points", g.table.points}};
         if (g.table.points > 0) {
-            out += ", \"minValue\": " + JsonNumber(g.table.minValue) +
-                   ", \"maxValue\": " + JsonNumber(g.table.maxValue) +
-                   ", \"minAngle\": " + JsonNumber(g.table.minAngle) +
-                   ", \"maxAngle\": " + JsonNumber(g.table.maxAngle);
+            table["minValue"] = Number(g.table.minValue);
+            table["maxValue"] = Number(g.table.maxValue);
+            table["minAngle"] = Number(g.table.minAngle);
+            table["maxAngle"] = Number(g.table.maxAngle);
         }
-        out += "}\n    }";
+        json["gauges"].push_back({{"number", g.number},
+                                  {"profile", g.profile},
+                                  {"subject",
+                                   {{"text", g.subjectText},
+                                    {"reads", g.subject},
+                                    {"meaning", g.subjectMeaning},
+                                    {"unit", g.unit},
+                                    {"maxIndex", g.maxIndex}}},
+                                  {"elliptic", g.elliptic},
+                                  {"needle", g.needle},
+                                  {"entries", g.entries},
+                                  {"vibration",
+                                   {{"amplitude", Number(g.amplitude)},
+                                    {"period", Number(g.period)},
+                                    {"wavelength", Number(g.wavelength)},
+                                    {"threshold", Number(g.threshold)}}},
+                                  {"damping",
+                                   {{"naturalFrequency", Number(g.naturalFrequency)},
+                                    {"dampingRatio", Number(g.dampingRatio)}}},
+                                  {"ellipse",
+                                   {{"division", g.division},
+                                    {"divisionCount", g.divisionCount},
+                                    {"flattening", Number(g.flattening)},
+                                    {"rotateAngle", Number(g.rotateAngle)},
+                                    {"standbyAngle", Number(g.standbyAngle)},
+                                    {"divisionTable", std::move(divisions)}}},
+                                  {"table", std::move(table)}});
     }
-    out += r.gauges.empty() ? "],\n" : "\n  ],\n";
-    out += "  \"diagnostics\": [";
-    for (std::size_t i = 0; i < r.diagnostics.size(); ++i) {
-        const Diagnostic& d = r.diagnostics[i];
-        out += std::string(i == 0 ? "\n" : ",\n") +
-               "    {\"severity\": " + Json(SeverityName(d.kind->severity)) +
-               ", \"code\": " + Json(d.kind->code) + ", \"file\": " + Json(d.file) +
-               ", \"line\": " + JsonPosition(d.line) + ", \"column\": " + JsonPosition(d.column) +
-               ", \"message\": " + Json(d.message) + "}";
+    json["diagnostics"] = Json::array();
+    for (const Diagnostic& d : r.diagnostics) {
+        json["diagnostics"].push_back({{"severity", SeverityName(d.kind->severity)},
+                                       {"code", d.kind->code},
+                                       {"file", d.file},
+                                       {"line", Position(d.line)},
+                                       {"column", Position(d.column)},
+                                       {"message", d.message}});
     }
-    out += r.diagnostics.empty() ? "],\n" : "\n  ],\n";
-    out += "  \"errors\": " + std::to_string(r.errors()) +
-           ",\n  \"warnings\": " + std::to_string(r.warnings()) + "\n}\n";
-    return out;
+    json["errors"] = r.errors();
+    json["warnings"] = r.warnings();
+    // Text from the cab's files need not be UTF-8: such bytes are shown as U+FFFD.
+    return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 } // namespace mirevane::tool

@@ -3,6 +3,8 @@
 #include "common/number_text.h"
 #include "loading/key_names.h"
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -22,72 +24,50 @@ template <class T> void KeepEvenRows(std::vector<T>& rows, std::size_t width) {
     rows.resize(kept * width);
 }
 
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            static const char* const kHex = "0123456789abcdef";
-            out += "\\u00";
-            out += kHex[byte >> 4];
-            out += kHex[byte & 15];
-        } else if (c == '<') {
-            // The JSON sits inside a <script> element, which "</script" would end.
-            out += "\\u003c";
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
+using JsonValue = nlohmann::ordered_json;
 
-// A number series as a JSON array in which a run of three or more equal texts is written
-// [text, count]: parked images and resting needles shrink to a few characters.
+// A number series as a JSON array in which a run of three or more equal numbers is written
+// [number, count]: parked images and resting needles shrink to a few characters.
 class RunArray {
 public:
-    void Add(const std::string& text) {
-        if (text == current_) {
+    void Add(const JsonValue& value) {
+        if (count_ > 0 && value == current_) {
             ++count_;
             return;
         }
         Flush();
-        current_ = text;
+        current_ = value;
         count_ = 1;
     }
-    std::string Finish() {
+    JsonValue Finish() {
         Flush();
-        return "[" + out_ + "]";
+        return std::move(out_);
     }
 
 private:
     void Flush() {
-        if (count_ == 0) {
-            return;
-        }
-        std::string piece;
         if (count_ >= 3) {
-            piece = "[" + current_ + "," + std::to_string(count_) + "]";
+            out_.push_back(JsonValue::array({current_, count_}));
         } else {
-            piece = current_;
-            for (std::size_t i = 1; i < count_; ++i) {
-                piece += "," + current_;
+            for (std::size_t i = 0; i < count_; ++i) {
+                out_.push_back(current_);
             }
         }
-        out_ += (out_.empty() ? "" : ",") + piece;
         count_ = 0;
     }
 
-    std::string out_;
-    std::string current_;
+    JsonValue out_ = JsonValue::array();
+    JsonValue current_;
     std::size_t count_ = 0;
 };
 
 // Seven digits: more than a dial can show, and JSON has no NaN.
-std::string Number(double value) {
-    return std::isfinite(value) ? Rounded(value, 7) : "null";
+JsonValue Number(double value) {
+    double rounded = 0.0;
+    if (!std::isfinite(value) || !ReadNumber(Rounded(value, 7), rounded)) {
+        return JsonValue(nullptr);
+    }
+    return JsonValue(rounded);
 }
 
 } // namespace
@@ -176,13 +156,15 @@ void DialRecorder::DropEveryOther() {
 std::string DialRecorder::Json() const {
     const std::size_t frames = times_.size();
     const std::size_t width = gauges_.size();
-    std::string json = "{\"framesSeen\":" + std::to_string(seen_) +
-                       ",\"stride\":" + std::to_string(stride_) + ",\n\"t\":";
+    JsonValue json;
+    json["framesSeen"] = seen_;
+    json["stride"] = stride_;
     RunArray times;
     for (int32_t t : times_) {
-        times.Add(std::to_string(t));
+        times.Add(t);
     }
-    json += times.Finish() + ",\n\"gauges\":[";
+    json["t"] = times.Finish();
+    json["gauges"] = JsonValue::array();
     for (std::size_t g = 0; g < width; ++g) {
         RunArray value;
         RunArray angle;
@@ -195,37 +177,46 @@ std::string DialRecorder::Json() const {
             angle.Add(Number(s.angle));
             shown.Add(Number(s.shown));
             damped.Add(Number(s.damped));
-            entry.Add(std::to_string(s.entry));
+            entry.Add(s.entry);
         }
-        json += std::string(g == 0 ? "" : ",") +
-                "\n{\"elliptic\":" + (gauges_[g].elliptic ? "true" : "false") +
-                ",\"subject\":" + JsonString(gauges_[g].subject) +
-                ",\"unit\":" + JsonString(gauges_[g].unit) + ",\n\"value\":" + value.Finish() +
-                ",\n\"angle\":" + angle.Finish() + ",\n\"shown\":" + shown.Finish();
+        JsonValue gauge = {{"elliptic", gauges_[g].elliptic}, {"subject", gauges_[g].subject},
+                           {"unit", gauges_[g].unit},         {"value", value.Finish()},
+                           {"angle", angle.Finish()},         {"shown", shown.Finish()}};
         if (gauges_[g].elliptic) {
-            json += ",\n\"damped\":" + damped.Finish() + ",\n\"entry\":" + entry.Finish();
+            gauge["damped"] = damped.Finish();
+            gauge["entry"] = entry.Finish();
         }
-        json += "}";
+        json["gauges"].push_back(std::move(gauge));
     }
-    json += "],\n\"panel\":{";
+    json["panel"] = JsonValue::object();
     for (std::size_t c = 0; c < columns_.size(); ++c) {
         RunArray values;
         for (std::size_t f = 0; f < frames; ++f) {
-            values.Add(std::to_string(panel_[f * columns_.size() + c]));
+            values.Add(panel_[f * columns_.size() + c]);
         }
-        json += std::string(c == 0 ? "" : ",") + "\n\"" + std::to_string(columns_[c]) +
-                "\":" + values.Finish();
+        json["panel"][std::to_string(columns_[c])] = values.Finish();
     }
-    json += "},\n\"events\":[";
-    for (std::size_t i = 0; i < events_.size(); ++i) {
-        const DialEvent& e = events_[i];
-        json += std::string(i == 0 ? "" : ",") + "\n{\"t\":" + std::to_string(e.timeMilliseconds) +
-                ",\"keys\":" + JsonString(e.keys) +
-                ",\"initialize\":" + (e.initialize ? "true" : "false") +
-                ",\"copied\":" + JsonString(e.copied) + "}";
+    json["events"] = JsonValue::array();
+    for (const DialEvent& e : events_) {
+        json["events"].push_back({{"t", e.timeMilliseconds},
+                                  {"keys", e.keys},
+                                  {"initialize", e.initialize},
+                                  {"copied", e.copied}});
     }
-    json += "],\n\"eventsDropped\":" + std::to_string(eventsDropped_) + "}";
-    return json;
+    json["eventsDropped"] = eventsDropped_;
+    // The JSON sits inside a <script> element, which "</script" would end: '<' occurs only
+    // inside strings, where \u003c is the same character.
+    std::string text = json.dump(-1, ' ', false, JsonValue::error_handler_t::replace);
+    std::string safe;
+    safe.reserve(text.size());
+    for (const char c : text) {
+        if (c == '<') {
+            safe += "\\u003c";
+        } else {
+            safe += c;
+        }
+    }
+    return safe;
 }
 
 } // namespace mirevane::tool
