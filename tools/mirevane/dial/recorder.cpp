@@ -67,6 +67,10 @@ JsonValue Number(double value) {
     if (!std::isfinite(value) || !ReadNumber(Rounded(value, 7), rounded)) {
         return JsonValue(nullptr);
     }
+    // A whole number as an integer: "4", not "4.0", in a page of many.
+    if (std::fabs(rounded) < 9.0e15 && rounded == std::floor(rounded)) {
+        return JsonValue(static_cast<int64_t>(rounded));
+    }
     return JsonValue(rounded);
 }
 
