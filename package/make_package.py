@@ -21,7 +21,7 @@ from pe_version import read_version
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 
 # Documents that ship when they exist in docs/ (the key reference is generated).
-DOCS = ("configuration.md", "tool.md")
+DOCS = ("configuration.md", "tool.md", "studio.md", "studio.png", "studio-calibration.png")
 
 
 def binaries(win32, win64):
@@ -125,8 +125,11 @@ def main():
     files.insert(2, ("SHA256SUMS", sha256sums(files)))
 
     os.makedirs(args.out, exist_ok=True)
-    path = os.path.join(args.out, "mirevane-%s-windows.zip" % version)
-    write_zip(path, files, timestamp())
+    # Everything under one top folder named after the package, as Windows users expect a zip
+    # to unpack; MANIFEST and SHA256SUMS name the files relative to it.
+    top = "mirevane-%s-windows" % version
+    path = os.path.join(args.out, top + ".zip")
+    write_zip(path, [(top + "/" + name, data) for name, data in files], timestamp())
     print(path)
     return 0
 

@@ -182,7 +182,7 @@ def main():
         return 1
 
     checks = Checks()
-    folder = tempfile.mkdtemp(prefix="mirevane-package-")
+    unpacked = folder = tempfile.mkdtemp(prefix="mirevane-package-")
     try:
         with zipfile.ZipFile(package) as archive:
             names = archive.namelist()
@@ -190,13 +190,18 @@ def main():
                 checks.expect(not name.startswith("/") and ".." not in name.split("/")
                               and "\\" not in name, "unsafe name in the zip: " + name)
             checks.expect(len(names) == len(set(names)), "names repeated in the zip")
+            top = "mirevane-%s-windows/" % version
+            checks.expect(all(name.startswith(top) for name in names),
+                          "every file under the top folder " + top)
             archive.extractall(folder)
+        names = [name[len(top):] for name in names]
+        folder = os.path.join(folder, top)
         check_contents(folder, names, version, checks)
         check_binaries(folder, args.win32, checks)
         check_tool(folder, os.path.abspath(args.native), os.path.abspath(args.win32),
                    os.path.abspath(args.win64), checks)
     finally:
-        shutil.rmtree(folder, ignore_errors=True)
+        shutil.rmtree(unpacked, ignore_errors=True)
 
     for failure in checks.failures:
         print("FAIL: " + failure)

@@ -137,6 +137,15 @@ class CheckErrors(unittest.TestCase):
          ("error", "is-a-folder", "./oil.ini", None)),
         ("table that is a folder", {"Cab.ini": GOOD_INI, "Cab.csv": FOLDER},
          ("error", "is-a-folder", "./Cab.csv", None)),
+        ("a European spreadsheet's table", {"Cab.ini": GOOD_INI, "Cab.csv": "0;30,0\n100;57,2\n"},
+         ("error", "table-semicolons", "./Cab.csv", 1)),
+        ("a unit after a number", with_good("[Vibration]\nAmplitude = 1\nPeriod = 1.2 s\n"),
+         ("error", "number-with-text", "./Cab.ini", 7)),
+        ("a decimal comma", with_good("[Vibration]\nAmplitude = 1\nPeriod = 1,5\n"),
+         ("error", "number-with-text", "./Cab.ini", 7)),
+        ("a comment after a number",
+         with_good("[Damping]\nNaturalFreq = 8\nDampingRatio = 0.5 ; light\n"),
+         ("error", "number-with-text", "./Cab.ini", 7)),
     ]
 
     def test_each_error_is_reported_where_it_stands(self):
@@ -153,6 +162,31 @@ class CheckErrors(unittest.TestCase):
             with self.subTest(sorted(files)), CabFolder(files) as cab:
                 _, report = cab.check_json()
                 self.assertEqual([d["code"] for d in report["diagnostics"]], ["is-a-folder"])
+
+    def test_a_spreadsheets_table_is_its_one_error(self):
+        # Read with semicolons, the points turn back and forth: that follows from the cause.
+        table = "0;30,0\n100;57,2\n200;84,1\n300;111,5\n"
+        with CabFolder({"Cab.ini": GOOD_INI, "Cab.csv": table}) as cab:
+            _, report = cab.check_json()
+            self.assertEqual([d["code"] for d in report["diagnostics"]], ["table-semicolons"])
+            self.assertIn("semicolons separate the fields and commas are decimal points: save "
+                          "as CSV with a point as decimal separator", report["diagnostics"][0]["message"])
+
+    def test_a_number_with_text_says_what_the_plug_in_keeps(self):
+        files = with_good("[Damping]\nNaturalFreq = 8\nDampingRatio = 0.5 ; light\n")
+        with CabFolder(files) as cab:
+            _, report = cab.check_json()
+            found = [d for d in report["diagnostics"] if d["code"] == "number-with-text"]
+            self.assertIn("DampingRatio stays 0: the needle swings for ever", found[0]["message"])
+
+    def test_a_misspelt_key_comes_before_what_it_turns_off(self):
+        files = with_good("[Vibration]\nPeriod = 1.2\nAmplitde = 0.8\n")
+        with CabFolder(files) as cab:
+            _, report = cab.check_json()
+            self.assertEqual([(d["code"], d["line"]) for d in report["diagnostics"]],
+                             [("unknown-key", 7), ("vibration-half-set", 7)])
+            self.assertIn("Period is set but Amplitude is 0 ('Amplitde' is not Amplitude)",
+                          report["diagnostics"][1]["message"])
 
     def test_the_cause_is_named_not_its_consequence(self):
         files = {"Cab.ini": "[SubjectKey]\nSubject = kmph\n[PanelIndex]\nNeddle = 20\n",
@@ -212,6 +246,13 @@ class CheckErrors(unittest.TestCase):
             missing = [d for d in report["diagnostics"] if d["code"] == "table-missing"]
             self.assertEqual(len(missing), 1)
             self.assertIn("'cab.csv' differs only in letter case", missing[0]["message"])
+        files = with_good("[FileName]\nGauge0 = meters\\ammeter\n", Meters=FOLDER)
+        with CabFolder(files) as cab:
+            with open(cab.file(os.path.join("Meters", "ammeter.ini")), "w") as f:
+                f.write(GOOD_INI)
+            _, report = cab.check_json()
+            self.assertIn("'Meters/ammeter.ini' differs only in letter case",
+                          report["diagnostics"][0]["message"])
 
 
 class CheckWarnings(unittest.TestCase):
@@ -230,9 +271,9 @@ class CheckWarnings(unittest.TestCase):
          ("unknown-key", "./Cab.ini", 6), "Period belongs in [Vibration]"),
         ("division entry beyond 63", with_good("Ellipse64 = 3\n"),
          ("unknown-key", "./Cab.ini", 5), "Ellipse0 to Ellipse63"),
-        ("double that does not convert", with_good("[Vibration]\nPeriod = 2.5 m\n"),
-         ("not-a-number", "./Cab.ini", 6), "'2.5 m' is not a number: Period keeps 0"),
-        ("double with a decimal comma", with_good("[Ellipse]\nStandbyAngle = 1,5\n"),
+        ("double that does not convert", with_good("[Vibration]\nPeriod = slow\n"),
+         ("not-a-number", "./Cab.ini", 6), "'slow' is not a number: Period keeps 0"),
+        ("double in words", with_good("[Ellipse]\nStandbyAngle = half\n"),
          ("not-a-number", "./Cab.ini", 6), "StandbyAngle keeps 180"),
         ("integer with a unit", with_good("[Advanced]\nMaxArrayIndex = 20 px\n"),
          ("not-an-integer", "./Cab.ini", 6), "reads as 20"),
@@ -245,9 +286,9 @@ class CheckWarnings(unittest.TestCase):
         ("key before any section", {"Cab.ini": "Needle = 3\n" + GOOD_INI, "Cab.csv": GOOD_TABLE},
          ("outside-section", "./Cab.ini", 1), "before any [section]"),
         ("table lines skipped",
-         with_good(table="value,angle\n0,0\n10;45\n10,,45\n100,270\n"),
+         with_good(table="value,angle\n0,0\n10\n10,,45\n100,270\n"),
          ("table-line-skipped", "./Cab.csv", 4), "field 2 of '10,,45' is not a number"),
-        ("table line with one number", with_good(table="0,0\n10;45\n100,270\n"),
+        ("table line with one number", with_good(table="0,0\n10\n100,270\n"),
          ("table-line-skipped", "./Cab.csv", 2), "fewer than two"),
         ("table value given twice", with_good(table="0,0\n50,100\n50,120\n100,270\n"),
          ("table-duplicate-value", "./Cab.csv", 3), "first at line 2"),
@@ -367,7 +408,7 @@ class CheckWarnings(unittest.TestCase):
                     self.assertEqual(found[-1]["line"], 4)
 
     def test_strict_turns_warnings_into_exit_status_1(self):
-        with CabFolder(with_good("[Vibration]\nPeriod = 2.5 m\n")) as cab:
+        with CabFolder(with_good("[Vibration]\nPeriod = slow\n")) as cab:
             self.assertEqual(cab.run("check", "Cab.dll").returncode, 0)
             self.assertEqual(cab.run("check", "Cab.dll", "--strict").returncode, 1)
 
@@ -392,7 +433,7 @@ class CheckReport(unittest.TestCase):
                              json.loads(by_profile)["diagnostics"])
 
     def test_text_and_json_carry_the_same_diagnostics(self):
-        files = with_good("[Dampng]\nx = 1\n[Vibration]\n  Period =  2.5 m\n",
+        files = with_good("[Dampng]\nx = 1\n[Vibration]\n  Period =  slow\n",
                           table="0,0\nnote\n100,270\n")
         with CabFolder(files) as cab:
             result, report = cab.check_json()
@@ -403,7 +444,7 @@ class CheckReport(unittest.TestCase):
                 where = d["file"] + "".join(":%d" % n for n in (d["line"], d["column"]) if n)
                 line = "%s: %s: %s [%s]" % (where, d["severity"], d["message"], d["code"])
                 self.assertIn(line, lines)
-            self.assertIn("./Cab.ini:8:13: warning: Period = '2.5 m' is not a number: Period "
+            self.assertIn("./Cab.ini:8:13: warning: Period = 'slow' is not a number: Period "
                           "keeps 0 [not-a-number]", lines)
             self.assertIn("0 errors, 3 warnings.", text)
 
@@ -663,6 +704,9 @@ class ErrorExits(unittest.TestCase):
          "scenario.csv:2:1: error: time: '0.5' is not a whole number of milliseconds"),
         ("unknown column", "time,sped\n0,1\n",
          "scenario.csv:1:6: error: unknown column 'sped': did you mean speed?"),
+        ("a subject's keyword as a column", "time,kmph\n0,1\n",
+         "scenario.csv:1:6: error: unknown column 'kmph': did you mean speed (kmph is the subject "
+         "that reads it)?"),
         ("panel entry beyond 255", "time,panel256\n0,1\n",
          "scenario.csv:1:6: error: unknown column 'panel256': did you mean panelN with N from"),
         ("no time column", "speed\n1\n",
@@ -734,6 +778,15 @@ class ErrorExits(unittest.TestCase):
                     self.assertTrue(lines[0].endswith("[not-a-profile]"), lines[0])
                     self.assertEqual(result.stdout, b"")
                     self.assertFalse(os.path.exists(cab.file("p.svg")))
+            checked = cab.run("check", "folder")
+            self.assertEqual(checked.returncode, 2)
+            self.assertEqual(diagnostic_lines(checked), [
+                "folder: error: is a folder: name the plug-in's library or its main profile in it "
+                "[not-a-profile]"])
+            explained = cab.run("explain", "table-semicolon")
+            self.assertEqual(explained.returncode, 2)
+            self.assertIn("did you mean 'table-semicolons'?", explained.stderr_text)
+            self.assertLess(len(explained.stderr_text), 200)  # not every code on one line
 
     def test_bad_arguments_exit_with_2_naming_the_program(self):
         with CabFolder(SPEEDOMETER) as cab:
@@ -828,7 +881,7 @@ class RunWarnings(unittest.TestCase):
         self.assertEqual(lines, ["./Cab.ini: warning: check finds 1 error in this configuration: "
                                  "run 'mirevane check Cab.dll' [check-errors]"])
         # Warnings alone are check's business.
-        files = with_good("[Vibration]\nPeriod = 2.5 m\n")
+        files = with_good("[Vibration]\nPeriod = slow\n")
         self.assertEqual(self.run_with(files, "time\n0\n"), [])
 
 

@@ -6,6 +6,7 @@
 #include "common/diagnostics.h"
 #include "common/gauge_entries.h"
 #include "common/subject_name.h"
+#include "common/tool_error.h"
 #include "dynamics/angle_units.h"
 #include "loading/load_observer.h"
 #include "platform/platform.h"
@@ -17,20 +18,43 @@
 namespace mirevane::tool {
 namespace {
 
-// A file the check could not find may exist under another letter case: Windows would open
-// it, a case-sensitive file system does not. Returns that name, or "".
+// A file the check could not find may exist under another letter case, in its name or in a
+// folder on the way to it: Windows would open it, a case-sensitive file system does not.
+// Returns the path as it stands on disk from the first part that differs ("Cab.ini",
+// "Meters/ammeter.ini"), or "".
 std::string OtherCaseName(const std::string& path) {
     namespace fs = std::filesystem;
     const fs::path p(platform::FilePath(path));
-    const fs::path folder = p.has_parent_path() ? p.parent_path() : fs::path(".");
+    fs::path found = p.has_root_path() ? p.root_path() : fs::path();
+    fs::path shown;
+    bool differs = false;
     std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        if (name != p.filename().string() && SameName(name, p.filename().string())) {
-            return name;
+    for (const fs::path& part : p.relative_path()) {
+        const fs::path exact = found / part;
+        if (part == "." || part == ".." || fs::exists(exact, error)) {
+            found = exact;
+            if (differs) {
+                shown /= part;
+            }
+            continue;
         }
+        const fs::path folder = found.empty() ? fs::path(".") : found;
+        fs::path match;
+        for (fs::directory_iterator it(folder, error), end; !error && it != end;
+             it.increment(error)) {
+            if (SameName(it->path().filename().string(), part.string())) {
+                match = it->path().filename();
+                break;
+            }
+        }
+        if (match.empty()) {
+            return "";
+        }
+        found /= match;
+        shown /= match;
+        differs = true;
     }
-    return "";
+    return differs && fs::exists(found, error) ? shown.string() : "";
 }
 
 // What the plug-in built for gauge g, as the report describes it.
@@ -263,6 +287,14 @@ int CheckReport::errors() const {
 
 int CheckReport::warnings() const {
     return static_cast<int>(diagnostics.size()) - errors();
+}
+
+void RefuseFolderAsPath(const std::string& argument) {
+    if (IsFolder(argument)) {
+        throw InputError(argument, 0, 0,
+                         "is a folder: name the plug-in's library or its main profile in it",
+                         "not-a-profile");
+    }
 }
 
 CheckReport RunCheck(const std::string& path) {

@@ -84,4 +84,8 @@ struct CheckReport {
 // path: the library or its main profile (both name the same base).
 CheckReport RunCheck(const std::string& path);
 
+// Throws InputError (not-a-profile) when the PATH a command was given is a folder: the
+// plug-in's library or its main profile is named, not the cab's folder.
+void RefuseFolderAsPath(const std::string& argument);
+
 } // namespace mirevane::tool

@@ -34,7 +34,9 @@ struct Where {
 struct TableLines {
     std::map<double, int> lineOfValue; // the line that gave the value its angle
     int firstSkipped = 0;              // the first line that gave no point and is not blank
-    bool unreadable = false; // UTF-16, or a folder: no line was looked at, one error says so
+    // UTF-16, a folder, or a spreadsheet's semicolons: one error says what the table is, and
+    // what follows from it (an empty table, angles that turn back) is not listed.
+    bool unreadable = false;
 };
 
 // A per-line warning of a table, held back until the whole table is read (Checker::AddCollapsed).

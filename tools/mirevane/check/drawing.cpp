@@ -183,10 +183,21 @@ void Checker::CheckVibration(const GaugeUnderCheck& c) {
     }
     if ((s.Amplitude != 0.0) != (s.Period != 0.0)) {
         const bool amplitudeSet = s.Amplitude != 0.0;
-        Add("vibration-half-set",
-            Locate(c.profile, "Vibration", amplitudeSet ? "Amplitude" : "Period"),
+        const std::string missing = amplitudeSet ? "Period" : "Amplitude";
+        Where where = Locate(c.profile, "Vibration", amplitudeSet ? "Amplitude" : "Period");
+        std::string cause;
+        // A misspelt key is the likely cause: the consequence then stands after it and says so.
+        for (const ProfileKeyLine& line : Scan(c.profile.path).keys) {
+            if (line.firstSection && SameName(line.section, "Vibration") &&
+                !SameName(line.key, missing) && NearestName(line.key, {missing}) == missing) {
+                where = Where{c.profile.path, line.line, line.column};
+                cause = " (" + Quoted(Shortened(line.key)) + " is not " + missing + ")";
+                break;
+            }
+        }
+        Add("vibration-half-set", where,
             std::string("the tremble is off: ") + (amplitudeSet ? "Amplitude" : "Period") +
-                " is set but " + (amplitudeSet ? "Period" : "Amplitude") + " is 0");
+                " is set but " + missing + " is 0" + cause);
     }
 }
 

@@ -8,9 +8,40 @@
 #include "platform/platform.h"
 
 #include <algorithm>
+#include <locale>
+#include <sstream>
 
 namespace mirevane::tool {
 namespace {
+
+// A number followed by more text: "1.2 s", "1,5", "0.5 ; light". The cab builder meant the
+// number; the plug-in, which converts the whole text or nothing, keeps the old value.
+bool NumberThenText(const std::string& text) {
+    std::istringstream in(text);
+    in.imbue(std::locale::classic());
+    double number = 0.0;
+    in >> number;
+    return !in.fail() && !(in >> std::ws).eof();
+}
+
+// What a setting left at its value does to the needle, where that is worth saying.
+std::string KeptMeans(const SettingKey& key, const SettingsModel& model) {
+    const std::string name = key.name;
+    if (name == "DampingRatio" && model.DampingRatio == 0.0 && model.NaturalFreq > 0.0) {
+        return ": the needle swings for ever";
+    }
+    if (name == "NaturalFreq" && model.NaturalFreq <= 0.0) {
+        return ": the needle is not damped";
+    }
+    if ((name == "Period" && model.Period == 0.0) ||
+        (name == "Amplitude" && model.Amplitude == 0.0)) {
+        return ": the needle does not tremble";
+    }
+    if (name == "Flattening" && model.Flattening == 0.0) {
+        return ": the oval is drawn as a circle";
+    }
+    return "";
+}
 
 // An integer as the profile functions read it without surprises: optional sign, then
 // decimal digits or 0x / 0b / 0o digits, and nothing else, within 32 bits.
@@ -165,7 +196,14 @@ void Checker::CheckKeyLine(const std::string& path, const ProfileKeyLine& line,
     const std::string text = platform::ProfileText(path, known.row->section, known.name, "");
     if (known.row->type == SettingType::kDouble) {
         double ignored = 0.0;
-        if (!ParseWholeDouble(text, ignored)) {
+        if (!ParseWholeDouble(text, ignored) && NumberThenText(text)) {
+            Add("number-with-text", Where{path, line.line, line.valueColumn},
+                known.name + " = " + Quoted(Shortened(text)) +
+                    " is not a number: the plug-in reads the whole text, so " + known.name +
+                    " stays " + CurrentText(model, known) + KeptMeans(known, model) +
+                    "; write the number alone with a point for decimals, and a comment on a "
+                    "line of its own");
+        } else if (!ParseWholeDouble(text, ignored)) {
             Add("not-a-number", Where{path, line.line, line.valueColumn},
                 text.empty() ? known.name + " has no value: it keeps " + CurrentText(model, known)
                              : known.name + " = " + Quoted(Shortened(text)) + " is not a number: " +

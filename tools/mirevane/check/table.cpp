@@ -6,6 +6,7 @@
 #include "dynamics/scale_table_file.h"
 
 #include <map>
+#include <regex>
 
 namespace mirevane::tool {
 
@@ -37,6 +38,15 @@ std::size_t ThirdField(const std::string& line) {
     return second == std::string::npos ? second : second + 1;
 }
 
+// "0;30,0": numbers with decimal commas, separated by semicolons, as a spreadsheet set to a
+// European locale saves CSV. Two or more fields, each a number whose decimals (if any)
+// follow a comma.
+bool SemicolonSeparated(const std::string& line) {
+    static const std::regex kRow(
+        R"(\s*[-+]?[0-9]+(,[0-9]+)?\s*(;\s*[-+]?[0-9]+(,[0-9]+)?\s*)+;?\s*)");
+    return line.find(';') != std::string::npos && std::regex_match(line, kRow);
+}
+
 } // namespace
 
 TableLines Checker::CheckTable(GaugeSummary& gauge) {
@@ -58,45 +68,74 @@ TableLines Checker::CheckTable(GaugeSummary& gauge) {
     }
     std::map<double, int>& lineOfValue = lines.lineOfValue;
     std::vector<LineFinding> findings;
-    const bool found = ForEachTableLine(
-        gauge.tableFile, [&](int number, const std::string& text, const TableLine& parsed) {
-            const bool mark = number == 1 && text.compare(0, 3, "\xEF\xBB\xBF") == 0;
-            if (mark) {
-                Add("byte-order-mark", gauge.tableFile, 1,
-                    "the file starts with a UTF-8 byte order mark, which spoils the first "
-                    "line: save it without the mark");
+    int semicolonRows = 0; // lines saved by a spreadsheet in a European locale
+    int firstSemicolonRow = 0;
+    std::string firstSemicolonText;
+    std::string readAs;
+    const bool found = ForEachTableLine(gauge.tableFile, [&](int number, const std::string& text,
+                                                             const TableLine& parsed) {
+        const bool mark = number == 1 && text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+        if (mark) {
+            Add("byte-order-mark", gauge.tableFile, 1,
+                "the file starts with a UTF-8 byte order mark, which spoils the first "
+                "line: save it without the mark");
+        }
+        if (parsed.outcome != TableLine::kPoint && lines.firstSkipped == 0 &&
+            text.find_first_not_of(" \t\r") != std::string::npos) {
+            lines.firstSkipped = number;
+        }
+        if (SemicolonSeparated(text)) {
+            // One cause for the whole table, reported once below; what the plug-in makes
+            // of each such line follows from it and is not listed line by line.
+            if (semicolonRows++ == 0) {
+                firstSemicolonRow = number;
+                firstSemicolonText = text;
+                readAs =
+                    parsed.outcome == TableLine::kPoint
+                        ? "value " + Shortest(parsed.value) + ", angle " + Shortest(parsed.angle)
+                        : "no point";
             }
-            if (parsed.outcome != TableLine::kPoint && lines.firstSkipped == 0 &&
-                text.find_first_not_of(" \t\r") != std::string::npos) {
-                lines.firstSkipped = number;
+            if (parsed.outcome == TableLine::kPoint) {
+                lineOfValue[parsed.value] = number;
             }
-            switch (parsed.outcome) {
-            case TableLine::kPoint: {
-                const auto [at, fresh] = lineOfValue.emplace(parsed.value, number);
-                if (!fresh) {
-                    Note(findings, "table-duplicate-value", gauge.tableFile, number, 0,
-                         "value " + Shortest(parsed.value) + " again (first at line " +
-                             std::to_string(at->second) + "): this row's angle replaces it");
-                    at->second = number;
-                }
-                CheckPartlyRead(gauge.tableFile, number, text, parsed, findings);
-                break;
+            return;
+        }
+        switch (parsed.outcome) {
+        case TableLine::kPoint: {
+            const auto [at, fresh] = lineOfValue.emplace(parsed.value, number);
+            if (!fresh) {
+                Note(findings, "table-duplicate-value", gauge.tableFile, number, 0,
+                     "value " + Shortest(parsed.value) + " again (first at line " +
+                         std::to_string(at->second) + "): this row's angle replaces it");
+                at->second = number;
             }
-            case TableLine::kTooFewFields:
-                if (text.find_first_not_of(" \t\r") != std::string::npos) {
-                    Note(findings, "table-line-skipped", gauge.tableFile, number, 0,
-                         "line skipped: " + Quoted(Shortened(text)) +
-                             " holds fewer than two comma-separated numbers");
-                }
-                break;
-            case TableLine::kNotANumber:
+            CheckPartlyRead(gauge.tableFile, number, text, parsed, findings);
+            break;
+        }
+        case TableLine::kTooFewFields:
+            if (text.find_first_not_of(" \t\r") != std::string::npos) {
                 Note(findings, "table-line-skipped", gauge.tableFile, number, 0,
-                     "line skipped: field " + std::to_string(parsed.badField) + " of " +
-                         Quoted(Shortened(text)) + " is not a number" +
-                         (mark ? " (the byte order mark stands before it)" : ""));
-                break;
+                     "line skipped: " + Quoted(Shortened(text)) +
+                         " holds fewer than two comma-separated numbers");
             }
-        });
+            break;
+        case TableLine::kNotANumber:
+            Note(findings, "table-line-skipped", gauge.tableFile, number, 0,
+                 "line skipped: field " + std::to_string(parsed.badField) + " of " +
+                     Quoted(Shortened(text)) + " is not a number" +
+                     (mark ? " (the byte order mark stands before it)" : ""));
+            break;
+        }
+    });
+    if (semicolonRows > 0) {
+        lines.unreadable = true;
+        Add("table-semicolons", gauge.tableFile, firstSemicolonRow,
+            "semicolons separate the fields and commas are decimal points: save as CSV with a "
+            "point as decimal separator (the plug-in reads " +
+                Quoted(Shortened(firstSemicolonText)) + " as " + readAs + "; " +
+                std::to_string(semicolonRows) + (semicolonRows == 1 ? " line is" : " lines are") +
+                " written so)");
+    }
     AddCollapsed(findings);
     gauge.table.found = found;
     if (!found) {

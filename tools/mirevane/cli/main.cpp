@@ -130,6 +130,7 @@ std::string PluginPath(const std::string& argument) {
 }
 
 int Check(const std::string& path, bool json, bool strict) {
+    RefuseFolderAsPath(path);
     const CheckReport report = RunCheck(PluginPath(path));
     std::cout << (json ? CheckJson(report) : CheckText(report));
     std::cout.flush();
@@ -337,11 +338,13 @@ int main(int argc, char** argv) {
             return reference.Run();
         }
         if (calibrateCommand->parsed()) {
+            RefuseFolderAsPath(path);
             calibrate.argument = path;
             calibrate.pluginPath = PluginPath(path);
             return CalibrateCommand(calibrate);
         }
         if (studioCommand->parsed()) {
+            RefuseFolderAsPath(path);
             studio.argument = path;
             studio.pluginPath = PluginPath(path);
             if (studioFpsOption->count() > 0) {

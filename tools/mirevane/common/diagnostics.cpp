@@ -52,6 +52,17 @@ const std::vector<DiagnosticKind>& Diagnostics() {
          "[FileName] Gauge0 = bc without bc.ini, or Gauge0 = bc.ini (the plug-in adds .ini)",
          "write the file, or correct or remove the name; a backslash separates folders "
          "(Gauge0 = gauges\\bc)"},
+        {"number-with-text", S::kError,
+         "a number with a unit, a decimal comma or a comment after it: the plug-in reads the "
+         "whole text, which is no number, and keeps the setting's old value",
+         "Period = 1.2 s, Period = 1,5, or DampingRatio = 0.5 ; light",
+         "write the number alone with a decimal point, and comments on a line of their own: "
+         "DampingRatio = 0.5"},
+        {"table-semicolons", S::kError,
+         "a table saved with semicolons between the fields and decimal commas, as a spreadsheet "
+         "in a European locale saves CSV: the plug-in reads wrong points from it",
+         "0;30,0 and 100;57,2 (read as value 0, angle 0 and value 100, angle 2)",
+         "save it as CSV with a point as decimal separator and commas between the fields"},
         {"unknown-section", S::kWarning,
          "a section the plug-in never reads, with the nearest known name", "[Vibrations]",
          "correct the section name, or remove the section"},

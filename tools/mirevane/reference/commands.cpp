@@ -1,5 +1,7 @@
 #include "reference/commands.h"
 
+#include "common/nearest_name.h"
+
 #include "common/diagnostics.h"
 #include "reference/docs.h"
 
@@ -38,12 +40,14 @@ int ReferenceCommands::Run() const {
     }
     const DiagnosticKind* kind = FindDiagnostic(code_);
     if (kind == nullptr) {
-        std::cerr << "mirevane explain: error: no diagnostic is called '" << code_
-                  << "'; the codes are:";
+        std::vector<std::string> codes;
         for (const DiagnosticKind& each : Diagnostics()) {
-            std::cerr << " " << each.code;
+            codes.push_back(each.code);
         }
-        std::cerr << "\n";
+        const std::string near = NearestName(code_, codes);
+        std::cerr << "mirevane explain: error: no diagnostic is called '" << code_ << "'"
+                  << (near.empty() ? "" : ": did you mean '" + near + "'?")
+                  << " (docs/tool.md lists them all)\n";
         return 2;
     }
     std::cout << ExplainText(*kind);

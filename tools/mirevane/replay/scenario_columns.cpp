@@ -1,6 +1,7 @@
 #include "replay/scenario_columns.h"
 
 #include "common/nearest_name.h"
+#include "gauges/vehicle_quantity.h"
 
 #include <charconv>
 #include <iterator>
@@ -74,6 +75,27 @@ std::string NearestScenarioColumn(const std::string& name) {
         if (IsEntryColumn(def) && name.size() > prefix.size() &&
             name.compare(0, prefix.size(), prefix) == 0) {
             return prefix + "N with N from 0 to 255";
+        }
+    }
+    // A subject's keyword for the column that feeds it: the column of the same name, or the
+    // one column with the quantity's unit (kmph -> speed, am -> current).
+    for (const VehicleQuantityRow& quantity : kVehicleQuantities) {
+        if (name != quantity.keyword) {
+            continue;
+        }
+        const ColumnDefinition* byUnit = nullptr;
+        int sameUnit = 0;
+        for (const ColumnDefinition& def : kColumns) {
+            if (name == def.name) {
+                return def.name;
+            }
+            if (std::string(def.unit) == quantity.unit) {
+                byUnit = &def;
+                ++sameUnit;
+            }
+        }
+        if (sameUnit == 1) {
+            return std::string(byUnit->name) + " (" + name + " is the subject that reads it)";
         }
     }
     return NearestName(name, known);

@@ -80,12 +80,7 @@ int RunCommand(const RunOptions& o) {
         throw InputError(o.plot, 0, 0, "--plot draws SVG only: name a file ending in .svg",
                          "plot-not-svg");
     }
-    std::error_code error;
-    if (std::filesystem::is_directory(o.argument, error)) {
-        throw InputError(o.argument, 0, 0,
-                         "is a folder: name the plug-in's library or its main profile in it",
-                         "not-a-profile");
-    }
+    RefuseFolderAsPath(o.argument);
     const CheckReport report = RunCheck(path);
     if (!report.mainFound) {
         throw InputError(o.argument, 0, 0,
