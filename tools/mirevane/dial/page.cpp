@@ -56,8 +56,11 @@ DialPageWriter::DialPageWriter(OutputFile* out, DialPageContent content, const S
 void DialPageWriter::Begin(const RunHeader& run) {
     recorder_.Begin(run);
     dials_.clear();
+    damped_ = false;
     for (int32_t g = 0; run.gaugeSet != nullptr && g < run.gaugeSet->gaugeCount(); ++g) {
         dials_.emplace_back(*run.gaugeSet, g);
+        damped_ = damped_ || (run.gaugeSet->isElliptic()[g] &&
+                              run.gaugeSet->ellipses()[g].damping().naturalFrequency() > 0.0);
     }
 }
 
@@ -75,7 +78,13 @@ void DialPageWriter::End() {
         html += ", one in " + std::to_string(recorder_.stride()) + " shown (" +
                 std::to_string(recorder_.framesKept()) + ")";
     }
-    html += ".</p>\n</header>\n"
+    html += ".";
+    if (damped_) {
+        html += " A damped oval needle starts at rest at panel angle 0, as the plug-in's damping "
+                "does, and follows the scale from its first re-sampling (1/NaturalFreq seconds "
+                "on): until then the needle and the scale angle in its readout differ.";
+    }
+    html += "</p>\n</header>\n"
             "<section id=\"controls\">\n"
             "<button id=\"play\" type=\"button\">Play</button>\n"
             "<span id=\"speeds\">"

@@ -59,6 +59,7 @@ private:
     DialPageContent content_;
     const SvgPlotWriter& plot_;
     std::vector<DialGeometry> dials_;
+    bool damped_ = false; // an oval gauge whose needle is damped
     DialRecorder recorder_;
     std::string html_;
 };

@@ -24,6 +24,7 @@
     value: expand(g.value),
     angle: expand(g.angle),
     shown: expand(g.shown),
+    mode: expand(g.mode),
     damped: g.elliptic ? expand(g.damped) : null,
     entry: g.elliptic ? expand(g.entry) : null,
   }));
@@ -142,6 +143,11 @@
       const list = readouts[i];
       list.replaceChildren();
       row(list, "value", number(g.value[f], 3) + (g.unit ? " " + g.unit : ""));
+      // The developer mode in force, and what it holds fixed.
+      const mode = g.mode[f];
+      if (mode === 1) row(list, "developer", "fixed value " + number(g.value[f], 3) + (g.unit ? " " + g.unit : ""));
+      if (mode === 2) row(list, "developer", "fixed angle " + degrees(g.angle[f]));
+      if (mode === 3) row(list, "developer", "rotating");
       row(list, "scale angle", degrees(g.angle[f]));
       if (g.elliptic) {
         row(list, "damped", degrees(g.damped[f]));

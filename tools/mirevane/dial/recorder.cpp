@@ -151,7 +151,7 @@ void DialRecorder::DropEveryOther() {
 // {"framesSeen": N, "stride": S,
 //  "t": [times in ms],
 //  "gauges": [{"elliptic": true, "subject": "bc", "unit": "kPa", "value": [...], "angle": [...],
-//  "shown": [...],
+//  "shown": [...], "mode": [developer adjust mode: 0 off, 1 value, 2 angle, 3 rotate],
 //              elliptic only: "damped": [...], "entry": [...]}, ...],
 //  "panel": {"ENTRY": [values in thousandths of a degree], ...},
 //  "events": [{"t": ms, "keys": "D C1", "initialize": false, "copied": "203.8"}, ...],
@@ -175,17 +175,23 @@ std::string DialRecorder::Json() const {
         RunArray shown;
         RunArray damped;
         RunArray entry;
+        RunArray mode;
         for (std::size_t f = 0; f < frames; ++f) {
             const GaugeSample& s = samples_[f * width + g];
+            mode.Add(static_cast<int32_t>(s.mode));
             value.Add(Number(s.value));
             angle.Add(Number(s.angle));
             shown.Add(Number(s.shown));
             damped.Add(Number(s.damped));
             entry.Add(s.entry);
         }
-        JsonValue gauge = {{"elliptic", gauges_[g].elliptic}, {"subject", gauges_[g].subject},
-                           {"unit", gauges_[g].unit},         {"value", value.Finish()},
-                           {"angle", angle.Finish()},         {"shown", shown.Finish()}};
+        JsonValue gauge = {{"elliptic", gauges_[g].elliptic},
+                           {"subject", gauges_[g].subject},
+                           {"unit", gauges_[g].unit},
+                           {"value", value.Finish()},
+                           {"angle", angle.Finish()},
+                           {"shown", shown.Finish()},
+                           {"mode", mode.Finish()}};
         if (gauges_[g].elliptic) {
             gauge["damped"] = damped.Finish();
             gauge["entry"] = entry.Finish();

@@ -107,7 +107,8 @@ std::string DialSvg(const DialGeometry& dial, const AngleConvention& convention,
         const Point outer = dial.OnOutline(mark.angleDegrees);
         const Point a = convention.ToScreen(Scaled(outer, kRadius));
         const Point b = convention.ToScreen(Scaled(outer, kRadius * 0.9));
-        const Point text = convention.ToScreen(Scaled(outer, kRadius + 12));
+        // Beyond the calibrated arc (at 1.06 of the radius), clear of it.
+        const Point text = convention.ToScreen(Scaled(outer, kRadius + 16));
         svg += "<line class=\"tick\" data-value=\"" + Shortest(mark.value) + "\" x1=\"" + Px(a.x) +
                "\" y1=\"" + Px(a.y) + "\" x2=\"" + Px(b.x) + "\" y2=\"" + Px(b.y) +
                "\"/>\n<text class=\"tick-label\" x=\"" + Px(text.x) + "\" y=\"" + Px(text.y + 3) +

@@ -87,7 +87,13 @@ void SvgPlotWriter::AddMark(std::vector<Mark>& marks, std::size_t column, int32_
         ++marks.back().count;
         return;
     }
-    marks.push_back({column, time, std::string(text), 1});
+    Mark mark;
+    mark.column = column;
+    mark.time = time;
+    mark.text = std::string(text);
+    mark.count = 1;
+    mark.lastTime = time;
+    marks.push_back(std::move(mark));
 }
 
 void SvgPlotWriter::Take(const FrameRecord& frame) {
@@ -98,22 +104,45 @@ void SvgPlotWriter::Take(const FrameRecord& frame) {
     if (!frame.keys->empty()) {
         // Repeated presses of one key as one word.
         keyText_.clear();
+        std::string label;
         const std::vector<int32_t>& keys = *frame.keys;
+        const bool oneKey =
+            std::all_of(keys.begin(), keys.end(), [&](int32_t k) { return k == keys.front(); });
         for (std::size_t k = 0; k < keys.size();) {
             std::size_t n = 1;
             while (k + n < keys.size() && keys[k + n] == keys[k]) {
                 ++n;
             }
-            // "C1×5 (AdjustIncrementLarge)": the chart shows the first word, the tooltip all.
-            const auto label = keyLabels_.find(keys[k]);
-            const bool bound = label != keyLabels_.end();
-            keyText_ += (keyText_.empty() ? "" : " ") +
-                        (bound ? label->second.name : "key " + std::to_string(keys[k])) +
-                        (n > 1 ? "\u00d7" + std::to_string(n) : "") +
-                        (bound ? " (" + label->second.actions + ")" : "");
+            // "C1×5 (AdjustIncrementLarge)": the chart shows the names, the tooltip all.
+            const auto found = keyLabels_.find(keys[k]);
+            const bool bound = found != keyLabels_.end();
+            const std::string name = bound ? found->second.name : "key " + std::to_string(keys[k]);
+            const std::string times = n > 1 ? "\u00d7" + std::to_string(n) : "";
+            keyText_ += (keyText_.empty() ? "" : " ") + name + times +
+                        (bound ? " (" + found->second.actions + ")" : "");
+            label += (label.empty() ? "" : " ") + name + times;
             k += n;
         }
-        AddMark(keys_, column, frame.time, keyText_);
+        // Frames that press only the key the last mark pressed only, each soon after the one
+        // before: one run, one label.
+        constexpr int32_t kRunGapMs = 500;
+        if (oneKey && !keys_.empty() && keys_.back().key == keys.front() &&
+            frame.time - keys_.back().lastTime <= kRunGapMs) {
+            Mark& run = keys_.back();
+            run.presses += static_cast<int>(keys.size());
+            run.lastTime = frame.time;
+            const auto found = keyLabels_.find(run.key);
+            const std::string name =
+                found != keyLabels_.end() ? found->second.name : "key " + std::to_string(run.key);
+            run.label = name + "\u00d7" + std::to_string(run.presses);
+            run.text =
+                run.label + (found != keyLabels_.end() ? " (" + found->second.actions + ")" : "");
+        } else {
+            AddMark(keys_, column, frame.time, keyText_);
+            keys_.back().label = keys_.back().count > 1 ? keyText_ : label;
+            keys_.back().key = oneKey ? keys.front() : -1;
+            keys_.back().presses = static_cast<int>(keys.size());
+        }
     }
     if (frame.samples == nullptr) {
         return;
@@ -140,7 +169,7 @@ void SvgPlotWriter::Take(const FrameRecord& frame) {
                 modes.back().text = ModeName(s.mode);
                 ++modes.back().count;
             } else {
-                modes.push_back({column, frame.time, ModeName(s.mode), 1});
+                AddMark(modes, column, frame.time, ModeName(s.mode));
             }
         }
     }
@@ -201,7 +230,8 @@ void SvgPlotWriter::Chart(std::string& text, double top, std::size_t g) const {
     svg.Line(x0, y0, x0, y1, "#444", 1);
     svg.Line(x1, y0, x1, y1, kValueColour, 1);
     svg.Text((x0 + x1) / 2, y1 + 38, "time (s)", "middle", 12);
-    svg.VerticalText(x0 - 52, (y0 + y1) / 2, "needle angle (\u00b0)", 12, "#222");
+    svg.VerticalText(x0 - 52, (y0 + y1) / 2, "panel angle (\u00b0) = table angle + 180", 12,
+                     "#222");
     const std::string valueTitle =
         gauge.subject + (gauge.unit.empty() ? "" : " (" + gauge.unit + ")");
     svg.VerticalText(x1 + 62, (y0 + y1) / 2, valueTitle, 12, kValueColour);
@@ -225,19 +255,6 @@ void SvgPlotWriter::Chart(std::string& text, double top, std::size_t g) const {
             lastLabel = x;
         }
     }
-    // Key presses: a tick on the time axis, named where there is room.
-    lastLabel = -1e9;
-    for (const Mark& key : keys_) {
-        const double x = xOf(key.time);
-        svg.text += "<g class=\"key\"><title>" + Escaped(key.text) + "</title>\n";
-        svg.Line(x, y1 - 9, x, y1, kKeyColour, 2);
-        if (x - lastLabel >= 40) {
-            svg.Text(x, y1 - 12, key.text.substr(0, key.text.find(' ')), "middle", 9.5, kKeyColour);
-            lastLabel = x;
-        }
-        svg.text += "</g>\n";
-    }
-
     const auto curve = [&](const ColumnDecimator& d, const Axis& axis) {
         std::vector<CurvePoint> points;
         for (const ColumnDecimator::Point& p : d.Points()) {
@@ -253,6 +270,28 @@ void SvgPlotWriter::Chart(std::string& text, double top, std::size_t g) const {
         svg.Curve(curve(series.input, angleAxis), inputStroke);
     }
     svg.Curve(curve(series.shown, angleAxis), shownStroke);
+    // Key presses: a tick on the time axis and every run named, over the curves with a white
+    // outline so that no line crosses a name; a name that would touch the one before it in
+    // its row goes up a row.
+    std::vector<double> rowEnds;
+    constexpr double kCharWidth = 6.0; // 9.5 px text, roughly
+    for (const Mark& key : keys_) {
+        const double x = xOf(key.time);
+        svg.text += "<g class=\"key\"><title>" + Escaped(key.text) + "</title>\n";
+        svg.Line(x, y1 - 9, x, y1, kKeyColour, 2);
+        const double half = kCharWidth * static_cast<double>(key.label.size()) / 2 + 3;
+        std::size_t row = 0;
+        while (row < rowEnds.size() && rowEnds[row] > x - half) {
+            ++row;
+        }
+        if (row == rowEnds.size()) {
+            rowEnds.push_back(0.0);
+        }
+        rowEnds[row] = x + half;
+        svg.Text(x, y1 - 12 - 12 * static_cast<double>(row), key.label, "middle", 9.5, kKeyColour,
+                 " stroke=\"#fbfbfb\" stroke-width=\"3\" paint-order=\"stroke\"");
+        svg.text += "</g>\n";
+    }
     svg.text += "</g>\n";
 
     // Title on the left, legend on the right, both above the plot area.

@@ -44,6 +44,12 @@ private:
         int32_t time;
         std::string text;
         int count;
+        // Key presses: the short label ("C1×20", "B1 A1×3"), and the one key of a
+        // run of frames that pressed only it (-1: several keys), with its presses so far.
+        std::string label;
+        int32_t key = -1;
+        int presses = 0;
+        int32_t lastTime = 0; // of the run's latest press
     };
     struct GaugeSeries {
         ColumnDecimator value;

@@ -79,8 +79,8 @@ void DrawTableCurve(Svg& svg, const GaugeInfo& gauge, double runLo, double runHi
     svg.Line(box.left, box.top, box.left, box.bottom, "#444", 1);
     svg.Text((box.left + box.right) / 2, box.bottom + 32,
              gauge.subject + (gauge.unit.empty() ? "" : " (" + gauge.unit + ")"), "middle", 11);
-    svg.VerticalText(box.left - 40, (box.top + box.bottom) / 2, "angle in the table (\u00b0)", 11,
-                     "#222");
+    svg.VerticalText(box.left - 40, (box.top + box.bottom) / 2,
+                     "table angle (\u00b0), before the +180", 11, "#222");
 
     for (auto& point : inside) {
         point = {x(point.first), y(point.second)};
