@@ -1110,7 +1110,8 @@ class Plot(unittest.TestCase):
             titles = [t for t in texts if t.startswith("Gauge ")]
             self.assertEqual(len(titles), 5)
             self.assertEqual(texts.count("time (s)"), 5)
-            self.assertEqual(texts.count("needle angle (\u00b0)"), 5)
+            self.assertEqual(texts.count("panel angle (\u00b0) = table angle + 180"), 5)
+            self.assertEqual(texts.count("table angle (\u00b0), before the +180"), 5)
             self.assertIn("drawn angle of the selected image", texts)
             # Every curve stays inside the drawing.
             width, height = float(root.get("width")), float(root.get("height"))
@@ -1196,9 +1197,12 @@ class Plot(unittest.TestCase):
             # through every mode.
             keys = [k.find(svg_ns("title")).text for k in chart.iter(svg_ns("g"))
                     if k.get("class") == "key"]
-            self.assertIn("C1\u00d75 (AdjustIncrementLarge)", keys)
+            # Twenty presses of C1 in four quick frames are one run; every run is named.
+            self.assertIn("C1\u00d720 (AdjustIncrementLarge)", keys)
             self.assertIn("D (SwitchAdjustMode)", keys)
-            self.assertIn("C1\u00d75", texts)
+            for label in ("C1\u00d720", "A2\u00d72", "C2\u00d78", "B1 A1\u00d73", "B1\u00d76", "L"):
+                self.assertIn(label, texts)
+            self.assertEqual(texts.count("D"), 4)  # switches seconds apart stay apart
             for mode in ("fixed angle", "fixed value", "rotating", "adjust off"):
                 self.assertIn(mode, texts)
             self.assertTrue(any(t.startswith("copied ") for t in texts))
