@@ -448,6 +448,13 @@ class CheckReport(unittest.TestCase):
                           "keeps 0 [not-a-number]", lines)
             self.assertIn("0 errors, 3 warnings.", text)
 
+    def test_paths_in_the_current_folder_are_written_as_this_system_writes_them(self):
+        with CabFolder(with_good()) as cab:
+            raw = cab.run("check", "Cab.dll").stdout.decode()
+            here = ".\\" if TOOL.windows else "./"
+            self.assertIn("fallback profile  " + here + "Ats.ini", raw)
+            self.assertIn("main profile      " + here + "Cab.ini", raw)
+
     def test_an_absent_line_or_column_is_null(self):
         with CabFolder({"Cab.ini": "", "Cab.csv": GOOD_TABLE}) as cab:
             result, report = cab.check_json()

@@ -26,9 +26,19 @@ class Tool:
         bytes for its standard input (none: an empty one)."""
         result = subprocess.run(self.command(args), cwd=cwd, env=self.env, capture_output=True,
                                 timeout=timeout, input=stdin if stdin is not None else b"")
-        result.stdout_text = result.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
-        result.stderr_text = result.stderr.decode("utf-8", "replace").replace("\r\n", "\n")
+        result.stdout_text = self.as_native(result.stdout.decode("utf-8", "replace"))
+        result.stderr_text = self.as_native(result.stderr.decode("utf-8", "replace"))
         return result
+
+    def as_native(self, text):
+        """The tool's output with CR LF as LF and, from the Windows build, a path in the
+        current folder written ./ as the native build writes it: the Windows tool writes
+        .\\Cab.ini (in JSON .\\\\Cab.ini), as Windows users read paths. The raw bytes stay
+        in stdout and stderr for the tests of that spelling."""
+        text = text.replace("\r\n", "\n")
+        if self.emulator:
+            text = text.replace(".\\\\", "./").replace(".\\", "./")
+        return text
 
     def keep_wine_running(self):
         """Starts Wine's server and its system processes (services, explorer) once, for

@@ -144,7 +144,8 @@ public:
     explicit LoadRecord(Checker& checker) : checker_(checker) {}
 
     void FallbackProfile(const std::string& path, bool found) override {
-        checker_.report_.fallbackProfile = path;
+        // As this system writes it: .\Ats.ini on Windows.
+        checker_.report_.fallbackProfile = std::filesystem::path(path).make_preferred().string();
         checker_.report_.fallbackFound = found;
     }
     void MainProfile(const std::string& path, bool found) override {

@@ -16,6 +16,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <filesystem>
 #include <iostream>
 #include <locale>
 #include <memory>
@@ -126,7 +127,10 @@ Examples:
 // "./" keeps the name short in messages and the files where the cab builder means them.
 std::string PluginPath(const std::string& argument) {
     const LibraryPath parts = LibraryPath::Split(argument);
-    return parts.drive.empty() && parts.directory.empty() ? "./" + argument : argument;
+    // As this system writes it: .\Cab.dll on Windows.
+    return parts.drive.empty() && parts.directory.empty()
+               ? (std::filesystem::path(".") / argument).string()
+               : argument;
 }
 
 int Check(const std::string& path, bool json, bool strict) {
