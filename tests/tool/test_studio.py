@@ -292,7 +292,9 @@ class Browser:
         shutil.rmtree(self.profile, ignore_errors=True)
 
 
-class InTheBrowser(unittest.TestCase):
+class BrowserTest(unittest.TestCase):
+    """One Chromium for all the tests of a class."""
+
     @classmethod
     def setUpClass(cls):
         cls.browser = Browser()
@@ -301,6 +303,8 @@ class InTheBrowser(unittest.TestCase):
     def tearDownClass(cls):
         cls.browser.close()
 
+
+class InTheBrowser(BrowserTest):
     def setUp(self):
         self.studio = Studio()
         self.browser.open(self.studio)
@@ -415,7 +419,7 @@ def write_dial_png(path, size, hub, radius, marks):
                 chunk(b"IDAT", zlib.compress(bytes(rows))) + chunk(b"IEND", b""))
 
 
-class CalibrationInTheBrowser(unittest.TestCase):
+class CalibrationInTheBrowser(BrowserTest):
     """Clicked on a dial picture: the hub and three marks with their values typed give the
     rows `mirevane calibrate` gives for the same points, and the page's needles run through
     the marks."""
@@ -428,14 +432,6 @@ class CalibrationInTheBrowser(unittest.TestCase):
     def at(table_angle):
         t = math.radians(-90.0 + table_angle + 180.0)  # up-cw, the scale's 180 added
         return (round(200 + 160 * math.cos(t)), round(200 + 160 * math.sin(t)))
-
-    @classmethod
-    def setUpClass(cls):
-        cls.browser = Browser()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.browser.close()
 
     def test_clicked_marks_give_the_commands_rows(self):
         from selenium.webdriver.common.action_chains import ActionChains

@@ -48,6 +48,18 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
     }
 }
 
+// A file the studio may not change: outside the cab's folder, or one the plug-in cannot read.
+void RefuseEditsOf(const CabFile& f) {
+    if (!f.editable) {
+        throw EditRefused(403,
+                          f.path + " lies outside the cab's folder: the studio does not write it");
+    }
+    if (LooksLikeUtf16(f.base)) {
+        throw EditRefused(422, f.path + " is saved as UTF-16, which the plug-in cannot read: "
+                                        "save it as ANSI or UTF-8 first");
+    }
+}
+
 bool FitsOnAProfileLine(const std::string& value) {
     if (value.size() > 255 || TrimBlanks(value).size() != value.size()) {
         return false;
@@ -185,14 +197,7 @@ void Workspace::SetSetting(int gauge, const std::string& section, const std::str
     }
     const int file = FileOf(gauge, *key);
     CabFile& f = files_[static_cast<std::size_t>(file)];
-    if (!f.editable) {
-        throw EditRefused(403,
-                          f.path + " lies outside the cab's folder: the studio does not write it");
-    }
-    if (LooksLikeUtf16(f.base)) {
-        throw EditRefused(422, f.path + " is saved as UTF-16, which the plug-in cannot read: "
-                                        "save it as ANSI or UTF-8 first");
-    }
+    RefuseEditsOf(f);
     auto& edits = settingEdits_[file];
     const std::pair<std::string, std::string> where{key->row->section, key->name};
     if (!value) {
@@ -220,14 +225,7 @@ void Workspace::SetTable(int gauge, const std::optional<std::vector<TableRow>>& 
     }
     const int file = gaugeFiles_[static_cast<std::size_t>(gauge)].second;
     const CabFile& f = files_[static_cast<std::size_t>(file)];
-    if (!f.editable) {
-        throw EditRefused(403,
-                          f.path + " lies outside the cab's folder: the studio does not write it");
-    }
-    if (LooksLikeUtf16(f.base)) {
-        throw EditRefused(422, f.path + " is saved as UTF-16, which the plug-in cannot read: "
-                                        "save it as ANSI or UTF-8 first");
-    }
+    RefuseEditsOf(f);
     if (!rows) {
         tableEdits_.erase(file);
     } else {
