@@ -107,10 +107,11 @@ nlohmann::json Session::View() {
     const CheckReport report = RunCheck(workspace_.shadowPluginPath());
 
     const std::string title = "Mirevane studio: " + scenario_.path() + " on " + options_.argument;
-    SvgPlotWriter plot(nullptr, title, GaugeTitles(report), KeyLabels(report));
+    const std::vector<std::string> titles = GaugeTitles(report);
+    SvgPlotWriter plot(nullptr, title, titles, KeyLabels(report));
     DialPageContent content = page_;
     content.title = title;
-    content.gaugeTitles = GaugeTitles(report);
+    content.gaugeTitles = titles;
     DialPageWriter page(nullptr, std::move(content), plot);
     GeometryKeeper geometry(dials_);
     scenario_.Rewind();
@@ -125,8 +126,8 @@ nlohmann::json Session::View() {
         view["files"].push_back(
             {{"path", f.path}, {"editable", f.editable}, {"dirty", f.current != f.base}});
     }
-    const std::vector<std::string> titles = GaugeTitles(report);
     view["gauges"] = json::array();
+    std::map<const CabFile*, ProfileScan> scans; // each file scanned once per view
     for (const GaugeSummary& g : report.gauges) {
         const int n = g.number;
         json gauge;
@@ -139,7 +140,11 @@ nlohmann::json Session::View() {
         for (const auto& [section, name] : kEditedKeys) {
             const SettingKey& key = *Workspace::FindKey(section, name);
             const CabFile& file = workspace_.SettingFile(n, key);
-            const ProfileScan scan = ScanProfileText(file.current);
+            auto scanned = scans.find(&file);
+            if (scanned == scans.end()) {
+                scanned = scans.emplace(&file, ScanProfileText(file.current)).first;
+            }
+            const ProfileScan& scan = scanned->second;
             const ProfileKeyLine* line = scan.Find(section, name);
             gauge["settings"].push_back(
                 {{"section", section},
