@@ -751,6 +751,27 @@ class ErrorExits(unittest.TestCase):
                 self.assertEqual(sorted(os.listdir(cab.path)), sorted(files))
                 self.assertEqual(result.stdout, b"")
 
+    def test_running_out_of_memory_is_a_located_error_and_writes_nothing(self):
+        if TOOL.windows:
+            self.skipTest("the address-space limit is set the POSIX way")
+        import resource
+
+        def limit():
+            resource.setrlimit(resource.RLIMIT_AS, (300 * 1000 * 1000, 300 * 1000 * 1000))
+        with CabFolder(dict(SPEEDOMETER)) as cab:
+            with open(cab.file("long.csv"), "w") as f:
+                f.write("time,speed\n" + "".join("%d,%d\n" % (16 * i, i % 90)
+                                                 for i in range(2000000)))
+            result = subprocess.run(TOOL.command(["run", "Cab.dll", "--scenario", "long.csv",
+                                                  "--out", "trace.csv", "--plot", "run.svg"]),
+                                    cwd=cab.path, capture_output=True, preexec_fn=limit,
+                                    timeout=300)
+            self.assertEqual(result.returncode, 2, result.stderr[-500:])
+            self.assertRegex(result.stderr.decode(),
+                             r"^long\.csv: error: the tool ran out of memory with this scenario "
+                             r"\(\d+ MB\).*nothing was written \[out-of-memory\]\n$")
+            self.assertEqual(sorted(os.listdir(cab.path)), ["Cab.csv", "Cab.ini", "long.csv"])
+
     def test_an_earlier_trace_is_left_as_it_was(self):
         files = dict(SPEEDOMETER)
         files["scenario.csv"] = "time,speed\n0,1\n10,x\n"

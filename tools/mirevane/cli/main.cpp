@@ -20,6 +20,7 @@
 #include <iostream>
 #include <locale>
 #include <memory>
+#include <new>
 #include <optional>
 #include <sstream>
 
@@ -366,11 +367,30 @@ int main(int argc, char** argv) {
     } catch (const InputError& e) {
         std::cerr << e.Line() << "\n";
         return 2;
+    } catch (const std::bad_alloc&) {
+        // Every output is a stand-in until it is complete: the unwinding has removed them.
+        const std::string& scenario = run->parsed() ? options.scenario : studio.scenario;
+        const bool replaying = !scenario.empty() && scenario != "-";
+        std::error_code error;
+        const auto bytes = replaying ? std::filesystem::file_size(scenario, error) : 0;
+        const std::string size =
+            replaying && !error ? " (" + std::to_string(bytes / 1000000) + " MB)" : "";
+        std::cerr << InputError(replaying ? scenario : path, 0, 0,
+                                std::string("the tool ran out of memory ") +
+                                    (replaying ? "with this scenario" + size +
+                                                     ": its rows are held in memory, a few "
+                                                     "hundred bytes each; split it into shorter "
+                                                     "scenarios"
+                                               : "reading this cab: close other programs and "
+                                                 "try again") +
+                                    "; nothing was written",
+                                "out-of-memory")
+                         .Line()
+                  << "\n";
+        return 2;
     } catch (const std::exception& e) {
-        std::cerr << "mirevane "
-                  << (check->parsed()           ? "check"
-                      : studioCommand->parsed() ? "studio"
-                                                : "run")
+        const std::vector<CLI::App*> parsed = app.get_subcommands();
+        std::cerr << "mirevane " << (parsed.empty() ? "run" : parsed.front()->get_name())
                   << ": error: " << e.what() << "\n";
         return 2;
     }

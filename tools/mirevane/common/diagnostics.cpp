@@ -205,6 +205,11 @@ const std::vector<DiagnosticKind>& Diagnostics() {
          "no --fps, rows more than 100 ms apart and a damped needle: it sees one frame per row",
          "a scenario row every second and NaturalFreq = 5", "add --fps 30 for frames in between",
          "run"},
+        {"out-of-memory", S::kError,
+         "the tool ran out of memory; it names the scenario or cab it was reading, and wrote "
+         "nothing",
+         "a scenario of tens of millions of rows on a 32-bit mirevane.exe",
+         "split the scenario into shorter ones, or use --fps with fewer rows", "run"},
         {"studio-port", S::kError, "the studio cannot listen on the port it was given",
          "mirevane studio Cab/Mirevane.dll --port 80, or a port another program holds",
          "choose another --port, or leave it out for any free one", "studio"},
