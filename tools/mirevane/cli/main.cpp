@@ -166,6 +166,47 @@ std::string UnknownCommand(const std::string& word) {
            " (commands: " + commands + "; see mirevane --help)";
 }
 
+// --fps, as run and the studio take it: rows are key frames, N frames a second between them.
+CLI::Option* AddFpsOption(CLI::App* command, double& fps) {
+    return command
+        ->add_option("--fps", fps,
+                     "Treat rows as key frames and generate N frames per second "
+                     "(0 < N <= 1000).")
+        ->type_name("N")
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                double n = 0.0;
+                std::istringstream in(text);
+                in.imbue(std::locale::classic());
+                in >> n;
+                const bool whole = !in.fail() && (in >> std::ws).eof();
+                return whole && n > 0.0 && n <= 1000.0
+                           ? ""
+                           : "'" + text + "' is not a number above 0 and at most 1000";
+            },
+            ""));
+}
+
+// --angles: how the host turns the panel's angles on the screen (run, studio, calibrate).
+void AddAnglesOption(CLI::App* command, std::string& angles) {
+    command
+        ->add_option("--angles", angles,
+                     std::string("The dials: angle 0's direction and the way angles grow, ") +
+                         AngleConvention::kHelp + " (default " + AngleConvention::kDefault + ").")
+        ->type_name("ZERO-SENSE");
+}
+
+// --dial and --angles: what the dials of a page show (run --html, the studio).
+void AddDialOptions(CLI::App* command, DialPageRequest& page) {
+    command
+        ->add_option("--dial", page.faces,
+                     "A picture of gauge GAUGE's real dial under its needles on the page; hub "
+                     "and radius in pixels.")
+        ->type_name("GAUGE=image.png,cx,cy,r")
+        ->allow_extra_args(false);
+    AddAnglesOption(command, page.angles);
+}
+
 } // namespace
 
 // CLI11's help, its long descriptions wrapped to the help width.
@@ -212,23 +253,7 @@ int main(int argc, char** argv) {
     run->add_option("--out", options.out,
                     "Write the trace to FILE instead of standard output (- for it).")
         ->type_name("FILE");
-    CLI::Option* fpsOption =
-        run->add_option("--fps", fps,
-                        "Treat rows as key frames and generate N frames per second "
-                        "(0 < N <= 1000).")
-            ->type_name("N")
-            ->check(CLI::Validator(
-                [](std::string& text) -> std::string {
-                    double n = 0.0;
-                    std::istringstream in(text);
-                    in.imbue(std::locale::classic());
-                    in >> n;
-                    const bool whole = !in.fail() && (in >> std::ws).eof();
-                    return whole && n > 0.0 && n <= 1000.0
-                               ? ""
-                               : "'" + text + "' is not a number above 0 and at most 1000";
-                },
-                ""));
+    CLI::Option* fpsOption = AddFpsOption(run, fps);
     run->add_flag("--detail", options.detail,
                   "Add every gauge's stages: subject value, vibrated value, scale angle, and for "
                   "elliptic gauges the damped angle and the selected entry.");
@@ -239,16 +264,7 @@ int main(int argc, char** argv) {
                     "Write a self-contained page: every needle on its dial, a time slider, "
                     "the plots.")
         ->type_name("FILE.html");
-    run->add_option("--dial", options.page.faces,
-                    "A picture of gauge GAUGE's real dial under its needles on the page; hub "
-                    "and radius in pixels.")
-        ->type_name("GAUGE=image.png,cx,cy,r")
-        ->allow_extra_args(false);
-    run->add_option("--angles", options.page.angles,
-                    std::string("The page's dials: angle 0's direction and the way angles "
-                                "grow, ") +
-                        AngleConvention::kHelp + " (default " + AngleConvention::kDefault + ").")
-        ->type_name("CONVENTION");
+    AddDialOptions(run, options.page);
     run->footer(RunFooter());
 
     StudioOptions studio;
@@ -264,20 +280,8 @@ int main(int argc, char** argv) {
                      "The scenario CSV file, as run takes it (default: a sweep of every "
                      "gauge's range).")
         ->type_name("FILE");
-    CLI::Option* studioFpsOption =
-        studioCommand->add_option("--fps", studioFps, "Frames per second between the rows.")
-            ->type_name("N")
-            ->check(CLI::Range(0.001, 1000.0));
-    studioCommand
-        ->add_option("--dial", studio.page.faces,
-                     "A picture of gauge GAUGE's real dial under its needles.")
-        ->type_name("GAUGE=image.png,cx,cy,r")
-        ->allow_extra_args(false);
-    studioCommand
-        ->add_option("--angles", studio.page.angles,
-                     std::string("Angle 0's direction and the way angles grow, ") +
-                         AngleConvention::kHelp + " (default " + AngleConvention::kDefault + ").")
-        ->type_name("CONVENTION");
+    CLI::Option* studioFpsOption = AddFpsOption(studioCommand, studioFps);
+    AddDialOptions(studioCommand, studio.page);
     studioCommand
         ->add_option("--port", serve.port, "Listen on this port of 127.0.0.1 (default: any free).")
         ->type_name("N")
@@ -298,11 +302,7 @@ int main(int argc, char** argv) {
     calibrateCommand->add_option("--hub", calibrate.hub, "Where the needle turns, in pixels.")
         ->required()
         ->type_name("X,Y");
-    calibrateCommand
-        ->add_option("--angles", calibrate.angles,
-                     std::string("Angle 0's direction and the way angles grow, ") +
-                         AngleConvention::kHelp + " (default " + AngleConvention::kDefault + ").")
-        ->type_name("ZERO-SENSE");
+    AddAnglesOption(calibrateCommand, calibrate.angles);
     calibrateCommand
         ->add_option("--mark", calibrate.marks, "A mark of the scale: its value, and where it is.")
         ->type_name("VALUE@X,Y")
