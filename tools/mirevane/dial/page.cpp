@@ -24,6 +24,14 @@ std::string InlineSvg(const std::string& svg) {
     return start == std::string::npos ? std::string() : svg.substr(start);
 }
 
+std::string Joined(const std::vector<std::string>& pieces) {
+    std::string text;
+    for (const std::string& piece : pieces) {
+        text += piece;
+    }
+    return text;
+}
+
 std::string ConventionText(const AngleConvention& c, const std::string& name) {
     static const char* const kDirections[] = {"right", "down", "left", "up"};
     const int quarter = (static_cast<int>(c.zeroDegrees) + 360) % 360 / 90;
@@ -65,63 +73,85 @@ void DialPageWriter::Begin(const RunHeader& run) {
 }
 
 void DialPageWriter::End() {
-    std::string html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-                       "<meta http-equiv=\"Content-Security-Policy\" content=\"" +
-                       std::string(kPolicy) +
-                       "\">\n<meta name=\"viewport\" content=\"width=device-width\">\n<title>" +
-                       Escaped(content_.title) + "</title>\n<style>\n" + kDialPageStyle +
-                       "</style>\n</head>\n<body>\n<header>\n<h1>" + Escaped(content_.title) +
-                       "</h1>\n<p class=\"note\">" +
-                       Escaped(ConventionText(content_.convention, content_.conventionName)) +
-                       " Frames: " + std::to_string(recorder_.framesSeen());
+    DialPageParts parts;
+    parts.note = ConventionText(content_.convention, content_.conventionName) +
+                 " Frames: " + std::to_string(recorder_.framesSeen());
     if (recorder_.stride() > 1) {
-        html += ", one in " + std::to_string(recorder_.stride()) + " shown (" +
-                std::to_string(recorder_.framesKept()) + ")";
+        parts.note += ", one in " + std::to_string(recorder_.stride()) + " shown (" +
+                      std::to_string(recorder_.framesKept()) + ")";
     }
-    html += ".";
+    parts.note += ".";
     if (damped_) {
-        html += " A damped oval needle starts at rest at panel angle 0, as the plug-in's damping "
-                "does, and follows the scale from its first re-sampling (1/NaturalFreq seconds "
-                "on): until then the needle and the scale angle in its readout differ.";
+        parts.note +=
+            " A damped oval needle starts at rest at panel angle 0, as the plug-in's damping "
+            "does, and follows the scale from its first re-sampling (1/NaturalFreq seconds "
+            "on): until then the needle and the scale angle in its readout differ.";
     }
-    html += "</p>\n</header>\n"
-            "<section id=\"controls\">\n"
-            "<button id=\"play\" type=\"button\">Play</button>\n"
-            "<span id=\"speeds\">"
-            "<button type=\"button\" data-speed=\"0.25\">\u00bc\u00d7</button>"
-            "<button type=\"button\" data-speed=\"1\" class=\"active\">1\u00d7</button>"
-            "<button type=\"button\" data-speed=\"4\">4\u00d7</button>"
-            "<button type=\"button\" data-speed=\"16\">16\u00d7</button></span>\n"
-            "<output id=\"time\">0.000 s</output>\n"
-            "<input id=\"slider\" type=\"range\" min=\"0\" max=\"0\" step=\"1\" value=\"0\" "
-            "aria-label=\"time\">\n"
-            "<svg id=\"timeline\" viewBox=\"0 0 1000 30\" preserveAspectRatio=\"none\"></svg>\n"
-            "<ol id=\"events\"></ol>\n"
-            "</section>\n<section id=\"dials\">\n";
     for (std::size_t i = 0; i < dials_.size(); ++i) {
         const auto g = static_cast<int32_t>(i);
         const auto face = content_.faces.find(g);
-        html += "<figure class=\"gauge\" data-gauge=\"" + std::to_string(g) + "\">\n" +
-                DialSvg(dials_[i], content_.convention, g, recorder_.lowestValues()[i],
-                        recorder_.highestValues()[i],
-                        face == content_.faces.end() ? std::nullopt
-                                                     : std::optional<DialFace>(face->second)) +
-                "<figcaption>" +
-                Escaped(i < content_.gaugeTitles.size() ? content_.gaugeTitles[i]
-                                                        : "Gauge " + std::to_string(g)) +
-                "</figcaption>\n<dl class=\"readout\"></dl>\n</figure>\n";
+        parts.dials.push_back(
+            "<figure class=\"gauge\" data-gauge=\"" + std::to_string(g) + "\">\n" +
+            DialSvg(dials_[i], content_.convention, g, recorder_.lowestValues()[i],
+                    recorder_.highestValues()[i],
+                    face == content_.faces.end() ? std::nullopt
+                                                 : std::optional<DialFace>(face->second)) +
+            "<figcaption>" +
+            Escaped(i < content_.gaugeTitles.size() ? content_.gaugeTitles[i]
+                                                    : "Gauge " + std::to_string(g)) +
+            "</figcaption>\n<dl class=\"readout\"></dl>\n</figure>\n");
     }
     if (dials_.empty()) {
-        html += "<p>No gauge was loaded: nothing to show.</p>\n";
+        parts.dials.push_back("<p>No gauge was loaded: nothing to show.</p>\n");
     }
-    html += "</section>\n<section id=\"plots\">\n" + InlineSvg(plot_.svg()) +
-            "</section>\n<script id=\"dial-data\" type=\"application/json\">\n" + recorder_.Json() +
-            "\n</script>\n<script>\n" + std::string(kDialPageScript) +
-            "</script>\n</body>\n</html>\n";
-    html_ = std::move(html);
+    parts.data = recorder_.Json();
+    parts_ = std::move(parts);
     if (out_ != nullptr) {
-        out_->Write(html_);
+        out_->Write(Html());
     }
+}
+
+DialPagePlots DialPageWriter::Plots() const {
+    const SvgPlotParts& plot = plot_.parts();
+    DialPagePlots plots;
+    plots.head = InlineSvg(plot.head);
+    for (std::size_t g = 0; g < plot.charts.size(); ++g) {
+        plots.gauges.push_back("<g class=\"gauge-plot\" data-gauge=\"" + std::to_string(g) +
+                               "\">\n" + plot.charts[g] + "</g>\n");
+    }
+    plots.tail = plot.tail;
+    return plots;
+}
+
+std::string DialPageWriter::Html() const {
+    const DialPagePlots plots = Plots();
+
+    return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+           "<meta http-equiv=\"Content-Security-Policy\" content=\"" +
+           std::string(kPolicy) +
+           "\">\n<meta name=\"viewport\" content=\"width=device-width\">\n<title>" +
+           Escaped(content_.title) + "</title>\n<style>\n" + kDialPageStyle +
+           "</style>\n</head>\n<body>\n<header>\n<h1>" + Escaped(content_.title) +
+           "</h1>\n<p class=\"note\">" + Escaped(parts_.note) +
+           "</p>\n</header>\n"
+           "<section id=\"controls\">\n"
+           "<button id=\"play\" type=\"button\">Play</button>\n"
+           "<span id=\"speeds\">"
+           "<button type=\"button\" data-speed=\"0.25\">\u00bc\u00d7</button>"
+           "<button type=\"button\" data-speed=\"1\" class=\"active\">1\u00d7</button>"
+           "<button type=\"button\" data-speed=\"4\">4\u00d7</button>"
+           "<button type=\"button\" data-speed=\"16\">16\u00d7</button></span>\n"
+           "<output id=\"time\">0.000 s</output>\n"
+           "<input id=\"slider\" type=\"range\" min=\"0\" max=\"0\" step=\"1\" value=\"0\" "
+           "aria-label=\"time\">\n"
+           "<svg id=\"timeline\" viewBox=\"0 0 1000 30\" preserveAspectRatio=\"none\"></svg>\n"
+           "<ol id=\"events\"></ol>\n"
+           "</section>\n<section id=\"dials\">\n" +
+           Joined(parts_.dials) + "</section>\n<section id=\"plots\">\n" + plots.head +
+           Joined(plots.gauges) + plots.tail +
+           "</section>\n<script id=\"dial-data\" type=\"application/json\">\n" + parts_.data +
+           "\n</script>\n<script>\n" + std::string(kDialPageScript) +
+           "</script>\n</body>\n</html>\n";
 }
 
 } // namespace mirevane::tool

@@ -39,20 +39,38 @@ struct DialPageContent {
 // time. Throws InputError.
 DialPageContent ReadDialPageRequest(const DialPageRequest& request);
 
+// The page's parts that a run changes, for a page that shows a new run in place and redraws
+// only the gauges whose pieces changed (the studio).
+struct DialPageParts {
+    std::string note;               // the text under the title, plain
+    std::vector<std::string> dials; // a figure per gauge, or the one paragraph saying none
+    std::string data;               // the recorded frames, JSON
+};
+
+// The plots as the page embeds them: the inline SVG's start, a group per gauge, its end.
+struct DialPagePlots {
+    std::string head;
+    std::vector<std::string> gauges;
+    std::string tail;
+};
+
 // The page as one more consumer of the run's frames: the dials are drawn at Begin from the
-// gauge set as Load built it, the frames go to a DialRecorder as they come, and End writes
-// the page with the picture `plot` made (so `plot` must end before this consumer does).
+// gauge set as Load built it, the frames go to a DialRecorder as they come, and End makes the
+// page's parts. The page embeds the picture `plot` made: a page written at End needs `plot`
+// to end first; one that is only asked for (the studio) may end beside it.
 class DialPageWriter : public FrameConsumer {
 public:
-    // out: where End writes the page; nullptr when only html() is wanted (the studio).
+    // out: where End writes the page; nullptr when it is only asked for.
     DialPageWriter(OutputFile* out, DialPageContent content, const SvgPlotWriter& plot);
 
     void Begin(const RunHeader& run) override;
     void Take(const FrameRecord& frame) override { recorder_.Take(frame); }
     void End() override;
 
-    // The page End made.
-    const std::string& html() const noexcept { return html_; }
+    // After End, and the plot's: the page, its parts and its plots.
+    std::string Html() const;
+    const DialPageParts& parts() const noexcept { return parts_; }
+    DialPagePlots Plots() const;
 
 private:
     OutputFile* out_;
@@ -61,7 +79,7 @@ private:
     std::vector<DialGeometry> dials_;
     bool damped_ = false; // an oval gauge whose needle is damped
     DialRecorder recorder_;
-    std::string html_;
+    DialPageParts parts_;
 };
 
 } // namespace mirevane::tool

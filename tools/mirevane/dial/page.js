@@ -1,10 +1,9 @@
 // The dial page's script: turns every needle image to its panel entry's angle in the frame
 // at the slider's time, plays the run, marks key presses and copies on the time line and
 // moves a cursor over the trace plots. window.mirevaneDial.seek(ms) and .state() serve tests
-// and the browser's console.
+// and the browser's console; .update(parts) shows another run in place (the studio).
 "use strict";
 (function () {
-  const data = JSON.parse(document.getElementById("dial-data").textContent);
   // Runs of equal numbers come as [number, count].
   const expand = (runs) => {
     const out = [];
@@ -17,38 +16,104 @@
     }
     return out;
   };
-  const times = expand(data.t);
-  const gauges = data.gauges.map((g) => ({
-    elliptic: g.elliptic,
-    unit: g.unit,
-    value: expand(g.value),
-    angle: expand(g.angle),
-    shown: expand(g.shown),
-    mode: expand(g.mode),
-    damped: g.elliptic ? expand(g.damped) : null,
-    entry: g.elliptic ? expand(g.entry) : null,
-  }));
-  const panel = {};
-  for (const [entry, values] of Object.entries(data.panel)) panel[entry] = expand(values);
-
+  const svgNamespace = "http://www.w3.org/2000/svg";
   const slider = document.getElementById("slider");
   const timeOutput = document.getElementById("time");
   const playButton = document.getElementById("play");
-  const figures = Array.from(document.querySelectorAll("figure.gauge"));
-  const needles = figures.map((f) => Array.from(f.querySelectorAll(".needle")));
-  const readouts = figures.map((f) => f.querySelector(".readout"));
-  if (times.length === 0) return;
-  const first = times[0];
-  const last = times[times.length - 1];
-  slider.min = first;
-  slider.max = last;
-  slider.value = first;
+  const timeline = document.getElementById("timeline");
+  const eventList = document.getElementById("events");
 
   const number = (v, digits) => (v === null || v === undefined ? "\u2013" : (+v).toFixed(digits));
   const degrees = (v) => number(v, 3) + "\u00b0";
 
+  // The run shown: its frames and the page's elements that show them.
+  let run = null;
+  let current = 0;
+
+  function load(data) {
+    const times = expand(data.t);
+    const gauges = data.gauges.map((g) => ({
+      elliptic: g.elliptic,
+      unit: g.unit,
+      value: expand(g.value),
+      angle: expand(g.angle),
+      shown: expand(g.shown),
+      mode: expand(g.mode),
+      damped: g.elliptic ? expand(g.damped) : null,
+      entry: g.elliptic ? expand(g.entry) : null,
+    }));
+    const panel = {};
+    for (const [entry, values] of Object.entries(data.panel)) panel[entry] = expand(values);
+    const figures = Array.from(document.querySelectorAll("figure.gauge"));
+    const first = times.length > 0 ? times[0] : 0;
+    const last = times.length > 0 ? times[times.length - 1] : 0;
+    slider.min = first;
+    slider.max = last;
+
+    // Cursors over the plots: each chart gives its time axis's ends and their x.
+    const cursors = Array.from(document.querySelectorAll("#plots g.chart")).map((chart) => {
+      let line = chart.querySelector("line.cursor"); // a chart the last update kept
+      if (!line) {
+        const area = chart.querySelector("rect");
+        line = document.createElementNS(svgNamespace, "line");
+        line.setAttribute("class", "cursor");
+        line.setAttribute("y1", area.getAttribute("y"));
+        line.setAttribute("y2", +area.getAttribute("y") + +area.getAttribute("height"));
+        chart.appendChild(line);
+      }
+      const d = chart.dataset;
+      return { line, t0: +d.t0, t1: +d.t1, x0: +d.x0, x1: +d.x1 };
+    });
+
+    // The time line: a mark per key press, Initialize and copy; a list of them below.
+    timeline.replaceChildren();
+    eventList.replaceChildren();
+    const eventItems = data.events.map((e) => {
+      const what = [];
+      if (e.initialize) what.push("Initialize");
+      if (e.keys) what.push("keys " + e.keys);
+      if (e.copied) what.push("copied " + e.copied);
+      const label = (e.t / 1000).toFixed(3) + " s: " + what.join(", ");
+      const x = last > first ? ((e.t - first) / (last - first)) * 1000 : 0;
+      const mark = document.createElementNS(svgNamespace, "line");
+      mark.setAttribute("class", e.copied ? "copy" : e.keys ? "key" : "initialize");
+      mark.setAttribute("x1", x);
+      mark.setAttribute("x2", x);
+      mark.setAttribute("y1", e.copied ? 0 : 8);
+      mark.setAttribute("y2", 30);
+      const title = document.createElementNS(svgNamespace, "title");
+      title.textContent = label;
+      mark.appendChild(title);
+      mark.addEventListener("click", () => seek(e.t));
+      timeline.appendChild(mark);
+      const item = document.createElement("li");
+      item.textContent = label;
+      item.addEventListener("click", () => seek(e.t));
+      eventList.appendChild(item);
+      return { t: e.t, item };
+    });
+    if (data.eventsDropped > 0) {
+      const item = document.createElement("li");
+      item.textContent = data.eventsDropped + " more events not kept";
+      eventList.appendChild(item);
+    }
+    run = {
+      times,
+      gauges,
+      panel,
+      first,
+      last,
+      figures,
+      needles: figures.map((f) => Array.from(f.querySelectorAll(".needle"))),
+      readouts: figures.map((f) => f.querySelector(".readout")),
+      cursors,
+      eventItems,
+    };
+  }
+
   // The last kept frame at or before the time.
   function frameAt(ms) {
+    const times = run.times;
     let lo = 0;
     let hi = times.length - 1;
     if (ms <= times[0]) return 0;
@@ -60,52 +125,6 @@
     return lo;
   }
 
-  // Cursors over the plots: each chart gives its time axis's ends and their x.
-  const svgNamespace = "http://www.w3.org/2000/svg";
-  const cursors = Array.from(document.querySelectorAll("#plots g.chart")).map((chart) => {
-    const area = chart.querySelector("rect");
-    const line = document.createElementNS(svgNamespace, "line");
-    line.setAttribute("class", "cursor");
-    line.setAttribute("y1", area.getAttribute("y"));
-    line.setAttribute("y2", +area.getAttribute("y") + +area.getAttribute("height"));
-    chart.appendChild(line);
-    const d = chart.dataset;
-    return { line, t0: +d.t0, t1: +d.t1, x0: +d.x0, x1: +d.x1 };
-  });
-
-  // The time line: a mark per key press, Initialize and copy; a list of them below.
-  const timeline = document.getElementById("timeline");
-  const eventList = document.getElementById("events");
-  const eventItems = data.events.map((e) => {
-    const what = [];
-    if (e.initialize) what.push("Initialize");
-    if (e.keys) what.push("keys " + e.keys);
-    if (e.copied) what.push("copied " + e.copied);
-    const label = (e.t / 1000).toFixed(3) + " s: " + what.join(", ");
-    const x = last > first ? ((e.t - first) / (last - first)) * 1000 : 0;
-    const mark = document.createElementNS(svgNamespace, "line");
-    mark.setAttribute("class", e.copied ? "copy" : e.keys ? "key" : "initialize");
-    mark.setAttribute("x1", x);
-    mark.setAttribute("x2", x);
-    mark.setAttribute("y1", e.copied ? 0 : 8);
-    mark.setAttribute("y2", 30);
-    const title = document.createElementNS(svgNamespace, "title");
-    title.textContent = label;
-    mark.appendChild(title);
-    mark.addEventListener("click", () => seek(e.t));
-    timeline.appendChild(mark);
-    const item = document.createElement("li");
-    item.textContent = label;
-    item.addEventListener("click", () => seek(e.t));
-    eventList.appendChild(item);
-    return { t: e.t, item };
-  });
-  if (data.eventsDropped > 0) {
-    const item = document.createElement("li");
-    item.textContent = data.eventsDropped + " more events not kept";
-    eventList.appendChild(item);
-  }
-
   function row(list, term, text) {
     const dt = document.createElement("dt");
     dt.textContent = term;
@@ -114,13 +133,14 @@
     list.append(dt, dd);
   }
 
-  let current = 0;
   function show(f) {
+    if (run.times.length === 0) return;
+    const { panel, figures, needles, readouts } = run;
     current = f;
-    const t = times[f];
+    const t = run.times[f];
     timeOutput.value = (t / 1000).toFixed(3) + " s";
     document.body.dataset.time = t;
-    gauges.forEach((g, i) => {
+    run.gauges.forEach((g, i) => {
       const figure = figures[i];
       if (!figure) return;
       const selected = g.elliptic ? g.entry[f] : null;
@@ -160,14 +180,14 @@
             degrees(needle.dataset.angle) : "not drawn");
       }
     });
-    for (const c of cursors) {
+    for (const c of run.cursors) {
       const x = c.t1 > c.t0 ? c.x0 + ((t - c.t0) / (c.t1 - c.t0)) * (c.x1 - c.x0) : c.x0;
       c.line.setAttribute("x1", x);
       c.line.setAttribute("x2", x);
     }
     // The list keeps the latest event before the time in view.
     let latest = null;
-    for (const e of eventItems) {
+    for (const e of run.eventItems) {
       e.item.classList.toggle("past", e.t <= t);
       if (e.t <= t) latest = e.item;
     }
@@ -175,22 +195,23 @@
   }
 
   function seek(ms) {
+    if (run.times.length === 0) return undefined;
     slider.value = ms;
     show(frameAt(+slider.value));
-    return times[current];
+    return run.times[current];
   }
 
   // Playing: the run's time advances with the wall clock, times the chosen speed.
   let speed = 1;
   let playing = false;
-  let playTime = first;
+  let playTime = 0;
   let lastTick = 0;
   function tick(now) {
     if (!playing) return;
     playTime += (now - lastTick) * speed;
     lastTick = now;
-    if (playTime >= last) {
-      playTime = last;
+    if (playTime >= run.last) {
+      playTime = run.last;
       pause();
     }
     slider.value = playTime;
@@ -198,7 +219,8 @@
     if (playing) requestAnimationFrame(tick);
   }
   function play() {
-    if (+slider.value >= last) slider.value = first;
+    if (run.times.length === 0) return;
+    if (+slider.value >= run.last) slider.value = run.first;
     playTime = +slider.value;
     playing = true;
     playButton.textContent = "Pause";
@@ -217,19 +239,58 @@
     });
   }
   slider.addEventListener("input", () => {
+    if (run.times.length === 0) return;
     playTime = +slider.value;
     show(frameAt(playTime));
   });
 
+  // Another run of the same page, at the time shown before. Only the dials and plots whose
+  // pieces changed since the last update are drawn anew: the browser lays out little more
+  // than the gauge that was edited.
+  let pieces = null;
+  function node(text, svg) {
+    const holder = svg ? document.createElementNS(svgNamespace, "svg") : document.createElement("div");
+    holder.innerHTML = text;
+    return holder.firstElementChild;
+  }
+  // False when the elements are not those of the earlier pieces.
+  function redraw(elements, before, after, svg) {
+    if (!before || elements.length !== before.length || before.length !== after.length) return false;
+    after.forEach((text, i) => {
+      if (text !== before[i]) elements[i].replaceWith(node(text, svg));
+    });
+    return true;
+  }
+  function update(parts) {
+    const time = run.times.length > 0 ? run.times[current] : null;
+    document.querySelector("header .note").textContent = parts.note;
+    const dials = document.getElementById("dials");
+    if (!redraw(dials.querySelectorAll("figure.gauge"), pieces && pieces.dials, parts.dials, false)) {
+      dials.innerHTML = parts.dials.join("");
+    }
+    const plots = document.getElementById("plots");
+    const sameFrame = pieces && pieces.plotsHead === parts.plotsHead && pieces.plotsTail === parts.plotsTail;
+    if (!sameFrame || !redraw(plots.querySelectorAll("g.gauge-plot"), pieces.plots, parts.plots, true)) {
+      plots.innerHTML = parts.plotsHead + parts.plots.join("") + parts.plotsTail;
+    }
+    pieces = parts;
+    load(JSON.parse(parts.data));
+    current = 0;
+    if (run.times.length > 0) seek(time === null ? run.first : time);
+  }
+
   window.mirevaneDial = {
     seek,
+    update,
+    // The parts this page was made of: the next update redraws only what differs from them.
+    madeOf: (parts) => (pieces = parts),
     state: () => ({
-      time: times[current],
-      gauges: gauges.map((g, i) => ({
+      time: run.times[current],
+      gauges: run.gauges.map((g, i) => ({
         value: g.value[current],
         angle: g.angle[current],
         selectedEntry: g.elliptic ? g.entry[current] : null,
-        needles: (needles[i] || []).map((line) => ({
+        needles: (run.needles[i] || []).map((line) => ({
           entry: +line.dataset.entry,
           angle: +line.dataset.angle,
           selected: line.dataset.selected === "true",
@@ -237,5 +298,8 @@
       })),
     }),
   };
+  load(JSON.parse(document.getElementById("dial-data").textContent));
+  slider.value = run.first;
+  playTime = run.first;
   show(0);
 })();

@@ -1,12 +1,13 @@
 #include "dial/recorder.h"
 
-#include "common/number_text.h"
 #include "loading/key_names.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <future>
 #include <limits>
 #include <stdexcept>
 
@@ -61,12 +62,17 @@ private:
     std::size_t count_ = 0;
 };
 
-// Seven digits: more than a dial can show, and JSON has no NaN.
+// Seven digits: more than a dial can show, and JSON has no NaN. The page holds many
+// thousands of these: no string and no stream per number.
 JsonValue Number(double value) {
-    double rounded = 0.0;
-    if (!std::isfinite(value) || !ReadNumber(Rounded(value, 7), rounded)) {
+    if (!std::isfinite(value)) {
         return JsonValue(nullptr);
     }
+    char digits[32];
+    const std::to_chars_result written =
+        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 7);
+    double rounded = 0.0;
+    std::from_chars(digits, written.ptr, rounded);
     // A whole number as an integer: "4", not "4.0", in a page of many.
     if (std::fabs(rounded) < 9.0e15 && rounded == std::floor(rounded)) {
         return JsonValue(static_cast<int64_t>(rounded));
@@ -157,9 +163,62 @@ void DialRecorder::DropEveryOther() {
 //  "events": [{"t": ms, "keys": "D C1", "initialize": false, "copied": "203.8"}, ...],
 //  "eventsDropped": N}
 // Every array holds one number per kept frame, runs written [number, count].
-std::string DialRecorder::Json() const {
-    const std::size_t frames = times_.size();
+JsonValue DialRecorder::GaugeJson(std::size_t g) const {
     const std::size_t width = gauges_.size();
+    RunArray value;
+    RunArray angle;
+    RunArray shown;
+    RunArray damped;
+    RunArray entry;
+    RunArray mode;
+    const bool elliptic = gauges_[g].elliptic;
+    for (std::size_t f = 0; f < times_.size(); ++f) {
+        const GaugeSample& s = samples_[f * width + g];
+        mode.Add(static_cast<int32_t>(s.mode));
+        value.Add(Number(s.value));
+        angle.Add(Number(s.angle));
+        shown.Add(Number(s.shown));
+        if (elliptic) {
+            damped.Add(Number(s.damped));
+            entry.Add(s.entry);
+        }
+    }
+    JsonValue gauge = {{"elliptic", elliptic},    {"subject", gauges_[g].subject},
+                       {"unit", gauges_[g].unit}, {"value", value.Finish()},
+                       {"angle", angle.Finish()}, {"shown", shown.Finish()},
+                       {"mode", mode.Finish()}};
+    if (elliptic) {
+        gauge["damped"] = damped.Finish();
+        gauge["entry"] = entry.Finish();
+    }
+    return gauge;
+}
+
+JsonValue DialRecorder::PanelJson(std::size_t column) const {
+    RunArray values;
+    for (std::size_t f = 0; f < times_.size(); ++f) {
+        values.Add(panel_[f * columns_.size() + column]);
+    }
+    return values.Finish();
+}
+
+std::string DialRecorder::Json() const {
+    // Every other series is built on a second thread: a long run's page holds hundreds of
+    // thousands of numbers, and the studio waits for them after every edit.
+    std::vector<JsonValue> gauges(gauges_.size());
+    std::vector<JsonValue> panel(columns_.size());
+    const auto build = [&](std::size_t parity) {
+        for (std::size_t g = parity; g < gauges.size(); g += 2) {
+            gauges[g] = GaugeJson(g);
+        }
+        for (std::size_t c = parity; c < panel.size(); c += 2) {
+            panel[c] = PanelJson(c);
+        }
+    };
+    std::future<void> odd = std::async(std::launch::async, build, 1);
+    build(0);
+    odd.get();
+
     JsonValue json;
     json["framesSeen"] = seen_;
     json["stride"] = stride_;
@@ -169,42 +228,12 @@ std::string DialRecorder::Json() const {
     }
     json["t"] = times.Finish();
     json["gauges"] = JsonValue::array();
-    for (std::size_t g = 0; g < width; ++g) {
-        RunArray value;
-        RunArray angle;
-        RunArray shown;
-        RunArray damped;
-        RunArray entry;
-        RunArray mode;
-        for (std::size_t f = 0; f < frames; ++f) {
-            const GaugeSample& s = samples_[f * width + g];
-            mode.Add(static_cast<int32_t>(s.mode));
-            value.Add(Number(s.value));
-            angle.Add(Number(s.angle));
-            shown.Add(Number(s.shown));
-            damped.Add(Number(s.damped));
-            entry.Add(s.entry);
-        }
-        JsonValue gauge = {{"elliptic", gauges_[g].elliptic},
-                           {"subject", gauges_[g].subject},
-                           {"unit", gauges_[g].unit},
-                           {"value", value.Finish()},
-                           {"angle", angle.Finish()},
-                           {"shown", shown.Finish()},
-                           {"mode", mode.Finish()}};
-        if (gauges_[g].elliptic) {
-            gauge["damped"] = damped.Finish();
-            gauge["entry"] = entry.Finish();
-        }
+    for (JsonValue& gauge : gauges) {
         json["gauges"].push_back(std::move(gauge));
     }
     json["panel"] = JsonValue::object();
     for (std::size_t c = 0; c < columns_.size(); ++c) {
-        RunArray values;
-        for (std::size_t f = 0; f < frames; ++f) {
-            values.Add(panel_[f * columns_.size() + c]);
-        }
-        json["panel"][std::to_string(columns_[c])] = values.Finish();
+        json["panel"][std::to_string(columns_[c])] = std::move(panel[c]);
     }
     json["events"] = JsonValue::array();
     for (const DialEvent& e : events_) {
@@ -216,17 +245,15 @@ std::string DialRecorder::Json() const {
     json["eventsDropped"] = eventsDropped_;
     // The JSON sits inside a <script> element, which "</script" would end: '<' occurs only
     // inside strings, where \u003c is the same character.
-    std::string text = json.dump(-1, ' ', false, JsonValue::error_handler_t::replace);
+    const std::string text = json.dump(-1, ' ', false, JsonValue::error_handler_t::replace);
     std::string safe;
     safe.reserve(text.size());
-    for (const char c : text) {
-        if (c == '<') {
-            safe += "\\u003c";
-        } else {
-            safe += c;
-        }
+    std::size_t from = 0;
+    for (std::size_t at = text.find('<'); at != std::string::npos; at = text.find('<', from)) {
+        safe.append(text, from, at - from).append("\\u003c");
+        from = at + 1;
     }
-    return safe;
+    return safe.append(text, from, std::string::npos);
 }
 
 } // namespace mirevane::tool

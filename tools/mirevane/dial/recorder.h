@@ -6,6 +6,8 @@
 
 #include "replay/frame_consumer.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -50,6 +52,9 @@ public:
     std::string Json() const;
 
 private:
+    // One gauge's series and one panel column's, as JSON (format in the .cpp).
+    nlohmann::ordered_json GaugeJson(std::size_t g) const;
+    nlohmann::ordered_json PanelJson(std::size_t column) const;
     void Append(const FrameRecord& frame);
     void DropEveryOther();
     void DropLast();

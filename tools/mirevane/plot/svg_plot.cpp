@@ -358,19 +358,27 @@ void SvgPlotWriter::End() {
                " " + Px(height) + "\" font-family=\"" + kFont + "\">\n";
     svg.text += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
     svg.Text(kLeft, 28, title_, "start", 16, "#111", " font-weight=\"bold\"");
-    if (run_.gauges.empty() || run_.frameCount == 0 || !run_.observed) {
+    const bool nothing = run_.gauges.empty() || run_.frameCount == 0 || !run_.observed;
+    if (nothing) {
         svg.Text(kLeft, kPageTop + 40, "No gauge was loaded: nothing to plot.", "start", 14);
-    } else {
+    }
+    SvgPlotParts parts;
+    parts.head = std::move(svg.text);
+    if (!nothing) {
         double top = kPageTop;
         for (std::size_t g = 0; g < run_.gauges.size(); ++g) {
-            Chart(svg.text, top, g);
+            Chart(parts.charts.emplace_back(), top, g);
             top += ChartHeight(run_.gauges[g]);
         }
     }
-    svg.text += "</svg>\n";
-    svg_ = std::move(svg.text);
+    parts.tail = "</svg>\n";
+    parts_ = std::move(parts);
     if (out_ != nullptr) {
-        out_->Write(svg_);
+        out_->Write(parts_.head);
+        for (const std::string& chart : parts_.charts) {
+            out_->Write(chart);
+        }
+        out_->Write(parts_.tail);
     }
 }
 

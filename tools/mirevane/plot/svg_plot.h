@@ -22,11 +22,19 @@ struct KeyLabel {
     std::string actions; // "SwitchAdjustMode"
 };
 
+// The picture in pieces: the document's start (with the title), one chart per gauge, and its
+// end; the file is their concatenation.
+struct SvgPlotParts {
+    std::string head;
+    std::vector<std::string> charts;
+    std::string tail;
+};
+
 class SvgPlotWriter : public FrameConsumer {
 public:
     // title: one line above all charts; gaugeTitles: one per gauge (its file and what it
     // drives); keyLabels: the bound host keys by number. out: where End writes the picture;
-    // nullptr when only svg() is wanted (for a page that embeds it).
+    // nullptr when only parts() are wanted (for a page that embeds them).
     SvgPlotWriter(OutputFile* out, std::string title, std::vector<std::string> gaugeTitles,
                   std::map<int32_t, KeyLabel> keyLabels);
 
@@ -35,7 +43,7 @@ public:
     void End() override;
 
     // The picture End made.
-    const std::string& svg() const noexcept { return svg_; }
+    const SvgPlotParts& parts() const noexcept { return parts_; }
 
 private:
     // Something that happened at one moment, kept once per pixel column.
@@ -77,7 +85,7 @@ private:
     std::vector<Mark> copies_;
     std::vector<Mark> keys_;
     std::string keyText_;
-    std::string svg_;
+    SvgPlotParts parts_;
 };
 
 } // namespace mirevane::tool

@@ -78,7 +78,7 @@ json Edit(Session& session, const json& body) {
                       value.is_null() ? std::nullopt
                                       : std::optional<std::string>(value.get<std::string>()));
     }
-    return session.View();
+    return session.View(false);
 }
 
 json Save(Session& session, const json& body) {
@@ -94,7 +94,7 @@ json Save(Session& session, const json& body) {
             {"written", outcome.written},
             {"conflicts", outcome.conflicts},
             {"backupsInTheWay", outcome.backupsInTheWay},
-            {"view", session.View()}};
+            {"view", session.View(false)}};
 }
 
 json Angle(Session& session, const json& body) {
@@ -153,7 +153,7 @@ ApiReply HandleApi(Session& session, const std::string& method, const std::strin
             return Reply(413, "the request is larger than the studio reads");
         }
         if (path == "/api/view") {
-            return method == "GET" ? ApiReply{200, Dump(session.View())}
+            return method == "GET" ? ApiReply{200, Dump(session.View(true))}
                                    : Reply(405, "use GET for " + path);
         }
         const bool known = path == "/api/edit" || path == "/api/save" || path == "/api/reload" ||
@@ -177,7 +177,7 @@ ApiReply HandleApi(Session& session, const std::string& method, const std::strin
         }
         if (path == "/api/reload") {
             session.workspace().Reload();
-            return {200, Dump(session.View())};
+            return {200, Dump(session.View(false))};
         }
         if (path == "/api/calibrate") {
             return {200, Dump(Calibrate(session, request))};

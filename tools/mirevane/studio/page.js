@@ -13,7 +13,6 @@
   let busy = Promise.resolve();
   const undoStack = [];
   const redoStack = [];
-  let shownAt = 0; // when the last view was drawn, for the tests' timing
   // Per gauge, the calibration from a picture in progress: the picture, the hub, the marks
   // and rim points clicked, and what the server made of them. Kept across redraws.
   const calibrations = {};
@@ -88,73 +87,87 @@
     return d.file + ":" + d.line + ":" + d.column + ": " + d.severity + ": " + d.message + " [" + d.code + "]";
   }
 
-  function drawEditors() {
-    editors.replaceChildren();
-    for (const g of view.gauges) {
-      const card = element("section", { class: "gauge-editor", "data-gauge": g.number });
-      card.append(element("h2", {}, g.title));
-      card.append(element("p", { class: "files" }, g.profile + "  \u00b7  " + g.table));
+  // Each gauge's editor is drawn anew only when what it shows changed (or when `all`): the
+  // browser then lays out one card after an edit, not every gauge's.
+  let cards = []; // [{key, card}] in the order of view.gauges
+  function drawEditors(all) {
+    const next = view.gauges.map((g, i) => {
       const mine = view.diagnostics.filter((d) => d.file === g.profile || d.file === g.table);
-
-      const settings = element("table", { class: "settings" });
-      for (const s of g.settings) {
-        const row = element("tr", { "data-key": s.section + "." + s.key });
-        if (s.edited) row.classList.add("edited");
-        if (s.line > 0 && mine.some((d) => d.file === s.file && d.line === s.line)) row.classList.add("has-diagnostic");
-        const input = element("input", { name: s.key, "aria-label": s.key, placeholder: s.effective, title: s.meaning });
-        input.value = s.written === null ? "" : s.written;
-        input.addEventListener("change", () => {
-          const before = s.edited ? s.written : null;
-          const after = input.value === "" && s.edited ? null : input.value;
-          edit({ gauge: g.number, section: s.section, key: s.key, value: after },
-               { gauge: g.number, section: s.section, key: s.key, value: before });
-        });
-        row.append(element("td", {}, s.key), cell(input), element("td", { class: "unit" }, s.unit));
-        settings.append(row);
-      }
-      card.append(settings);
-
-      if (g.step.length > 0) {
-        card.append(element("h2", {}, "Step response of the damped needle"));
-        card.append(stepSvg(g.step));
-      }
-
-      card.append(element("h2", {}, "Calibration table (value, angle)"));
-      const rows = element("table", { class: "rows" });
-      const rowsNow = () => Array.from(rows.querySelectorAll("tr")).map((tr) =>
-        Array.from(tr.querySelectorAll("input")).map((i) => parseFloat(i.value)));
-      const sendRows = (next) => edit({ gauge: g.number, rows: next },
-                                      { gauge: g.number, rows: g.tableEdited ? g.rows : null });
-      g.rows.forEach((r, i) => {
-        const tr = element("tr", { "data-row": i });
-        for (const v of r) {
-          const input = element("input", { type: "number", step: "any" });
-          input.value = v;
-          input.addEventListener("change", () => sendRows(rowsNow()));
-          tr.append(cell(input));
-        }
-        const remove = element("button", { type: "button", title: "delete this row" }, "\u2715");
-        remove.addEventListener("click", () => sendRows(g.rows.filter((_, k) => k !== i)));
-        tr.append(cell(remove));
-        rows.append(tr);
-      });
-      card.append(rows);
-      const add = element("button", { type: "button", class: "add-row" }, "Add a row");
-      add.addEventListener("click", () => {
-        const last = g.rows[g.rows.length - 1] || [0, 0];
-        sendRows(g.rows.concat([[last[0] + 10, last[1]]]));
-      });
-      card.append(add);
-
-      card.append(calibrationSection(g));
-
-      if (mine.length > 0) {
-        const list = element("ul", { class: "gauge-diagnostics" });
-        for (const d of mine) list.append(element("li", { class: d.severity }, diagnosticText(d)));
-        card.append(list);
-      }
-      editors.append(card);
+      const key = JSON.stringify([g, mine]);
+      const old = cards[i];
+      return old && !all && old.key === key ? old : { key, card: editorCard(g, mine) };
+    });
+    if (next.length === cards.length) {
+      next.forEach((n, i) => { if (n !== cards[i]) cards[i].card.replaceWith(n.card); });
+    } else {
+      editors.replaceChildren(...next.map((n) => n.card));
     }
+    cards = next;
+  }
+
+  function editorCard(g, mine) {
+    const card = element("section", { class: "gauge-editor", "data-gauge": g.number });
+    card.append(element("h2", {}, g.title));
+    card.append(element("p", { class: "files" }, g.profile + "  \u00b7  " + g.table));
+
+    const settings = element("table", { class: "settings" });
+    for (const s of g.settings) {
+      const row = element("tr", { "data-key": s.section + "." + s.key });
+      if (s.edited) row.classList.add("edited");
+      if (s.line > 0 && mine.some((d) => d.file === s.file && d.line === s.line)) row.classList.add("has-diagnostic");
+      const input = element("input", { name: s.key, "aria-label": s.key, placeholder: s.effective, title: s.meaning });
+      input.value = s.written === null ? "" : s.written;
+      input.addEventListener("change", () => {
+        const before = s.edited ? s.written : null;
+        const after = input.value === "" && s.edited ? null : input.value;
+        edit({ gauge: g.number, section: s.section, key: s.key, value: after },
+             { gauge: g.number, section: s.section, key: s.key, value: before });
+      });
+      row.append(element("td", {}, s.key), cell(input), element("td", { class: "unit" }, s.unit));
+      settings.append(row);
+    }
+    card.append(settings);
+
+    if (g.step.length > 0) {
+      card.append(element("h2", {}, "Step response of the damped needle"));
+      card.append(stepSvg(g.step));
+    }
+
+    card.append(element("h2", {}, "Calibration table (value, angle)"));
+    const rows = element("table", { class: "rows" });
+    const rowsNow = () => Array.from(rows.querySelectorAll("tr")).map((tr) =>
+      Array.from(tr.querySelectorAll("input")).map((i) => parseFloat(i.value)));
+    const sendRows = (next) => edit({ gauge: g.number, rows: next },
+                                    { gauge: g.number, rows: g.tableEdited ? g.rows : null });
+    g.rows.forEach((r, i) => {
+      const tr = element("tr", { "data-row": i });
+      for (const v of r) {
+        const input = element("input", { type: "number", step: "any" });
+        input.value = v;
+        input.addEventListener("change", () => sendRows(rowsNow()));
+        tr.append(cell(input));
+      }
+      const remove = element("button", { type: "button", title: "delete this row" }, "\u2715");
+      remove.addEventListener("click", () => sendRows(g.rows.filter((_, k) => k !== i)));
+      tr.append(cell(remove));
+      rows.append(tr);
+    });
+    card.append(rows);
+    const add = element("button", { type: "button", class: "add-row" }, "Add a row");
+    add.addEventListener("click", () => {
+      const last = g.rows[g.rows.length - 1] || [0, 0];
+      sendRows(g.rows.concat([[last[0] + 10, last[1]]]));
+    });
+    card.append(add);
+
+    card.append(calibrationSection(g));
+
+    if (mine.length > 0) {
+      const list = element("ul", { class: "gauge-diagnostics" });
+      for (const d of mine) list.append(element("li", { class: d.severity }, diagnosticText(d)));
+      card.append(list);
+    }
+    return card;
   }
 
   // ---- calibration from the dial picture ----------------------------------------------------
@@ -351,11 +364,10 @@
 
   // Calibration ticks on the dials can be dragged: the server says which table angle draws
   // the needle through the point let go, and that angle becomes the row's.
+  const tickStyle = "svg.dial line.tick { cursor: grab; } svg.dial line.tick.dragging { stroke: #d9822b; stroke-width: 3; }";
   function makeTicksDraggable(doc) {
-    const style = doc.createElement("style");
-    style.textContent = "svg.dial line.tick { cursor: grab; } svg.dial line.tick.dragging { stroke: #d9822b; stroke-width: 3; }";
-    doc.head.append(style);
-    for (const svg of doc.querySelectorAll("svg.dial")) {
+    for (const svg of doc.querySelectorAll("svg.dial:not([data-draggable])")) {
+      svg.dataset.draggable = "";
       const gauge = +svg.dataset.gauge;
       const at = (e) => {
         const point = svg.createSVGPoint();
@@ -405,30 +417,42 @@
     });
   }
 
+  // The first view loads the dial page into its frame; later ones update it in place.
   function drawRun() {
-    const window_ = frame.contentWindow;
-    const time = window_ && window_.mirevaneDial ? window_.mirevaneDial.state().time : null;
+    const dial = frame.contentWindow && frame.contentWindow.mirevaneDial;
+    if (dial && !view.page) {
+      dial.update(view.run);
+      makeTicksDraggable(frame.contentDocument);
+      return Promise.resolve();
+    }
     return new Promise((resolve) => {
+      const parts = view.run;
       frame.onload = () => {
-        const dial = frame.contentWindow.mirevaneDial;
-        if (dial && time !== null) dial.seek(time);
-        makeTicksDraggable(frame.contentDocument);
+        frame.contentWindow.mirevaneDial.madeOf(parts);
+        const doc = frame.contentDocument;
+        const style = doc.createElement("style");
+        style.textContent = tickStyle;
+        doc.head.append(style);
+        makeTicksDraggable(doc);
         resolve();
       };
       frame.srcdoc = view.page;
+      delete view.page; // shown: the view is kept for undo, without the whole page
     });
   }
 
+  // show(view) again draws the editors anew (an input refused, a calibration step) and
+  // leaves the run as it is; a new view redraws what changed.
   async function show(next) {
+    const again = next === view;
     view = next;
     document.getElementById("cab").textContent = view.cab + "  \u00b7  " + view.scenario;
-    drawEditors();
+    drawEditors(again);
     drawDiagnostics();
     buttons.save.disabled = !view.dirty;
     buttons.undo.disabled = undoStack.length === 0;
     buttons.redo.disabled = redoStack.length === 0;
-    await drawRun();
-    shownAt = performance.now();
+    if (!again) await drawRun();
   }
 
   // ---- edits, undo, save --------------------------------------------------------------------
@@ -516,7 +540,6 @@
   window.mirevaneStudio = {
     view: () => view,
     idle: () => busy,
-    shownAt: () => shownAt,
     edit,
     undo,
     redo,

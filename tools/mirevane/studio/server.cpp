@@ -70,8 +70,8 @@ RequestFacts FactsOf(const httplib::Request& request) {
 
 int RunStudio(const StudioOptions& options, const StudioServerOptions& serverOptions) {
     Session session(options);
-    session.View();    // the first run: a cab that cannot be replayed fails here, not in the page
-    std::mutex engine; // one request at a time reaches the session
+    session.View(false); // the first run: a cab that cannot be replayed fails here, not in the page
+    std::mutex engine;   // one request at a time reaches the session
 
     httplib::Server server;
     server.set_payload_max_length(kMostRequestBytes);

@@ -8,6 +8,7 @@
 #include "common/tool_error.h"
 #include "gauges/c_mirevane.h"
 #include "plot/svg_plot.h"
+#include "replay/consumer_thread.h"
 #include "replay/replay.h"
 #include "run/gauge_titles.h"
 #include "studio/step_response.h"
@@ -99,9 +100,12 @@ Session::Session(const StudioOptions& options)
 //               "face": {"picture": data URI, "width", "height", "hub": [x, y], "radius"}
 //                       (only for a gauge given --dial)}],
 //   "diagnostics": [{"file", "line", "column", "severity", "code", "message"}],
-//   "errors", "warnings", "page": the dial page of the run, as HTML
+//   "errors", "warnings",
+//   "run": the dial page's parts of the run: {"note", "dials": [...], "plotsHead",
+//          "plots": [...], "plotsTail", "data"} (dial/page.h),
+//   "page": the dial page of the run, as HTML (only when asked for)
 // }
-nlohmann::json Session::View() {
+nlohmann::json Session::View(bool wholePage) {
     using nlohmann::json;
     workspace_.LayOut();
     const CheckReport report = RunCheck(workspace_.shadowPluginPath());
@@ -114,8 +118,11 @@ nlohmann::json Session::View() {
     content.gaugeTitles = titles;
     DialPageWriter page(nullptr, std::move(content), plot);
     GeometryKeeper geometry(dials_);
+    // The plot and the page take the frames on a second core while the engine makes them,
+    // and end side by side: the page is asked for its plots only after both ended.
+    ConsumerThread drawing({&plot, &page});
     scenario_.Rewind();
-    Replay(workspace_.shadowPluginPath(), scenario_, true, {&plot, &page, &geometry});
+    Replay(workspace_.shadowPluginPath(), scenario_, true, {&drawing, &geometry});
 
     json view;
     view["cab"] = options_.argument;
@@ -189,7 +196,24 @@ nlohmann::json Session::View() {
     }
     view["errors"] = report.errors();
     view["warnings"] = report.warnings();
-    view["page"] = workspace_.ShownPath(page.html());
+    const DialPageParts& parts = page.parts();
+    const DialPagePlots plots = page.Plots();
+    const auto shown = [&](const std::vector<std::string>& pieces) {
+        json list = json::array();
+        for (const std::string& piece : pieces) {
+            list.push_back(workspace_.ShownPath(piece));
+        }
+        return list;
+    };
+    view["run"] = {{"note", workspace_.ShownPath(parts.note)},
+                   {"dials", shown(parts.dials)},
+                   {"plotsHead", workspace_.ShownPath(plots.head)},
+                   {"plots", shown(plots.gauges)},
+                   {"plotsTail", plots.tail},
+                   {"data", workspace_.ShownPath(parts.data)}};
+    if (wholePage) {
+        view["page"] = workspace_.ShownPath(page.Html());
+    }
     return view;
 }
 

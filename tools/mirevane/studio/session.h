@@ -31,8 +31,9 @@ public:
     // Reads the cab, the scenario and the dial pictures; throws InputError.
     explicit Session(const StudioOptions& options);
 
-    // The whole view of the cab as edited now (format in the .cpp).
-    nlohmann::json View();
+    // The whole view of the cab as edited now (format in the .cpp); the dial page of the run
+    // as a whole page too when `wholePage`, else only its parts that a run changes.
+    nlohmann::json View(bool wholePage);
     // The table angle whose needle the dial draws through (x, y) of gauge's dial picture
     // (the page's dial units, hub at 0,0), nearest to the table angle `near`.
     double TableAngleAt(int gauge, double x, double y, double near) const;
