@@ -256,6 +256,30 @@ class CheckErrors(unittest.TestCase):
 
 
 class CheckWarnings(unittest.TestCase):
+    def test_a_cab_the_code_page_cannot_spell_is_read_and_said_out_of_the_hosts_reach(self):
+        if not TOOL.windows:
+            self.skipTest("a path is bytes to the native build: no code page to spell it")
+        with tempfile.TemporaryDirectory() as root:
+            folder = os.path.join(root, "\u65e5\u672c\u306e\u904b\u8ee2\u53f0")  # Japanese
+            shutil.copytree(os.path.join(EXAMPLES, "cab"), folder)
+            plain = TOOL.run(["check", "Mirevane.dll"], cwd=os.path.join(EXAMPLES, "cab"))
+            # Named in the argument, taken by its short name; or relative to such a folder.
+            for cwd, path in [(root, os.path.join(os.path.basename(folder), "Mirevane.dll")),
+                              (folder, "Mirevane.dll")]:
+                result = TOOL.run(["check", path], cwd=cwd)
+                self.assertEqual(result.returncode, plain.returncode, result.stderr_text)
+                first = result.stderr_text.splitlines()[0]
+                self.assertTrue(first.endswith("out of the host's reach, whose plug-in finds its "
+                                               "files through the ANSI file functions "
+                                               "[path-code-page]"), first)
+                # The report is the one of the same cab in a plain folder, but for the folder
+                # it names (its short name, or the current one).
+                shown = re.split(r"[\\/]", first.split(":")[0])[:-1]
+                report = result.stdout_text
+                if shown:
+                    report = re.sub(re.escape(shown[0]) + r"[\\/]", "./", report)
+                self.assertEqual(report.splitlines()[1:], plain.stdout_text.splitlines()[1:])
+
     """Each warning class on an otherwise sound configuration: reported at its line, with
     the words a cab builder needs, and no error, so the exit status stays 0."""
 

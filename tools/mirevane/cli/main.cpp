@@ -3,6 +3,7 @@
 #include "calibrate/calibrate_command.h"
 #include "check/check.h"
 #include "check/output.h"
+#include "cli/arguments.h"
 #include "cli/help_text.h"
 #include "common/nearest_name.h"
 #include "common/tool_error.h"
@@ -324,13 +325,22 @@ int main(int argc, char** argv) {
         }
         return command + ": error: " + e.what() + "\nRun '" + command + " --help' for more.\n";
     });
-    if (argc > 1 && argv[1][0] != '-' &&
-        std::find(kCommands.begin(), kCommands.end(), argv[1]) == kCommands.end()) {
-        std::cerr << UnknownCommand(argv[1]) << "\n";
+    // Arguments the system's code page cannot spell, respelt (Windows) and said so first.
+    const CommandLine line = ReadCommandLine(argc, argv);
+    for (const std::string& warning : line.warnings) {
+        std::cerr << warning << "\n";
+    }
+    std::vector<const char*> arguments;
+    for (const std::string& argument : line.arguments) {
+        arguments.push_back(argument.c_str());
+    }
+    if (arguments.size() > 1 && arguments[1][0] != '-' &&
+        std::find(kCommands.begin(), kCommands.end(), arguments[1]) == kCommands.end()) {
+        std::cerr << UnknownCommand(arguments[1]) << "\n";
         return 2;
     }
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(arguments.size()), arguments.data());
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? 0 : 2;
     }

@@ -205,6 +205,14 @@ const std::vector<DiagnosticKind>& Diagnostics() {
          "no --fps, rows more than 100 ms apart and a damped needle: it sees one frame per row",
          "a scenario row every second and NaturalFreq = 5", "add --fps 30 for frames in between",
          "run"},
+        {"path-code-page", S::kWarning,
+         "a path with letters the system's ANSI code page cannot spell: the tool reads it by its "
+         "short (8.3) name, but the host, whose plug-in finds its files through the ANSI file "
+         "functions, will not find them there",
+         "a cab in a folder named in Japanese on a Windows set up for Western Europe "
+         "(code page 1252)",
+         "move the cab to a folder whose path uses only letters of that code page",
+         "every command"},
         {"out-of-memory", S::kError,
          "the tool ran out of memory; it names the scenario or cab it was reading, and wrote "
          "nothing",
