@@ -388,9 +388,8 @@ int main(int argc, char** argv) {
         std::cerr << InputError(replaying ? scenario : path, 0, 0,
                                 std::string("the tool ran out of memory ") +
                                     (replaying ? "with this scenario" + size +
-                                                     ": its rows are held in memory, a few "
-                                                     "hundred bytes each; split it into shorter "
-                                                     "scenarios"
+                                                     ": a line of it may be far too long; close "
+                                                     "other programs and try again"
                                                : "reading this cab: close other programs and "
                                                  "try again") +
                                     "; nothing was written",

@@ -216,8 +216,9 @@ const std::vector<DiagnosticKind>& Diagnostics() {
         {"out-of-memory", S::kError,
          "the tool ran out of memory; it names the scenario or cab it was reading, and wrote "
          "nothing",
-         "a scenario of tens of millions of rows on a 32-bit mirevane.exe",
-         "split the scenario into shorter ones, or use --fps with fewer rows", "run"},
+         "a scenario from standard input larger than the memory, or a line of hundreds of "
+         "megabytes",
+         "close other programs; give a long scenario as a file, which is read row by row", "run"},
         {"studio-port", S::kError, "the studio cannot listen on the port it was given",
          "mirevane studio Cab/Mirevane.dll --port 80, or a port another program holds",
          "choose another --port, or leave it out for any free one", "studio"},

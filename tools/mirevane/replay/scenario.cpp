@@ -55,28 +55,6 @@ bool IsBlankLine(const std::string& line) {
     return std::all_of(line.begin(), line.end(), IsBlank);
 }
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t begin = 0;
-    // A spreadsheet may save the file with a UTF-8 byte order mark; it is not part of a name.
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        begin = 3;
-    }
-    while (begin < text.size()) {
-        std::size_t end = text.find('\n', begin);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        std::string line = text.substr(begin, end - begin);
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        lines.push_back(line);
-        begin = end + 1;
-    }
-    return lines;
-}
-
 bool ParseInteger(const std::string& text, int32_t& value) {
     const char* first = text.data();
     const char* last = first + text.size();
@@ -122,59 +100,101 @@ void RefuseQuotes(const Cell& cell, const std::string& path, int line) {
     }
 }
 
-std::string ReadText(const std::string& path) {
-    std::ostringstream text;
-    if (path == "-") {
+std::string ReadStandardInput() {
 #ifdef _WIN32
-        _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdin), _O_BINARY);
 #endif
-        text << std::cin.rdbuf();
-        return text.str();
-    }
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
-        throw InputError(path, 0, 0, "is a folder, not a scenario file", "scenario-unreadable");
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw InputError(path, 0, 0, "cannot open the scenario file", "scenario-unreadable");
-    }
-    text << in.rdbuf();
-    if (in.bad()) {
-        throw InputError(path, 0, 0, "cannot read the scenario file", "scenario-unreadable");
-    }
+    std::ostringstream text;
+    text << std::cin.rdbuf();
     return text.str();
 }
 
 } // namespace
 
 Scenario Scenario::Read(const std::string& path, std::optional<double> framesPerSecond) {
-    return Parse(ReadText(path), path == "-" ? "<stdin>" : path, framesPerSecond);
+    if (path == "-") {
+        return Parse(ReadStandardInput(), "<stdin>", framesPerSecond);
+    }
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        throw InputError(path, 0, 0, "is a folder, not a scenario file", "scenario-unreadable");
+    }
+    Scenario scenario;
+    scenario.path_ = path;
+    scenario.file_ = path;
+    if (framesPerSecond) {
+        scenario.stepMs_ = 1000.0 / *framesPerSecond;
+    }
+    scenario.ReadRows();
+    scenario.CountFrames();
+    return scenario;
 }
 
 Scenario Scenario::Parse(const std::string& text, const std::string& path,
                          std::optional<double> framesPerSecond) {
     Scenario scenario;
     scenario.path_ = path;
+    scenario.text_ = text;
     if (framesPerSecond) {
         scenario.stepMs_ = 1000.0 / *framesPerSecond;
     }
-    scenario.ReadRows(text);
+    scenario.ReadRows();
     scenario.CountFrames();
     return scenario;
 }
 
-void Scenario::ReadRows(const std::string& text) {
-    const std::vector<std::string> lines = SplitLines(text);
-    std::size_t at = 0;
-    while (at < lines.size() && IsBlankLine(lines[at])) {
-        ++at;
+bool Scenario::Lines::NextLine(std::string& line) {
+    // Running out of memory in a line of hundreds of megabytes is not a read error: the
+    // stream throws what it caught (Open sets badbit in its exceptions).
+    try {
+        if (!std::getline(*in, line)) {
+            return false;
+        }
+    } catch (const std::ios_base::failure&) {
+        return false; // bad(): the caller says the file cannot be read
     }
-    if (at == lines.size()) {
-        throw InputError(path_, 0, 0, "no header row: the file is empty", "scenario-header");
+    ++number;
+    // A spreadsheet may save the file with a UTF-8 byte order mark; it is not part of a name.
+    if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        line.erase(0, 3);
     }
-    const int headerLine = static_cast<int>(at) + 1;
-    for (const Cell& cell : SplitCells(lines[at])) {
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return true;
+}
+
+Scenario::Lines Scenario::Open() const {
+    Lines lines;
+    if (file_.empty()) {
+        lines.in = std::make_unique<std::istringstream>(text_);
+    } else {
+        lines.in = std::make_unique<std::ifstream>(file_, std::ios::binary);
+        if (!*lines.in) {
+            throw InputError(path_, 0, 0, "cannot open the scenario file", "scenario-unreadable");
+        }
+    }
+    lines.in->exceptions(std::ios::badbit);
+    return lines;
+}
+
+Scenario::Lines Scenario::ReadHeader() {
+    Lines lines = Open();
+    std::string text;
+    do {
+        if (!lines.NextLine(text)) {
+            if (lines.in->bad()) {
+                throw InputError(path_, 0, 0, "cannot read the scenario file",
+                                 "scenario-unreadable");
+            }
+            throw InputError(path_, 0, 0, "no header row: the file is empty", "scenario-header");
+        }
+    } while (IsBlankLine(text));
+    if (timeColumn_ >= 0) {
+        return lines; // read on the first reading
+    }
+    const int headerLine = lines.number;
+    for (const Cell& cell : SplitCells(text)) {
         RefuseQuotes(cell, path_, headerLine);
         if (cell.text.find(';') != std::string::npos) {
             throw InputError(path_, headerLine, cell.column,
@@ -217,109 +237,149 @@ void Scenario::ReadRows(const std::string& text) {
                          "scenario-header");
     }
 
+    return lines;
+}
+
+bool Scenario::ReadRow(Lines& lines, const std::vector<double>& previous, Row& row) const {
+    std::string text;
+    do {
+        if (!lines.NextLine(text)) {
+            if (lines.in->bad()) {
+                throw InputError(path_, 0, 0, "cannot read the scenario file",
+                                 "scenario-unreadable");
+            }
+            return false;
+        }
+    } while (IsBlankLine(text));
     const std::size_t width = columns_.size();
-    std::vector<double> previous(width, 0.0); // the first row's empty cells are 0
-    for (++at; at < lines.size(); ++at) {
-        if (IsBlankLine(lines[at])) {
+    const int line = lines.number;
+    const std::vector<Cell> cells = SplitCells(text);
+    for (const Cell& cell : cells) {
+        RefuseQuotes(cell, path_, line);
+    }
+    if (cells.size() != width) {
+        const bool semicolons =
+            cells.size() == 1 && width > 1 && cells[0].text.find(';') != std::string::npos;
+        throw InputError(path_, line, cells.size() > width ? cells[width].column : 0,
+                         "row has " + std::to_string(cells.size()) + " cells, the header " +
+                             std::to_string(width) +
+                             (semicolons ? ": separate the cells with commas, not semicolons" : ""),
+                         semicolons ? "scenario-separator" : "scenario-bad-cell");
+    }
+    row.line = line;
+    row.timeCell = cells[static_cast<std::size_t>(timeColumn_)].column;
+    row.values = previous;
+    row.given.assign(width, false);
+    row.keys.clear();
+    row.initialize = false;
+    for (std::size_t c = 0; c < width; ++c) {
+        const ColumnDefinition& def = *columns_[c].definition;
+        const Cell& cell = cells[c];
+        if (cell.text.empty()) {
             continue;
         }
-        const int line = static_cast<int>(at) + 1;
-        const std::vector<Cell> cells = SplitCells(lines[at]);
-        for (const Cell& cell : cells) {
-            RefuseQuotes(cell, path_, line);
+        row.given[c] = true;
+        if (def.kind == ColumnKind::kKeys) {
+            row.keys = ParseKeys(cell, path_, line);
+            continue;
         }
-        if (cells.size() != width) {
-            const bool semicolons =
-                cells.size() == 1 && width > 1 && cells[0].text.find(';') != std::string::npos;
-            throw InputError(
-                path_, line, cells.size() > width ? cells[width].column : 0,
-                "row has " + std::to_string(cells.size()) + " cells, the header " +
-                    std::to_string(width) +
-                    (semicolons ? ": separate the cells with commas, not semicolons" : ""),
-                semicolons ? "scenario-separator" : "scenario-bad-cell");
-        }
-        Row row;
-        row.line = line;
-        row.values = previous;
-        row.given.assign(width, false);
-        for (std::size_t c = 0; c < width; ++c) {
-            const ColumnDefinition& def = *columns_[c].definition;
-            const Cell& cell = cells[c];
-            if (cell.text.empty()) {
-                continue;
-            }
-            row.given[c] = true;
-            if (def.kind == ColumnKind::kKeys) {
-                row.keys = ParseKeys(cell, path_, line);
-                continue;
-            }
-            double number = 0.0;
-            if (def.integer) {
-                int32_t integer = 0;
-                if (!ParseInteger(cell.text, integer)) {
-                    const std::string what = def.kind == ColumnKind::kTime
-                                                 ? "a whole number of milliseconds"
-                                                 : "a 32-bit integer";
-                    throw InputError(path_, line, cell.column,
-                                     columns_[c].name + ": '" + cell.text + "' is not " + what,
-                                     "scenario-bad-cell");
-                }
-                number = integer;
-            } else if (!ParseWholeDouble(cell.text, number)) {
+        double number = 0.0;
+        if (def.integer) {
+            int32_t integer = 0;
+            if (!ParseInteger(cell.text, integer)) {
+                const std::string what = def.kind == ColumnKind::kTime
+                                             ? "a whole number of milliseconds"
+                                             : "a 32-bit integer";
                 throw InputError(path_, line, cell.column,
-                                 columns_[c].name + ": '" + cell.text + "' is not a number",
+                                 columns_[c].name + ": '" + cell.text + "' is not " + what,
                                  "scenario-bad-cell");
             }
-            if (def.kind == ColumnKind::kInitialize) {
-                row.initialize = number != 0.0;
-            } else {
-                row.values[c] = number;
-            }
+            number = integer;
+        } else if (!ParseWholeDouble(cell.text, number)) {
+            throw InputError(path_, line, cell.column,
+                             columns_[c].name + ": '" + cell.text + "' is not a number",
+                             "scenario-bad-cell");
         }
-        if (!rows_.empty()) {
-            const int64_t earlier = TimeOf(rows_.back());
-            const int64_t now = static_cast<int64_t>(row.values[timeColumn_]);
-            if (now < earlier) {
-                throw InputError(path_, line, cells[timeColumn_].column,
-                                 "time goes back from " + std::to_string(earlier) + " to " +
+        if (def.kind == ColumnKind::kInitialize) {
+            row.initialize = number != 0.0;
+        } else {
+            row.values[c] = number;
+        }
+    }
+    return true;
+}
+
+void Scenario::ReadRows() {
+    Lines lines = ReadHeader();
+    const int headerLine = lines.number;
+    std::vector<double> previous(columns_.size(), 0.0); // the first row's empty cells are 0
+    Row row;
+    rowsKept_ = true;
+    while (ReadRow(lines, previous, row)) {
+        const int64_t now = TimeOf(row);
+        if (rowCount_ == 0) {
+            firstTime_ = now;
+        } else {
+            if (now < lastTime_) {
+                throw InputError(path_, row.line, row.timeCell,
+                                 "time goes back from " + std::to_string(lastTime_) + " to " +
                                      std::to_string(now) +
                                      " milliseconds: the rows must be in time order",
                                  "scenario-time-order");
             }
-            if (now - earlier > widestGap_) {
-                widestGap_ = now - earlier;
-                widestGapLine_ = line;
+            if (now - lastTime_ > widestGap_) {
+                widestGap_ = now - lastTime_;
+                widestGapLine_ = row.line;
             }
         }
+        lastTime_ = now;
+        ++rowCount_;
         previous = row.values;
-        rows_.push_back(std::move(row));
+        if (rowsKept_ && rows_.size() < kRowsKept) {
+            rows_.push_back(row);
+        } else if (rowsKept_) {
+            rowsKept_ = false;
+            rows_.clear();
+            rows_.shrink_to_fit();
+        }
     }
-    if (rows_.empty()) {
+    if (rowCount_ == 0) {
         throw InputError(path_, headerLine, 0, "the header is followed by no row",
                          "scenario-header");
     }
 }
 
+bool Scenario::NextRow(Row& row) {
+    if (rowsKept_) {
+        if (rowRead_ == rows_.size()) {
+            return false;
+        }
+        row = rows_[rowRead_++];
+        return true;
+    }
+    if (!lines_) {
+        lines_ = ReadHeader();
+        previousValues_.assign(columns_.size(), 0.0);
+    }
+    if (!ReadRow(*lines_, previousValues_, row)) {
+        return false;
+    }
+    previousValues_ = row.values;
+    ++rowRead_;
+    return true;
+}
+
 int64_t Scenario::TimeOf(const Row& row) const noexcept {
-    return static_cast<int64_t>(row.values[timeColumn_]);
-}
-
-int32_t Scenario::firstTime() const noexcept {
-    return static_cast<int32_t>(TimeOf(rows_.front()));
-}
-
-int32_t Scenario::lastTime() const noexcept {
-    return static_cast<int32_t>(TimeOf(rows_.back()));
+    return static_cast<int64_t>(row.values[static_cast<std::size_t>(timeColumn_)]);
 }
 
 void Scenario::CountFrames() {
     if (!stepMs_) {
-        frameCount_ = rows_.size();
+        frameCount_ = rowCount_;
         return;
     }
     constexpr double kMaxFrames = 10'000'000;
-    if (static_cast<double>(lastTime() - static_cast<int64_t>(firstTime())) / *stepMs_ >
-        kMaxFrames) {
+    if (static_cast<double>(lastTime_ - firstTime_) / *stepMs_ > kMaxFrames) {
         throw InputError(path_, 0, 0, "--fps would generate more than ten million frames",
                          "scenario-too-long");
     }
@@ -335,8 +395,9 @@ void Scenario::CountFrames() {
 
 void Scenario::Rewind() noexcept {
     next_ = 0;
-    keyRow_ = 0;
-    eventRow_ = 0;
+    rowRead_ = 0;
+    lines_.reset();
+    hasFollowing_ = false;
     lastTimeGiven_ = 0;
     done_ = false;
     started_ = false;
@@ -448,26 +509,41 @@ bool Scenario::Next(Frame& frame) {
 
     const bool first = next_ == 0;
     if (!stepMs_) {
-        if (next_ == rows_.size()) {
+        if (!NextRow(current_)) {
             return false;
         }
-        const Row& row = rows_[next_++];
-        Fill(row.values, &row.given, frame);
-        frame.keys.insert(frame.keys.end(), row.keys.begin(), row.keys.end());
-        frame.initialize = row.initialize;
+        ++next_;
+        Fill(current_.values, &current_.given, frame);
+        frame.keys.insert(frame.keys.end(), current_.keys.begin(), current_.keys.end());
+        frame.initialize = current_.initialize;
     } else {
         int64_t t = 0;
         if (!NextTime(t)) {
             return false;
         }
-        while (keyRow_ + 1 < rows_.size() && TimeOf(rows_[keyRow_ + 1]) <= t) {
-            ++keyRow_;
+        // Events fire once, at the first generated frame at or after their row's time: the
+        // first row's at the first frame, every later row's as the frames pass it.
+        const auto fire = [&frame](const Row& row) {
+            frame.keys.insert(frame.keys.end(), row.keys.begin(), row.keys.end());
+            frame.initialize = frame.initialize || row.initialize;
+        };
+        if (first) {
+            if (!NextRow(current_)) {
+                return false;
+            }
+            fire(current_);
+            hasFollowing_ = NextRow(following_);
         }
-        const Row& a = rows_[keyRow_];
-        if (keyRow_ + 1 == rows_.size()) {
-            values_ = a.values;
+        while (hasFollowing_ && TimeOf(following_) <= t) {
+            std::swap(current_, following_);
+            fire(current_);
+            hasFollowing_ = NextRow(following_);
+        }
+        if (!hasFollowing_) {
+            values_ = current_.values;
         } else {
-            const Row& b = rows_[keyRow_ + 1];
+            const Row& a = current_;
+            const Row& b = following_;
             const double fraction =
                 static_cast<double>(t - TimeOf(a)) / static_cast<double>(TimeOf(b) - TimeOf(a));
             values_.resize(a.values.size());
@@ -475,14 +551,8 @@ bool Scenario::Next(Frame& frame) {
                 values_[c] = a.values[c] + (b.values[c] - a.values[c]) * fraction;
             }
         }
-        values_[timeColumn_] = static_cast<double>(t);
+        values_[static_cast<std::size_t>(timeColumn_)] = static_cast<double>(t);
         Fill(values_, nullptr, frame);
-        // Events fire once, at the first generated frame at or after their row's time.
-        for (; eventRow_ < rows_.size() && TimeOf(rows_[eventRow_]) <= t; ++eventRow_) {
-            const Row& row = rows_[eventRow_];
-            frame.keys.insert(frame.keys.end(), row.keys.begin(), row.keys.end());
-            frame.initialize = frame.initialize || row.initialize;
-        }
     }
     // Without a location column the train moves at the previous frame's speed.
     if (!hasLocation_ && !first) {

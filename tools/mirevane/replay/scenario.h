@@ -1,13 +1,16 @@
 // A scenario: the frames a host would run, read from a CSV file with a header row. Columns
 // are the vehicle state, the handles, host key presses, Initialize, and panel and sound
 // entries the host sets; every row is one frame, or, with --fps, a key frame between which
-// frames are generated at a fixed rate. The rows are read and checked whole; the frames are
-// made one at a time, so a long run holds none of them.
+// frames are generated at a fixed rate. The rows are read and checked whole first; the frames
+// are then made one at a time. A scenario of many rows is not held: each run reads its file
+// again, row by row, so a long scenario costs no more memory than a short one.
 #pragma once
 
 #include "replay/scenario_columns.h"
 
 #include <cstdint>
+#include <istream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -40,14 +43,15 @@ public:
     // Reads the file ("-": standard input) and checks every row. framesPerSecond empty: one
     // frame per row. Throws InputError naming file, line and column on anything it cannot
     // read.
+    // Standard input is held in memory, a file is not.
     static Scenario Read(const std::string& path, std::optional<double> framesPerSecond);
     // The same from text already in memory; path names it in messages.
     static Scenario Parse(const std::string& text, const std::string& path,
                           std::optional<double> framesPerSecond);
 
     const std::string& path() const noexcept { return path_; }
-    int32_t firstTime() const noexcept;
-    int32_t lastTime() const noexcept;
+    int32_t firstTime() const noexcept { return static_cast<int32_t>(firstTime_); }
+    int32_t lastTime() const noexcept { return static_cast<int32_t>(lastTime_); }
     // The number of frames Next will give.
     std::size_t frameCount() const noexcept { return frameCount_; }
     // The widest gap between two consecutive rows, in ms, and the line of the later row.
@@ -56,8 +60,13 @@ public:
 
     // Starts the frames again from the first.
     void Rewind() noexcept;
-    // The next frame into `frame` (its storage reused); false after the last.
+    // The next frame into `frame` (its storage reused); false after the last. Throws
+    // InputError when the file no longer reads as it did.
     bool Next(Frame& frame);
+
+    // Scenarios of at most this many rows are kept in memory once read (about 200 bytes a
+    // row); longer ones are read from their file on every run.
+    static constexpr std::size_t kRowsKept = 100'000;
 
 private:
     struct Column {
@@ -68,14 +77,29 @@ private:
     // One data row with every empty cell already filled from the row before.
     struct Row {
         int line = 0;
+        int timeCell = 0;           // column of its time cell
         std::vector<double> values; // per column; integer columns hold exact integers
         std::vector<bool> given;    // the cell was not empty
         std::vector<int32_t> keys;
         bool initialize = false;
     };
 
+    // One reading of the lines, from the start: of the file, or of the text held.
+    struct Lines {
+        std::unique_ptr<std::istream> in;
+        int number = 0; // of the last line read, 1-based
+        bool NextLine(std::string& line);
+    };
+
     Scenario() = default;
-    void ReadRows(const std::string& text);
+    Lines Open() const;
+    // The header, on the first reading: the columns. Returns the lines after it.
+    Lines ReadHeader();
+    // The next data row; `previous` fills its empty cells. False at the end.
+    bool ReadRow(Lines& lines, const std::vector<double>& previous, Row& row) const;
+    void ReadRows();
+    // The next row of the run, from the rows kept or from the file.
+    bool NextRow(Row& row);
     int64_t TimeOf(const Row& row) const noexcept;
     void Fill(const std::vector<double>& values, const std::vector<bool>* given,
               Frame& frame) const;
@@ -83,9 +107,15 @@ private:
     bool NextTime(int64_t& time) noexcept;
 
     std::string path_;
+    std::string file_; // the file read again on each run; empty: text_ is
+    std::string text_;
     std::optional<double> stepMs_; // --fps: ms between generated frames
     std::vector<Column> columns_;
-    std::vector<Row> rows_;
+    std::vector<Row> rows_; // all of them, when at most kRowsKept
+    bool rowsKept_ = false;
+    std::size_t rowCount_ = 0;
+    int64_t firstTime_ = 0;
+    int64_t lastTime_ = 0;
     int timeColumn_ = -1;
     bool hasLocation_ = false;
     std::size_t frameCount_ = 0;
@@ -93,9 +123,13 @@ private:
     int widestGapLine_ = 0;
 
     // Where Next stands.
-    std::size_t next_ = 0;      // row (one frame per row) or step number (--fps)
-    std::size_t keyRow_ = 0;    // --fps: the last row at or before the frame's time
-    std::size_t eventRow_ = 0;  // --fps: the first row whose keys have not fired yet
+    std::size_t next_ = 0;               // frame (one per row) or step number (--fps)
+    std::size_t rowRead_ = 0;            // rows taken by NextRow
+    std::optional<Lines> lines_;         // the rows not kept, as the run reads them
+    std::vector<double> previousValues_; // of the row lines_ gave last
+    Row current_;                        // one frame per row: the row; --fps: the last row at or
+    Row following_;                      // before the frame's time, and the row after it
+    bool hasFollowing_ = false;
     int64_t lastTimeGiven_ = 0; // --fps
     bool done_ = false;
     bool started_ = false;
