@@ -62,23 +62,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         return 0;
     }
     Scenario& scenario = *read;
-    FUZZ_REQUIRE(scenario.firstTime() <= scenario.lastTime(), "time range");
+    FUZZ_REQUIRE(scenario.firstAxis() <= scenario.lastAxis(), "time range");
     FUZZ_REQUIRE(scenario.frameCount() >= 1, "no frame");
     if (scenario.frameCount() > kMostFramesWalked) {
         return 0;
     }
 
+    // The time axis never goes back; the host time only where it jumps back, and then from
+    // the frame before's.
     Frame frame;
     Frame again;
     std::size_t count = 0;
-    int32_t previous = scenario.firstTime();
+    std::size_t jumps = 0;
+    int64_t previous = scenario.firstAxis();
+    int32_t previousTime = scenario.firstTime();
     while (scenario.Next(frame)) {
         FUZZ_REQUIRE(count < scenario.frameCount(), "more frames than counted");
-        FUZZ_REQUIRE(frame.time >= previous, "time goes back at frame " + std::to_string(count));
-        FUZZ_REQUIRE(!fps || count == 0 || frame.time > previous,
+        FUZZ_REQUIRE(frame.axis >= previous,
+                     "the axis goes back at frame " + std::to_string(count));
+        FUZZ_REQUIRE(!fps || count == 0 || frame.jumpedBack || frame.axis > previous,
                      "two generated frames at one time");
+        FUZZ_REQUIRE(!frame.jumpedBack ||
+                         (frame.axis == previous && frame.timeBefore == previousTime),
+                     "a jump back moves the axis");
+        FUZZ_REQUIRE(!scenario.axisIsHostTime() || frame.axis == frame.time, "axis and time");
         if (count == 0) {
-            FUZZ_REQUIRE(frame.time == scenario.firstTime(), "first frame");
+            FUZZ_REQUIRE(frame.time == scenario.firstTime() && !frame.jumpedBack, "first frame");
         }
         for (const auto& [entry, value] : frame.panel) {
             FUZZ_REQUIRE(entry >= 0 && entry <= 255, "panel entry");
@@ -86,12 +95,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         for (const auto& [entry, value] : frame.sound) {
             FUZZ_REQUIRE(entry >= 0 && entry <= 255, "sound entry");
         }
-        previous = frame.time;
+        jumps += frame.jumpedBack ? 1 : 0;
+        previous = frame.axis;
+        previousTime = frame.time;
         ++count;
     }
     FUZZ_REQUIRE(count == scenario.frameCount(), std::to_string(count) + " frames, counted " +
                                                      std::to_string(scenario.frameCount()));
-    FUZZ_REQUIRE(previous == scenario.lastTime(), "last frame");
+    FUZZ_REQUIRE(previous == scenario.lastAxis() && previousTime == scenario.lastTime(),
+                 "last frame");
+    // Every row that jumps back gives one frame that does (with --fps, the first of its run).
+    FUZZ_REQUIRE(jumps == scenario.timeJumps(),
+                 std::to_string(jumps) + " jumps, counted " + std::to_string(scenario.timeJumps()));
     FUZZ_REQUIRE(!scenario.Next(frame), "a frame after the end");
 
     // Rewind starts over: the frames are those of the same text read anew.

@@ -35,6 +35,7 @@ void AddFrame(DialRecorder& recorder, int32_t i, std::vector<int32_t> keys = {},
     FrameRecord frame;
     frame.index = static_cast<std::size_t>(i);
     frame.time = 10 * i;
+    frame.axis = 10 * i;
     frame.keys = &keys;
     frame.clipboard = copied;
     frame.initialize = initialize;
@@ -48,9 +49,9 @@ void AddFrame(DialRecorder& recorder, int32_t i, std::vector<int32_t> keys = {},
     recorder.Take(frame);
 }
 
-std::string Times(const std::vector<int32_t>& times) {
+std::string Times(const std::vector<int64_t>& times) {
     std::string text;
-    for (int32_t t : times) {
+    for (int64_t t : times) {
         text += (text.empty() ? "" : ",") + std::to_string(t / 10);
     }
     return text;

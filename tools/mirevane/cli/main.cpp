@@ -105,14 +105,18 @@ std::string RunFooter() {
     return "\nThe scenario is a CSV file with a header row, commas between cells; column names "
            "in any\nletter case:\n" +
            ScenarioColumnsHelp() +
-           R"(Every row is one frame, in time order. An empty cell repeats the row before (0 in the
-first row), except keys and initialize, where an empty cell means nothing happens.
+           R"(Every row is one frame. An empty cell repeats the row before (0 in the first row),
+except keys and initialize, where an empty cell means nothing happens. A time earlier
+than the row before's is sent as it is, as a host does on a restart (run warns once);
+past 2147483647 the time wraps to -2147483648, a step forward.
 With --fps N the rows are key frames: frames every 1000/N ms from the first to the last
-row's time, numbers interpolated in between, keys and initialize firing at the first
-frame at or after their row. Damped needles need frames close together: with rows more
-than 100 ms apart and no --fps, run warns.
-The trace is CSV: time, every panel entry a gauge can write (panelN, thousandths of a
-degree), and clipboard (what the copy key copied in that frame). --detail adds per gauge
+row's time (over each run of rows between two jumps back), numbers interpolated in
+between, keys and initialize firing at the first frame at or after their row. Damped
+needles need frames close together: with rows more than 100 ms apart and no --fps, run
+warns.
+The trace is CSV: time, run_time after a jump back or a wrap (the time the damping saw
+pass), every panel entry a gauge can write (panelN, thousandths of a degree), and
+clipboard (what the copy key copied in that frame). --detail adds per gauge
 K: gK_value, gK_vibrated, gK_angle and, for elliptic gauges, gK_damped and gK_entry.
 --out and --plot never replace a file the run reads or a symbolic link; - is standard
 output (and --scenario - standard input). Problems go to standard error as

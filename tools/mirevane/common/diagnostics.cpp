@@ -174,9 +174,14 @@ const std::vector<DiagnosticKind>& Diagnostics() {
          "a row of the wrong width, a cell that is not a number or an integer, or an unknown "
          "key name",
          "1000,fast in a time,kmph scenario", "one number per column in every row", "run"},
-        {"scenario-time-order", S::kError,
-         "time goes back from one row to the next (equal times are fine)",
-         "a row at 2000 ms after one at 3000 ms", "sort the rows by time", "run"},
+        {"scenario-time-jump", S::kWarning,
+         "the time goes back from one row to the next, as a host's does when the run restarts "
+         "or jumps to another place: the plug-in gets it as the host sends it, and the damped "
+         "needles take it as a step of no time; said once, with the number of later jumps",
+         "a row at 2000 ms after one at 3000 ms",
+         "nothing, if the host did so; else sort the rows by time (a wrap past 2147483647 to "
+         "-2147483648 is a step forward, not a jump)",
+         "run"},
         {"scenario-too-long", S::kError, "--fps would make more than ten million frames",
          "--fps 1000 over three hours", "lower --fps, or split the scenario", "run"},
         {"not-a-profile", S::kError, "the path is a folder, or no main profile is beside it",

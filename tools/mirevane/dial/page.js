@@ -65,7 +65,8 @@
       return { line, t0: +d.t0, t1: +d.t1, x0: +d.x0, x1: +d.x1 };
     });
 
-    // The time line: a mark per key press, Initialize and copy; a list of them below.
+    // The time line: a mark per key press, Initialize, copy and jump back of the host time;
+    // a list of them beside it.
     timeline.replaceChildren();
     eventList.replaceChildren();
     const eventItems = data.events.map((e) => {
@@ -73,10 +74,11 @@
       if (e.initialize) what.push("Initialize");
       if (e.keys) what.push("keys " + e.keys);
       if (e.copied) what.push("copied " + e.copied);
+      if (e.jump) what.push("time jumps back: " + e.jump);
       const label = (e.t / 1000).toFixed(3) + " s: " + what.join(", ");
       const x = last > first ? ((e.t - first) / (last - first)) * 1000 : 0;
       const mark = document.createElementNS(svgNamespace, "line");
-      mark.setAttribute("class", e.copied ? "copy" : e.keys ? "key" : "initialize");
+      mark.setAttribute("class", e.jump ? "jump" : e.copied ? "copy" : e.keys ? "key" : "initialize");
       mark.setAttribute("x1", x);
       mark.setAttribute("x2", x);
       mark.setAttribute("y1", e.copied ? 0 : 8);

@@ -1,5 +1,6 @@
 #include "dial/recorder.h"
 
+#include "common/number_text.h"
 #include "loading/key_names.h"
 
 #include <nlohmann/json.hpp>
@@ -111,9 +112,13 @@ void DialRecorder::Take(const FrameRecord& frame) {
         }
     }
     const bool pressed = frame.keys != nullptr && !frame.keys->empty();
-    if (pressed || frame.initialize || !frame.clipboard.empty()) {
+    if (pressed || frame.initialize || !frame.clipboard.empty() || frame.jumpedBack) {
         if (events_.size() < kEventBudget) {
-            DialEvent event{frame.time, "", frame.initialize, std::string(frame.clipboard)};
+            DialEvent event{frame.axis, "", frame.initialize, std::string(frame.clipboard), ""};
+            if (frame.jumpedBack) {
+                event.jump = "host time " + Shortest(frame.timeBefore / 1000.0) + " s \u2192 " +
+                             Shortest(frame.time / 1000.0) + " s";
+            }
             for (std::size_t k = 0; pressed && k < frame.keys->size(); ++k) {
                 event.keys += (k == 0 ? "" : " ") + KeyNumberToName((*frame.keys)[k]);
             }
@@ -136,7 +141,7 @@ void DialRecorder::Take(const FrameRecord& frame) {
 }
 
 void DialRecorder::Append(const FrameRecord& frame) {
-    times_.push_back(frame.time);
+    times_.push_back(frame.axis);
     samples_.insert(samples_.end(), frame.samples, frame.samples + gauges_.size());
     panel_.insert(panel_.end(), frame.panel, frame.panel + columns_.size());
 }
@@ -223,7 +228,7 @@ std::string DialRecorder::Json() const {
     json["framesSeen"] = seen_;
     json["stride"] = stride_;
     RunArray times;
-    for (int32_t t : times_) {
+    for (int64_t t : times_) {
         times.Add(t);
     }
     json["t"] = times.Finish();
@@ -237,10 +242,14 @@ std::string DialRecorder::Json() const {
     }
     json["events"] = JsonValue::array();
     for (const DialEvent& e : events_) {
-        json["events"].push_back({{"t", e.timeMilliseconds},
-                                  {"keys", e.keys},
-                                  {"initialize", e.initialize},
-                                  {"copied", e.copied}});
+        JsonValue event = {{"t", e.timeMilliseconds},
+                           {"keys", e.keys},
+                           {"initialize", e.initialize},
+                           {"copied", e.copied}};
+        if (!e.jump.empty()) {
+            event["jump"] = e.jump;
+        }
+        json["events"].push_back(std::move(event));
     }
     json["eventsDropped"] = eventsDropped_;
     // The JSON sits inside a <script> element, which "</script" would end: '<' occurs only

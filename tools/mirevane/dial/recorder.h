@@ -15,12 +15,14 @@
 
 namespace mirevane::tool {
 
-// A key press, an Initialize or a copy: shown on the page's time line.
+// A key press, an Initialize, a copy or the host time going back: shown on the page's time
+// line.
 struct DialEvent {
-    int32_t timeMilliseconds = 0;
-    std::string keys; // the key names pressed before the frame, blank-separated
+    int64_t timeMilliseconds = 0; // on the run's time axis
+    std::string keys;             // the key names pressed before the frame, blank-separated
     bool initialize = false;
     std::string copied; // what a copy put on the clipboard in this frame
+    std::string jump;   // "host time 5 s → 4.6 s" when the time went back
 };
 
 class DialRecorder : public FrameConsumer {
@@ -40,7 +42,7 @@ public:
     std::size_t framesSeen() const noexcept { return seen_; }
     std::size_t framesKept() const noexcept { return times_.size(); }
     std::size_t stride() const noexcept { return stride_; }
-    const std::vector<int32_t>& times() const noexcept { return times_; }
+    const std::vector<int64_t>& times() const noexcept { return times_; } // the run's axis
     const std::vector<DialEvent>& events() const noexcept { return events_; }
     std::size_t eventsDropped() const noexcept { return eventsDropped_; }
     const std::vector<GaugeInfo>& gauges() const noexcept { return gauges_; }
@@ -66,7 +68,7 @@ private:
     std::size_t stride_ = 1;
     bool lastIsExtra_ = false; // the latest frame is kept though it is off the stride
     // Frame-major, one entry per gauge or per column of each kept frame.
-    std::vector<int32_t> times_;
+    std::vector<int64_t> times_;
     std::vector<GaugeSample> samples_;
     std::vector<int32_t> panel_;
     std::vector<double> lowest_;

@@ -4,7 +4,7 @@
 
 namespace mirevane::tool {
 
-void ColumnDecimator::Add(std::size_t column, std::size_t frame, int32_t time,
+void ColumnDecimator::Add(std::size_t column, std::size_t frame, int64_t time,
                           double value) noexcept {
     Column& c = columns_[column];
     if (!std::isfinite(value)) {

@@ -13,7 +13,7 @@ namespace mirevane::tool {
 class ColumnDecimator {
 public:
     struct Point {
-        int32_t time; // ms
+        int64_t time; // ms on the run's time axis
         double value;
     };
 
@@ -21,7 +21,7 @@ public:
 
     // A sample of frame `frame` at `time` falling in pixel column `column`. A non-finite
     // value marks a gap: the curve breaks after that column.
-    void Add(std::size_t column, std::size_t frame, int32_t time, double value) noexcept;
+    void Add(std::size_t column, std::size_t frame, int64_t time, double value) noexcept;
 
     // In time order: per column its extreme samples (one point when they are one sample);
     // a point with a NaN value stands for a gap.
@@ -34,7 +34,7 @@ public:
 private:
     struct Extreme {
         std::size_t frame;
-        int32_t time;
+        int64_t time;
         double value;
     };
     struct Column {

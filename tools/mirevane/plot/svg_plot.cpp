@@ -29,6 +29,7 @@ constexpr const char* kNeedleColour = "#1f5fa8";
 constexpr const char* kInputColour = "#8a8a8a";
 constexpr const char* kValueColour = "#d9791a";
 constexpr const char* kCopyColour = "#8e3ea8";
+constexpr const char* kJumpColour = "#b0122c";
 constexpr const char* kKeyColour = "#2e7d32";
 constexpr const char* kModeColour = "#00838f";
 constexpr const char* kEntryColour = "#6d4c41";
@@ -61,7 +62,8 @@ SvgPlotWriter::SvgPlotWriter(OutputFile* out, std::string title,
 
 void SvgPlotWriter::Begin(const RunHeader& run) {
     run_ = run;
-    const Axis time = NiceAxis(run.firstTime / 1000.0, run.lastTime / 1000.0, 10);
+    const Axis time = NiceAxis(static_cast<double>(run.firstAxis) / 1000.0,
+                               static_cast<double>(run.lastAxis) / 1000.0, 10);
     t0_ = time.min;
     t1_ = time.max;
     tStep_ = time.step;
@@ -76,12 +78,13 @@ void SvgPlotWriter::Begin(const RunHeader& run) {
     }
 }
 
-std::size_t SvgPlotWriter::ColumnOf(int32_t time) const noexcept {
-    const double at = (time / 1000.0 - t0_) / (t1_ - t0_) * static_cast<double>(kColumns);
+std::size_t SvgPlotWriter::ColumnOf(int64_t time) const noexcept {
+    const double at =
+        (static_cast<double>(time) / 1000.0 - t0_) / (t1_ - t0_) * static_cast<double>(kColumns);
     return static_cast<std::size_t>(std::clamp(at, 0.0, static_cast<double>(kColumns - 1)));
 }
 
-void SvgPlotWriter::AddMark(std::vector<Mark>& marks, std::size_t column, int32_t time,
+void SvgPlotWriter::AddMark(std::vector<Mark>& marks, std::size_t column, int64_t time,
                             std::string_view text) {
     if (!marks.empty() && marks.back().column == column) {
         ++marks.back().count;
@@ -97,9 +100,14 @@ void SvgPlotWriter::AddMark(std::vector<Mark>& marks, std::size_t column, int32_
 }
 
 void SvgPlotWriter::Take(const FrameRecord& frame) {
-    const std::size_t column = ColumnOf(frame.time);
+    const std::size_t column = ColumnOf(frame.axis);
+    if (frame.jumpedBack) {
+        AddMark(jumps_, column, frame.axis,
+                "host time " + Shortest(frame.timeBefore / 1000.0) + " s \u2192 " +
+                    Shortest(frame.time / 1000.0) + " s");
+    }
     if (!frame.clipboard.empty()) {
-        AddMark(copies_, column, frame.time, frame.clipboard);
+        AddMark(copies_, column, frame.axis, frame.clipboard);
     }
     if (!frame.keys->empty()) {
         // Repeated presses of one key as one word.
@@ -125,12 +133,12 @@ void SvgPlotWriter::Take(const FrameRecord& frame) {
         }
         // Frames that press only the key the last mark pressed only, each soon after the one
         // before: one run, one label.
-        constexpr int32_t kRunGapMs = 500;
+        constexpr int64_t kRunGapMs = 500;
         if (oneKey && !keys_.empty() && keys_.back().key == keys.front() &&
-            frame.time - keys_.back().lastTime <= kRunGapMs) {
+            frame.axis - keys_.back().lastTime <= kRunGapMs) {
             Mark& run = keys_.back();
             run.presses += static_cast<int>(keys.size());
-            run.lastTime = frame.time;
+            run.lastTime = frame.axis;
             const auto found = keyLabels_.find(run.key);
             const std::string name =
                 found != keyLabels_.end() ? found->second.name : "key " + std::to_string(run.key);
@@ -138,7 +146,7 @@ void SvgPlotWriter::Take(const FrameRecord& frame) {
             run.text =
                 run.label + (found != keyLabels_.end() ? " (" + found->second.actions + ")" : "");
         } else {
-            AddMark(keys_, column, frame.time, keyText_);
+            AddMark(keys_, column, frame.axis, keyText_);
             keys_.back().label = keys_.back().count > 1 ? keyText_ : label;
             keys_.back().key = oneKey ? keys.front() : -1;
             keys_.back().presses = static_cast<int>(keys.size());
@@ -150,17 +158,17 @@ void SvgPlotWriter::Take(const FrameRecord& frame) {
     for (std::size_t g = 0; g < series_.size(); ++g) {
         const GaugeSample& s = frame.samples[g];
         GaugeSeries& series = series_[g];
-        series.value.Add(column, frame.index, frame.time, s.value);
+        series.value.Add(column, frame.index, frame.axis, s.value);
         double drawn = s.shown;
         if (run_.gauges[g].elliptic) {
-            series.input.Add(column, frame.index, frame.time, s.angle);
+            series.input.Add(column, frame.index, frame.axis, s.angle);
             // The drawn angle is a direction: show the turn nearest the damped angle, so that
             // a needle resting near 180 does not jump between 180 and 540.
             drawn += 360.0 * std::round((s.damped - drawn) / 360.0);
-            series.entry.Add(column, frame.index, frame.time,
+            series.entry.Add(column, frame.index, frame.axis,
                              s.entry >= 0 ? static_cast<double>(s.entry) : std::nan(""));
         }
-        series.shown.Add(column, frame.index, frame.time, drawn);
+        series.shown.Add(column, frame.index, frame.axis, drawn);
         if (s.mode != series.mode) {
             series.mode = s.mode;
             std::vector<Mark>& modes = series.modes;
@@ -169,7 +177,7 @@ void SvgPlotWriter::Take(const FrameRecord& frame) {
                 modes.back().text = ModeName(s.mode);
                 ++modes.back().count;
             } else {
-                AddMark(modes, column, frame.time, ModeName(s.mode));
+                AddMark(modes, column, frame.axis, ModeName(s.mode));
             }
         }
     }
@@ -199,7 +207,9 @@ void SvgPlotWriter::Chart(std::string& text, double top, std::size_t g) const {
     timeAxis.min = t0_;
     timeAxis.max = t1_;
     timeAxis.step = tStep_;
-    const auto xOf = [&](int32_t time) { return timeAxis.Map(time / 1000.0, x0, x1); };
+    const auto xOf = [&](int64_t time) {
+        return timeAxis.Map(static_cast<double>(time) / 1000.0, x0, x1);
+    };
 
     // The plotting area: an HTML page lays a time cursor over it from these attributes.
     svg.text += "<g class=\"chart\" data-gauge=\"" + std::to_string(g) + "\" data-t0=\"" +
@@ -229,7 +239,10 @@ void SvgPlotWriter::Chart(std::string& text, double top, std::size_t g) const {
     svg.Line(x0, y1, x1, y1, "#444", 1);
     svg.Line(x0, y0, x0, y1, "#444", 1);
     svg.Line(x1, y0, x1, y1, kValueColour, 1);
-    svg.Text((x0 + x1) / 2, y1 + 38, "time (s)", "middle", 12);
+    svg.Text((x0 + x1) / 2, y1 + 38,
+             run_.axisIsHostTime ? "time (s)"
+                                 : "run time (s): the host's, a jump back taken as no time",
+             "middle", 12);
     svg.VerticalText(x0 - 52, (y0 + y1) / 2, "panel angle (\u00b0) = table angle + 180", 12,
                      "#222");
     const std::string valueTitle =
@@ -244,6 +257,14 @@ void SvgPlotWriter::Chart(std::string& text, double top, std::size_t g) const {
                  "copied " + copy.text +
                      (copy.count > 1 ? " (+" + std::to_string(copy.count - 1) + ")" : ""),
                  "start", 11, kCopyColour);
+    }
+    // Where the host time went back: the run goes on, the host time from there is another.
+    for (const Mark& jump : jumps_) {
+        const double x = xOf(jump.time);
+        svg.Line(x, y0, x, y1, kJumpColour, 1.5, "8,3,2,3");
+        svg.Text(x + 4, y1 - 6,
+                 jump.text + (jump.count > 1 ? " (+" + std::to_string(jump.count - 1) + ")" : ""),
+                 "start", 10.5, kJumpColour);
     }
     // Adjust-mode switches: the mode from there on.
     double lastLabel = -1e9;

@@ -49,7 +49,7 @@ private:
     // Something that happened at one moment, kept once per pixel column.
     struct Mark {
         std::size_t column;
-        int32_t time;
+        int64_t time; // on the run's time axis
         std::string text;
         int count;
         // Key presses: the short label ("C1×20", "B1 A1×3"), and the one key of a
@@ -57,7 +57,7 @@ private:
         std::string label;
         int32_t key = -1;
         int presses = 0;
-        int32_t lastTime = 0; // of the run's latest press
+        int64_t lastTime = 0; // of the run's latest press
     };
     struct GaugeSeries {
         ColumnDecimator value;
@@ -68,9 +68,9 @@ private:
         AdjustMode mode = AdjustMode::None;
     };
 
-    std::size_t ColumnOf(int32_t time) const noexcept;
+    std::size_t ColumnOf(int64_t time) const noexcept;
     void Chart(std::string& svg, double top, std::size_t g) const;
-    static void AddMark(std::vector<Mark>& marks, std::size_t column, int32_t time,
+    static void AddMark(std::vector<Mark>& marks, std::size_t column, int64_t time,
                         std::string_view text);
 
     OutputFile* out_;
@@ -83,6 +83,7 @@ private:
     double tStep_ = 1.0;
     std::vector<GaugeSeries> series_;
     std::vector<Mark> copies_;
+    std::vector<Mark> jumps_; // the host time going back
     std::vector<Mark> keys_;
     std::string keyText_;
     SvgPlotParts parts_;

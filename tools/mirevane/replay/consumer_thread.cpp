@@ -34,6 +34,9 @@ void ConsumerThread::Take(const FrameRecord& frame) {
     Batch::Stored& stored = b.frames[b.count];
     stored.index = frame.index;
     stored.time = frame.time;
+    stored.axis = frame.axis;
+    stored.jumpedBack = frame.jumpedBack;
+    stored.timeBefore = frame.timeBefore;
     stored.initialize = frame.initialize;
     stored.clipboardStart = b.clipboards.size();
     stored.clipboardSize = frame.clipboard.size();
@@ -125,6 +128,9 @@ void ConsumerThread::Work() {
                 FrameRecord record;
                 record.index = stored.index;
                 record.time = stored.time;
+                record.axis = stored.axis;
+                record.jumpedBack = stored.jumpedBack;
+                record.timeBefore = stored.timeBefore;
                 record.initialize = stored.initialize;
                 record.clipboard = std::string_view(batch->clipboards)
                                        .substr(stored.clipboardStart, stored.clipboardSize);

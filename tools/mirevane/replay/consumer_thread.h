@@ -40,6 +40,9 @@ private:
         struct Stored {
             std::size_t index = 0;
             int32_t time = 0;
+            int64_t axis = 0;
+            bool jumpedBack = false;
+            int32_t timeBefore = 0;
             bool initialize = false;
             std::size_t clipboardStart = 0;
             std::size_t clipboardSize = 0;

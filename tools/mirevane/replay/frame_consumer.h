@@ -31,8 +31,11 @@ struct GaugeInfo {
 struct RunHeader {
     std::vector<GaugeInfo> gauges;
     std::vector<int32_t> panelColumns; // entries some gauge can write, ascending
-    int32_t firstTime = 0;             // ms, of the first and the last frame
-    int32_t lastTime = 0;
+    // The run's time axis, ms, at the first and the last frame: the host time of the first
+    // frame plus every step since as the damping takes it, a jump back counting none.
+    int64_t firstAxis = 0;
+    int64_t lastAxis = 0;
+    bool axisIsHostTime = true; // no jump back and no wrap: every frame's axis is its time
     std::size_t frameCount = 0;
     bool observed = false; // frames carry every gauge's stages
     // The gauge set as Load built it, before any frame changed it; valid during Begin only.
@@ -53,7 +56,10 @@ struct GaugeSample {
 // One frame after Elapse. Everything it points to is valid only during Take.
 struct FrameRecord {
     std::size_t index = 0;          // 0-based frame number
-    int32_t time = 0;               // host ms
+    int32_t time = 0;               // host ms, as sent
+    int64_t axis = 0;               // the run's time axis, ms (RunHeader)
+    bool jumpedBack = false;        // the host time went back from the frame before's,
+    int32_t timeBefore = 0;         // which was this
     const int32_t* panel = nullptr; // one value per panel column
     std::string_view clipboard;     // what a copy put on the clipboard in this frame, or ""
     const std::vector<int32_t>* keys = nullptr; // host keys pressed before Elapse

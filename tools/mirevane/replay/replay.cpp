@@ -72,8 +72,9 @@ int Replay(const std::string& pluginPath, Scenario& scenario, bool observe,
     RunHeader run;
     run.observed = observe;
     run.panelColumns = EntriesWritten(gauges);
-    run.firstTime = scenario.firstTime();
-    run.lastTime = scenario.lastTime();
+    run.firstAxis = scenario.firstAxis();
+    run.lastAxis = scenario.lastAxis();
+    run.axisIsHostTime = scenario.axisIsHostTime();
     run.frameCount = scenario.frameCount();
     run.gaugeSet = &gauges;
     for (int32_t g = 0; g < gauges.gaugeCount(); ++g) {
@@ -150,6 +151,9 @@ int Replay(const std::string& pluginPath, Scenario& scenario, bool observe,
         FrameRecord record;
         record.index = f;
         record.time = frame.time;
+        record.axis = frame.axis;
+        record.jumpedBack = frame.jumpedBack;
+        record.timeBefore = frame.timeBefore;
         record.panel = panelRow.data();
         record.clipboard = clipboard;
         record.keys = &frame.keys;

@@ -109,6 +109,25 @@ std::string ReadStandardInput() {
     return text.str();
 }
 
+// The frames --fps makes over a run of rows from `start` to `end` (ms on the time axis): every
+// step, in whole milliseconds (two steps in one millisecond make one frame), and `end` itself
+// closing the run when it falls between two steps. Scenario::NextGenerated makes the same.
+std::size_t SegmentFrames(int64_t start, int64_t end, double step) {
+    std::size_t count = 0;
+    int64_t given = start;
+    for (std::size_t k = 0;; ++k) {
+        const int64_t t = start + std::llround(static_cast<double>(k) * step);
+        if (t > end) {
+            break;
+        }
+        if (count == 0 || t > given) {
+            ++count;
+            given = t;
+        }
+    }
+    return given == end ? count : count + 1;
+}
+
 } // namespace
 
 Scenario Scenario::Read(const std::string& path, std::optional<double> framesPerSecond) {
@@ -126,7 +145,6 @@ Scenario Scenario::Read(const std::string& path, std::optional<double> framesPer
         scenario.stepMs_ = 1000.0 / *framesPerSecond;
     }
     scenario.ReadRows();
-    scenario.CountFrames();
     return scenario;
 }
 
@@ -139,7 +157,6 @@ Scenario Scenario::Parse(const std::string& text, const std::string& path,
         scenario.stepMs_ = 1000.0 / *framesPerSecond;
     }
     scenario.ReadRows();
-    scenario.CountFrames();
     return scenario;
 }
 
@@ -309,30 +326,64 @@ bool Scenario::ReadRow(Lines& lines, const std::vector<double>& previous, Row& r
     return true;
 }
 
+void Scenario::Place(Row& row, bool first, int32_t& previousTime, int64_t& previousAxis) const {
+    const auto time = static_cast<int32_t>(TimeOf(row));
+    // The step as the host's 32-bit arithmetic gives it: past 2147483647 the time wraps to
+    // -2147483648, a step forward; a step back the damping takes as none.
+    const auto step =
+        static_cast<int32_t>(static_cast<uint32_t>(time) - static_cast<uint32_t>(previousTime));
+    row.jumpedBack = !first && step < 0;
+    row.axis = first ? time : previousAxis + std::max<int32_t>(step, 0);
+    previousTime = time;
+    previousAxis = row.axis;
+}
+
 void Scenario::ReadRows() {
     Lines lines = ReadHeader();
     const int headerLine = lines.number;
     std::vector<double> previous(columns_.size(), 0.0); // the first row's empty cells are 0
     Row row;
     rowsKept_ = true;
+    int32_t previousTime = 0;
+    int64_t previousAxis = 0;
+    int64_t segmentStart = 0;
+    // With --fps, each run of rows between jumps back gets its frames.
+    const auto countFrames = [&](int64_t start, int64_t end) {
+        constexpr double kMaxFrames = 10'000'000;
+        if (static_cast<double>(end - start) / *stepMs_ + static_cast<double>(frameCount_) >
+            kMaxFrames) {
+            throw InputError(path_, 0, 0, "--fps would generate more than ten million frames",
+                             "scenario-too-long");
+        }
+        frameCount_ += SegmentFrames(start, end, *stepMs_);
+    };
     while (ReadRow(lines, previous, row)) {
-        const int64_t now = TimeOf(row);
-        if (rowCount_ == 0) {
+        const bool first = rowCount_ == 0;
+        Place(row, first, previousTime, previousAxis);
+        const auto now = static_cast<int32_t>(TimeOf(row));
+        if (first) {
             firstTime_ = now;
+            segmentStart = row.axis;
         } else {
-            if (now < lastTime_) {
-                throw InputError(path_, row.line, row.timeCell,
-                                 "time goes back from " + std::to_string(lastTime_) + " to " +
-                                     std::to_string(now) +
-                                     " milliseconds: the rows must be in time order",
-                                 "scenario-time-order");
+            if (row.jumpedBack) {
+                if (timeJumps_++ == 0) {
+                    firstJumpLine_ = row.line;
+                    firstJumpFrom_ = lastTime_;
+                    firstJumpTo_ = now;
+                }
+                if (stepMs_) {
+                    countFrames(segmentStart, lastAxis_);
+                }
+                segmentStart = row.axis;
             }
-            if (now - lastTime_ > widestGap_) {
-                widestGap_ = now - lastTime_;
+            if (row.axis - lastAxis_ > widestGap_) {
+                widestGap_ = row.axis - lastAxis_;
                 widestGapLine_ = row.line;
             }
         }
+        axisIsHostTime_ = axisIsHostTime_ && row.axis == now;
         lastTime_ = now;
+        lastAxis_ = row.axis;
         ++rowCount_;
         previous = row.values;
         if (rowsKept_ && rows_.size() < kRowsKept) {
@@ -346,6 +397,11 @@ void Scenario::ReadRows() {
     if (rowCount_ == 0) {
         throw InputError(path_, headerLine, 0, "the header is followed by no row",
                          "scenario-header");
+    }
+    if (stepMs_) {
+        countFrames(segmentStart, lastAxis_);
+    } else {
+        frameCount_ = rowCount_;
     }
 }
 
@@ -365,6 +421,7 @@ bool Scenario::NextRow(Row& row) {
         return false;
     }
     previousValues_ = row.values;
+    Place(row, rowRead_ == 0, previousRowTime_, previousRowAxis_);
     ++rowRead_;
     return true;
 }
@@ -373,61 +430,16 @@ int64_t Scenario::TimeOf(const Row& row) const noexcept {
     return static_cast<int64_t>(row.values[static_cast<std::size_t>(timeColumn_)]);
 }
 
-void Scenario::CountFrames() {
-    if (!stepMs_) {
-        frameCount_ = rowCount_;
-        return;
-    }
-    constexpr double kMaxFrames = 10'000'000;
-    if (static_cast<double>(lastTime_ - firstTime_) / *stepMs_ > kMaxFrames) {
-        throw InputError(path_, 0, 0, "--fps would generate more than ten million frames",
-                         "scenario-too-long");
-    }
-    Rewind();
-    int64_t time = 0;
-    std::size_t count = 0;
-    while (NextTime(time)) {
-        ++count;
-    }
-    frameCount_ = count;
-    Rewind();
-}
-
 void Scenario::Rewind() noexcept {
     next_ = 0;
     rowRead_ = 0;
     lines_.reset();
     hasFollowing_ = false;
-    lastTimeGiven_ = 0;
+    step_ = 0;
+    lastAxisGiven_ = 0;
+    segmentStarted_ = false;
+    segmentClosed_ = false;
     done_ = false;
-    started_ = false;
-}
-
-// Frames every stepMs from the first row's time to the last row's, whole milliseconds,
-// the last row's time closing the range even when it falls between two steps.
-bool Scenario::NextTime(int64_t& time) noexcept {
-    const int64_t first = firstTime();
-    const int64_t last = lastTime();
-    while (!done_) {
-        const int64_t t = first + std::llround(static_cast<double>(next_) * *stepMs_);
-        if (t > last) {
-            done_ = true;
-            if (lastTimeGiven_ == last) {
-                return false;
-            }
-            time = last;
-            lastTimeGiven_ = last;
-            return true;
-        }
-        ++next_;
-        if (!started_ || t > lastTimeGiven_) {
-            started_ = true;
-            lastTimeGiven_ = t;
-            time = t;
-            return true;
-        }
-    }
-    return false;
 }
 
 // Values of one frame, before the location is known.
@@ -512,57 +524,105 @@ bool Scenario::Next(Frame& frame) {
         if (!NextRow(current_)) {
             return false;
         }
-        ++next_;
         Fill(current_.values, &current_.given, frame);
+        frame.axis = current_.axis;
         frame.keys.insert(frame.keys.end(), current_.keys.begin(), current_.keys.end());
         frame.initialize = current_.initialize;
-    } else {
-        int64_t t = 0;
-        if (!NextTime(t)) {
-            return false;
-        }
-        // Events fire once, at the first generated frame at or after their row's time: the
-        // first row's at the first frame, every later row's as the frames pass it.
-        const auto fire = [&frame](const Row& row) {
-            frame.keys.insert(frame.keys.end(), row.keys.begin(), row.keys.end());
-            frame.initialize = frame.initialize || row.initialize;
-        };
-        if (first) {
-            if (!NextRow(current_)) {
-                return false;
-            }
-            fire(current_);
-            hasFollowing_ = NextRow(following_);
-        }
-        while (hasFollowing_ && TimeOf(following_) <= t) {
-            std::swap(current_, following_);
-            fire(current_);
-            hasFollowing_ = NextRow(following_);
-        }
-        if (!hasFollowing_) {
-            values_ = current_.values;
-        } else {
-            const Row& a = current_;
-            const Row& b = following_;
-            const double fraction =
-                static_cast<double>(t - TimeOf(a)) / static_cast<double>(TimeOf(b) - TimeOf(a));
-            values_.resize(a.values.size());
-            for (std::size_t c = 0; c < values_.size(); ++c) {
-                values_[c] = a.values[c] + (b.values[c] - a.values[c]) * fraction;
-            }
-        }
-        values_[static_cast<std::size_t>(timeColumn_)] = static_cast<double>(t);
-        Fill(values_, nullptr, frame);
+    } else if (!NextGenerated(frame)) {
+        return false;
     }
-    // Without a location column the train moves at the previous frame's speed.
+    ++next_;
+    frame.jumpedBack = !first && static_cast<int32_t>(static_cast<uint32_t>(frame.time) -
+                                                      static_cast<uint32_t>(previousTime_)) < 0;
+    frame.timeBefore = first ? frame.time : previousTime_;
+    // Without a location column the train moves at the previous frame's speed, for as long as
+    // the time axis moved on.
     if (!hasLocation_ && !first) {
-        const double stepSeconds =
-            static_cast<double>(static_cast<int64_t>(frame.time) - previousTime_) / 1000.0;
+        const double stepSeconds = static_cast<double>(frame.axis - previousAxis_) / 1000.0;
         frame.location = previousLocation_ + previousSpeed_ / 3.6 * stepSeconds;
     }
     previousLocation_ = frame.location;
     previousSpeed_ = frame.speed;
     previousTime_ = frame.time;
+    previousAxis_ = frame.axis;
+    return true;
+}
+
+bool Scenario::NextGenerated(Frame& frame) {
+    // Events fire once, at the first frame made at or after their row's time: a run's first
+    // row's at its first frame, every later row's as the frames pass it.
+    const auto fire = [&frame](const Row& row) {
+        frame.keys.insert(frame.keys.end(), row.keys.begin(), row.keys.end());
+        frame.initialize = frame.initialize || row.initialize;
+    };
+    if (next_ == 0) {
+        if (!NextRow(current_)) {
+            return false;
+        }
+        fire(current_);
+        hasFollowing_ = NextRow(following_);
+        segmentStart_ = current_.axis;
+    }
+    int64_t t = 0;
+    for (;;) {
+        if (done_) {
+            return false;
+        }
+        if (segmentClosed_) {
+            // The run of rows ended where the time jumps back: frames go on from the row it
+            // jumps to, none made across the jump.
+            if (!hasFollowing_) {
+                done_ = true;
+                return false;
+            }
+            std::swap(current_, following_);
+            fire(current_);
+            hasFollowing_ = NextRow(following_);
+            segmentStart_ = current_.axis;
+            step_ = 0;
+            segmentStarted_ = false;
+            segmentClosed_ = false;
+        }
+        t = segmentStart_ + std::llround(static_cast<double>(step_) * *stepMs_);
+        while (hasFollowing_ && !following_.jumpedBack && following_.axis <= t) {
+            std::swap(current_, following_);
+            fire(current_);
+            hasFollowing_ = NextRow(following_);
+        }
+        const bool lastOfRun = !hasFollowing_ || following_.jumpedBack;
+        if (lastOfRun && t > current_.axis) {
+            segmentClosed_ = true;
+            if (segmentStarted_ && lastAxisGiven_ == current_.axis) {
+                continue; // a step fell on the run's last row
+            }
+            t = current_.axis;
+            break;
+        }
+        ++step_;
+        if (!segmentStarted_ || t > lastAxisGiven_) {
+            break;
+        }
+    }
+    segmentStarted_ = true;
+    lastAxisGiven_ = t;
+    const Row& a = current_;
+    if (hasFollowing_ && !following_.jumpedBack) {
+        const Row& b = following_;
+        const double fraction =
+            static_cast<double>(t - a.axis) / static_cast<double>(b.axis - a.axis);
+        values_.resize(a.values.size());
+        for (std::size_t c = 0; c < values_.size(); ++c) {
+            values_[c] = a.values[c] + (b.values[c] - a.values[c]) * fraction;
+        }
+    } else {
+        values_ = a.values;
+    }
+    // The host time of the frame: the row's, on by the steps since, in 32-bit arithmetic.
+    const auto time =
+        static_cast<int32_t>(static_cast<uint32_t>(TimeOf(a)) + static_cast<uint32_t>(t - a.axis));
+    values_[static_cast<std::size_t>(timeColumn_)] = time;
+    Fill(values_, nullptr, frame);
+    frame.axis = t;
     return true;
 }
 

@@ -20,10 +20,16 @@ namespace mirevane::tool {
 
 // Everything the tool hands the plug-in in one frame, in the order it hands it over.
 struct Frame {
-    int32_t time = 0;      // host milliseconds
-    double location = 0.0; // metres
-    double speed = 0.0;    // km/h
-    double bc = 0.0;       // kPa
+    int32_t time = 0; // host milliseconds, as the host sends them
+    // The run's time axis, ms: the first frame's host time plus every step since as the
+    // damping takes it (32-bit, a jump back counting 0). It never goes back, and equals the
+    // host time unless the time jumped back or wrapped.
+    int64_t axis = 0;
+    bool jumpedBack = false; // the host time went back from the frame before's
+    int32_t timeBefore = 0;  // that frame's host time
+    double location = 0.0;   // metres
+    double speed = 0.0;      // km/h
+    double bc = 0.0;         // kPa
     double mr = 0.0;
     double er = 0.0;
     double bp = 0.0;
@@ -50,8 +56,19 @@ public:
                           std::optional<double> framesPerSecond);
 
     const std::string& path() const noexcept { return path_; }
-    int32_t firstTime() const noexcept { return static_cast<int32_t>(firstTime_); }
-    int32_t lastTime() const noexcept { return static_cast<int32_t>(lastTime_); }
+    // Host times of the first and the last row; the run's time axis from the first frame to
+    // the last.
+    int32_t firstTime() const noexcept { return firstTime_; }
+    int32_t lastTime() const noexcept { return lastTime_; }
+    int64_t firstAxis() const noexcept { return firstTime_; }
+    int64_t lastAxis() const noexcept { return lastAxis_; }
+    // Rows whose time is earlier than the row before's (a wrap past 2147483647 is a step
+    // forward), the first of them, and whether the axis anywhere differs from the host time.
+    std::size_t timeJumps() const noexcept { return timeJumps_; }
+    int firstJumpLine() const noexcept { return firstJumpLine_; }
+    int32_t firstJumpFrom() const noexcept { return firstJumpFrom_; }
+    int32_t firstJumpTo() const noexcept { return firstJumpTo_; }
+    bool axisIsHostTime() const noexcept { return axisIsHostTime_; }
     // The number of frames Next will give.
     std::size_t frameCount() const noexcept { return frameCount_; }
     // The widest gap between two consecutive rows, in ms, and the line of the later row.
@@ -77,7 +94,9 @@ private:
     // One data row with every empty cell already filled from the row before.
     struct Row {
         int line = 0;
-        int timeCell = 0;           // column of its time cell
+        int timeCell = 0; // column of its time cell
+        int64_t axis = 0; // the run's time axis at this row
+        bool jumpedBack = false;
         std::vector<double> values; // per column; integer columns hold exact integers
         std::vector<bool> given;    // the cell was not empty
         std::vector<int32_t> keys;
@@ -103,8 +122,10 @@ private:
     int64_t TimeOf(const Row& row) const noexcept;
     void Fill(const std::vector<double>& values, const std::vector<bool>* given,
               Frame& frame) const;
-    void CountFrames();
-    bool NextTime(int64_t& time) noexcept;
+    // The row's place on the time axis after the row before (`first`: none).
+    void Place(Row& row, bool first, int32_t& previousTime, int64_t& previousAxis) const;
+    // Frames made so far, the time jumps of the frame being made.
+    bool NextGenerated(Frame& frame);
 
     std::string path_;
     std::string file_; // the file read again on each run; empty: text_ is
@@ -114,8 +135,14 @@ private:
     std::vector<Row> rows_; // all of them, when at most kRowsKept
     bool rowsKept_ = false;
     std::size_t rowCount_ = 0;
-    int64_t firstTime_ = 0;
-    int64_t lastTime_ = 0;
+    int32_t firstTime_ = 0;
+    int32_t lastTime_ = 0;
+    int64_t lastAxis_ = 0;
+    std::size_t timeJumps_ = 0;
+    int firstJumpLine_ = 0;
+    int32_t firstJumpFrom_ = 0;
+    int32_t firstJumpTo_ = 0;
+    bool axisIsHostTime_ = true;
     int timeColumn_ = -1;
     bool hasLocation_ = false;
     std::size_t frameCount_ = 0;
@@ -126,17 +153,25 @@ private:
     std::size_t next_ = 0;               // frame (one per row) or step number (--fps)
     std::size_t rowRead_ = 0;            // rows taken by NextRow
     std::optional<Lines> lines_;         // the rows not kept, as the run reads them
-    std::vector<double> previousValues_; // of the row lines_ gave last
-    Row current_;                        // one frame per row: the row; --fps: the last row at or
-    Row following_;                      // before the frame's time, and the row after it
+    std::vector<double> previousValues_; // of the row lines_ gave last, and its place
+    int32_t previousRowTime_ = 0;
+    int64_t previousRowAxis_ = 0;
+    Row current_;   // one frame per row: the row; --fps: the last row at or
+    Row following_; // before the frame's time, and the row after it
     bool hasFollowing_ = false;
-    int64_t lastTimeGiven_ = 0; // --fps
+    // --fps: frames every step from a segment's first row (the first, or one the time jumped
+    // back to) to its last, the last closing the segment even between two steps.
+    int64_t segmentStart_ = 0; // axis
+    std::size_t step_ = 0;     // within the segment
+    int64_t lastAxisGiven_ = 0;
+    bool segmentStarted_ = false;
+    bool segmentClosed_ = false; // its closing frame given: the next row jumped back
     bool done_ = false;
-    bool started_ = false;
     std::vector<double> values_; // --fps: the interpolated row
     double previousLocation_ = 0.0;
     double previousSpeed_ = 0.0;
-    int32_t previousTime_ = 0;
+    int32_t previousTime_ = 0; // host time of the frame before
+    int64_t previousAxis_ = 0;
 };
 
 } // namespace mirevane::tool

@@ -71,6 +71,24 @@ void WarnOfSparseRows(const Scenario& scenario, const CheckReport& report) {
     }
 }
 
+// The host sets its time back on a restart or a jump to another place: replayed as sent.
+void WarnOfTimeJumps(const Scenario& scenario) {
+    if (scenario.timeJumps() == 0) {
+        return;
+    }
+    const std::size_t later = scenario.timeJumps() - 1;
+    Warn(scenario.path(), scenario.firstJumpLine(),
+         "the time goes back from " + std::to_string(scenario.firstJumpFrom()) + " to " +
+             std::to_string(scenario.firstJumpTo()) +
+             " milliseconds: the plug-in gets it as the host would send it, and the damped "
+             "needles take it as a step of no time" +
+             (later == 0 ? std::string()
+                         : " (" + std::to_string(later) + " later jump" + (later == 1 ? "" : "s") +
+                               " back not listed)") +
+             "; plots and the page run on without it",
+         "scenario-time-jump");
+}
+
 } // namespace
 
 int RunCommand(const RunOptions& o) {
@@ -105,6 +123,7 @@ int RunCommand(const RunOptions& o) {
         page = ReadDialPageRequest(o.page);
     }
     Scenario scenario = Scenario::Read(o.scenario, o.fps);
+    WarnOfTimeJumps(scenario);
     if (report.errors() > 0) {
         Warn(report.mainProfile, 0,
              "check finds " + std::to_string(report.errors()) +

@@ -27,7 +27,10 @@ constexpr std::size_t kFlushBytes = 1 << 16;
 } // namespace
 
 void TraceCsvWriter::Begin(const RunHeader& run) {
-    std::string header = "time";
+    // The run's time axis beside the host time only where they differ: after a jump back
+    // or a wrap.
+    runTime_ = !run.axisIsHostTime;
+    std::string header = runTime_ ? "time,run_time" : "time";
     for (int32_t entry : run.panelColumns) {
         header += ",panel" + std::to_string(entry);
     }
@@ -51,6 +54,10 @@ void TraceCsvWriter::Begin(const RunHeader& run) {
 
 void TraceCsvWriter::Take(const FrameRecord& frame) {
     buffer_ += std::to_string(frame.time);
+    if (runTime_) {
+        buffer_ += ',';
+        buffer_ += std::to_string(frame.axis);
+    }
     for (std::size_t c = 0; c < columns_; ++c) {
         buffer_ += ',';
         buffer_ += std::to_string(frame.panel[c]);

@@ -1,6 +1,7 @@
-// The trace as CSV, written as the frames come: one row per frame after Elapse, the panel
-// entries the gauges can write, the text a copy put on the clipboard, and with detail every
-// gauge's stages.
+// The trace as CSV, written as the frames come: one row per frame after Elapse, the host
+// time (and the run's time axis, run_time, when a jump back or a wrap made them differ), the
+// panel entries the gauges can write, the text a copy put on the clipboard, and with detail
+// every gauge's stages.
 #pragma once
 
 #include "common/output_file.h"
@@ -24,6 +25,7 @@ public:
 private:
     OutputFile& out_;
     bool detail_;
+    bool runTime_ = false;
     std::vector<bool> elliptic_; // per gauge, with detail
     std::size_t columns_ = 0;
     std::string buffer_; // rows waiting to be written
