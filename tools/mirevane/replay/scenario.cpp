@@ -138,20 +138,19 @@ Scenario Scenario::Read(const std::string& path, std::optional<double> framesPer
     if (std::filesystem::is_directory(path, error)) {
         throw InputError(path, 0, 0, "is a folder, not a scenario file", "scenario-unreadable");
     }
-    Scenario scenario;
-    scenario.path_ = path;
-    scenario.file_ = path;
-    if (framesPerSecond) {
-        scenario.stepMs_ = 1000.0 / *framesPerSecond;
-    }
-    scenario.ReadRows();
-    return scenario;
+    return FromSource(path, path, "", framesPerSecond);
 }
 
 Scenario Scenario::Parse(const std::string& text, const std::string& path,
                          std::optional<double> framesPerSecond) {
+    return FromSource(path, "", text, framesPerSecond);
+}
+
+Scenario Scenario::FromSource(const std::string& path, const std::string& file,
+                              const std::string& text, std::optional<double> framesPerSecond) {
     Scenario scenario;
     scenario.path_ = path;
+    scenario.file_ = file;
     scenario.text_ = text;
     if (framesPerSecond) {
         scenario.stepMs_ = 1000.0 / *framesPerSecond;

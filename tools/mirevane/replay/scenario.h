@@ -111,6 +111,9 @@ private:
     };
 
     Scenario() = default;
+    // Reads `file`, or `text` when file is empty; path names it in messages.
+    static Scenario FromSource(const std::string& path, const std::string& file,
+                               const std::string& text, std::optional<double> framesPerSecond);
     Lines Open() const;
     // The header, on the first reading: the columns. Returns the lines after it.
     Lines ReadHeader();
