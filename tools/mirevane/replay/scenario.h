@@ -125,6 +125,8 @@ private:
     int64_t TimeOf(const Row& row) const noexcept;
     void Fill(const std::vector<double>& values, const std::vector<bool>* given,
               Frame& frame) const;
+    // The frames --fps makes from `start` to `end` (ms on the time axis), `step` ms apart.
+    static std::size_t FramesOver(int64_t start, int64_t end, double step);
     // The row's place on the time axis after the row before (`first`: none).
     void Place(Row& row, bool first, int32_t& previousTime, int64_t& previousAxis) const;
     // Frames made so far, the time jumps of the frame being made.
