@@ -50,6 +50,10 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
 
 // A file the studio may not change: outside the cab's folder, or one the plug-in cannot read.
 void RefuseEditsOf(const CabFile& f) {
+    if (f.path.find('\0') != std::string::npos) {
+        throw EditRefused(422, "a Gauge name with a NUL byte names no file (the plug-in reads "
+                               "nothing from it): the studio does not write it");
+    }
     if (!f.editable) {
         throw EditRefused(403,
                           f.path + " lies outside the cab's folder: the studio does not write it");
@@ -121,8 +125,12 @@ Workspace::Workspace(const std::string& pluginPath) {
     for (std::size_t i = 0; i < named.size(); ++i) {
         const auto& [path, table] = named[i];
         const fs::path& rel = relative[i];
+        // A name with a NUL byte stands, to the file system, for what comes before the NUL
+        // (here the cab's folder): the plug-in reads nothing from it, and the studio neither
+        // lays it out nor writes it.
+        const bool nameless = path.find('\0') != std::string::npos;
         const std::string shadow =
-            rel.empty() ? std::string() : (shadowCab / rel).lexically_normal().string();
+            rel.empty() || nameless ? std::string() : (shadowCab / rel).lexically_normal().string();
         const auto known = byShadow.find(shadow);
         int index;
         if (!shadow.empty() && known != byShadow.end()) {
@@ -132,7 +140,7 @@ Workspace::Workspace(const std::string& pluginPath) {
             file.path = path;
             file.shadow = shadow;
             file.table = table;
-            file.editable = !rel.empty() && rel.begin()->string() != "..";
+            file.editable = !nameless && !rel.empty() && rel.begin()->string() != "..";
             file.firstRead = ReadIfPresent(path);
             file.present = file.firstRead.has_value();
             file.base = file.firstRead.value_or("");
