@@ -175,18 +175,25 @@ Scenario::Lines Scenario::Open() const {
     return lines;
 }
 
-Scenario::Lines Scenario::ReadHeader() {
-    Lines lines = Open();
-    std::string text;
+bool Scenario::NextFilledLine(Lines& lines, std::string& line) const {
     do {
-        if (!lines.NextLine(text)) {
+        if (!lines.NextLine(line)) {
             if (lines.in->bad()) {
                 throw InputError(path_, 0, 0, "cannot read the scenario file",
                                  "scenario-unreadable");
             }
-            throw InputError(path_, 0, 0, "no header row: the file is empty", "scenario-header");
+            return false;
         }
-    } while (IsBlankLine(text));
+    } while (IsBlankLine(line));
+    return true;
+}
+
+Scenario::Lines Scenario::ReadHeader() {
+    Lines lines = Open();
+    std::string text;
+    if (!NextFilledLine(lines, text)) {
+        throw InputError(path_, 0, 0, "no header row: the file is empty", "scenario-header");
+    }
     if (timeColumn_ >= 0) {
         return lines; // read on the first reading
     }
@@ -239,15 +246,9 @@ Scenario::Lines Scenario::ReadHeader() {
 
 bool Scenario::ReadRow(Lines& lines, const std::vector<double>& previous, Row& row) const {
     std::string text;
-    do {
-        if (!lines.NextLine(text)) {
-            if (lines.in->bad()) {
-                throw InputError(path_, 0, 0, "cannot read the scenario file",
-                                 "scenario-unreadable");
-            }
-            return false;
-        }
-    } while (IsBlankLine(text));
+    if (!NextFilledLine(lines, text)) {
+        return false;
+    }
     const std::size_t width = columns_.size();
     const int line = lines.number;
     const std::vector<Cell> cells = SplitCells(text);
@@ -308,10 +309,8 @@ bool Scenario::ReadRow(Lines& lines, const std::vector<double>& previous, Row& r
 
 void Scenario::Place(Row& row, bool first, int32_t& previousTime, int64_t& previousAxis) const {
     const auto time = static_cast<int32_t>(TimeOf(row));
-    // The step as the host's 32-bit arithmetic gives it: past 2147483647 the time wraps to
-    // -2147483648, a step forward; a step back the damping takes as none.
-    const auto step =
-        static_cast<int32_t>(static_cast<uint32_t>(time) - static_cast<uint32_t>(previousTime));
+    // A step back the damping takes as none.
+    const int32_t step = HostStep(previousTime, time);
     row.jumpedBack = !first && step < 0;
     row.axis = first ? time : previousAxis + std::max<int32_t>(step, 0);
     previousTime = time;

@@ -115,6 +115,8 @@ private:
     static Scenario FromSource(const std::string& path, const std::string& file,
                                const std::string& text, std::optional<double> framesPerSecond);
     Lines Open() const;
+    // The next line that is not blank; false at the end. Throws when the file cannot be read.
+    bool NextFilledLine(Lines& lines, std::string& line) const;
     // The header, on the first reading: the columns. Returns the lines after it.
     Lines ReadHeader();
     // The next data row; `previous` fills its empty cells. False at the end.
@@ -129,8 +131,13 @@ private:
     static std::size_t FramesOver(int64_t start, int64_t end, double step);
     // The row's place on the time axis after the row before (`first`: none).
     void Place(Row& row, bool first, int32_t& previousTime, int64_t& previousAxis) const;
-    // Frames made so far, the time jumps of the frame being made.
+    // The next frame --fps makes, into `frame`; false after the last.
     bool NextGenerated(Frame& frame);
+    // The step from one host time to the next as the host's 32-bit arithmetic gives it: past
+    // 2147483647 the time wraps to -2147483648, a step forward; a negative step goes back.
+    static int32_t HostStep(int32_t from, int32_t to) noexcept {
+        return static_cast<int32_t>(static_cast<uint32_t>(to) - static_cast<uint32_t>(from));
+    }
 
     std::string path_;
     std::string file_; // the file read again on each run; empty: text_ is

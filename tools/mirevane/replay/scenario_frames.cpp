@@ -129,8 +129,7 @@ bool Scenario::Next(Frame& frame) {
         return false;
     }
     ++next_;
-    frame.jumpedBack = !first && static_cast<int32_t>(static_cast<uint32_t>(frame.time) -
-                                                      static_cast<uint32_t>(previousTime_)) < 0;
+    frame.jumpedBack = !first && HostStep(previousTime_, frame.time) < 0;
     frame.timeBefore = first ? frame.time : previousTime_;
     // Without a location column the train moves at the previous frame's speed, for as long as
     // the time axis moved on.
