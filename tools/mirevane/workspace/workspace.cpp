@@ -48,9 +48,16 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
     }
 }
 
+// A name with a NUL byte stands, to the file system, for what comes before the NUL (for a
+// gauge, the cab's folder): the plug-in reads nothing from it, and the studio neither lays it
+// out nor writes it.
+bool NamesNoFile(const std::string& path) {
+    return path.find('\0') != std::string::npos;
+}
+
 // A file the studio may not change: outside the cab's folder, or one the plug-in cannot read.
 void RefuseEditsOf(const CabFile& f) {
-    if (f.path.find('\0') != std::string::npos) {
+    if (NamesNoFile(f.path)) {
         throw EditRefused(422, "a Gauge name with a NUL byte names no file (the plug-in reads "
                                "nothing from it): the studio does not write it");
     }
@@ -125,10 +132,7 @@ Workspace::Workspace(const std::string& pluginPath) {
     for (std::size_t i = 0; i < named.size(); ++i) {
         const auto& [path, table] = named[i];
         const fs::path& rel = relative[i];
-        // A name with a NUL byte stands, to the file system, for what comes before the NUL
-        // (here the cab's folder): the plug-in reads nothing from it, and the studio neither
-        // lays it out nor writes it.
-        const bool nameless = path.find('\0') != std::string::npos;
+        const bool nameless = NamesNoFile(path);
         const std::string shadow =
             rel.empty() || nameless ? std::string() : (shadowCab / rel).lexically_normal().string();
         const auto known = byShadow.find(shadow);
