@@ -85,6 +85,17 @@ def with_good(extra_ini="", table=GOOD_TABLE, **files):
     return cab
 
 
+# An oval brake cylinder gauge of two images that check finds nothing wrong with; lines 1 to 8,
+# so that added sections start on line 9.
+OVAL_INI = ("[SubjectKey]\nSubject = bc\n[Ellipse]\nDivision = 2\nFlattening = 0.5\n"
+            "[PanelIndex]\nEllipse0 = 30\nEllipse1 = 31\n")
+
+
+def with_oval(extra_ini="", flattening="0.5"):
+    return {"Cab.ini": OVAL_INI.replace("Flattening = 0.5", "Flattening = " + flattening) +
+            extra_ini, "Cab.csv": GOOD_TABLE}
+
+
 class CheckErrors(unittest.TestCase):
     """Each error class, with the file and line it is reported at, and exit status 1."""
 
@@ -173,11 +184,18 @@ class CheckErrors(unittest.TestCase):
                           "as CSV with a point as decimal separator", report["diagnostics"][0]["message"])
 
     def test_a_number_with_text_says_what_the_plug_in_keeps(self):
-        files = with_good("[Damping]\nNaturalFreq = 8\nDampingRatio = 0.5 ; light\n")
-        with CabFolder(files) as cab:
-            _, report = cab.check_json()
-            found = [d for d in report["diagnostics"] if d["code"] == "number-with-text"]
-            self.assertIn("DampingRatio stays 0: the needle swings for ever", found[0]["message"])
+        # Damping reaches an elliptic gauge only: a plain needle does not swing for ever.
+        # The error names the consequence, so no warning repeats it.
+        swings = "DampingRatio stays 0: the needle swings for ever"
+        damping = "[Damping]\nNaturalFreq = 8\nDampingRatio = 0.5 ; light\n"
+        for name, files, says in [("elliptic", with_oval(damping), True),
+                                  ("plain", with_good(damping), False)]:
+            with self.subTest(name), CabFolder(files) as cab:
+                _, report = cab.check_json()
+                found = [d for d in report["diagnostics"] if d["code"] == "number-with-text"]
+                self.assertEqual(swings in found[0]["message"], says, found[0]["message"])
+                self.assertNotIn("damping-never-settles",
+                                 [d["code"] for d in report["diagnostics"]])
 
     def test_a_misspelt_key_comes_before_what_it_turns_off(self):
         files = with_good("[Vibration]\nPeriod = 1.2\nAmplitde = 0.8\n")
@@ -365,6 +383,31 @@ class CheckWarnings(unittest.TestCase):
          ("vibration-drops-sign", "./Cab.ini", 7), "negative am value as a positive one"),
         ("damping on a plain needle", with_good("[Damping]\nNaturalFreq = 5\n"),
          ("damping-not-elliptic", "./Cab.ini", 6), "only on an elliptic gauge"),
+        ("damping ratio left out", with_oval("[Damping]\nNaturalFreq = 8\n"),
+         ("damping-never-settles", "./Cab.ini", 10),
+         "no DampingRatio (0) with NaturalFreq = 8: gauge 0's needle is not damped at all and "
+         "swings about its value for ever"),
+        ("damping ratio 0", with_oval("[Damping]\nNaturalFreq = 8\nDampingRatio = 0\n"),
+         ("damping-never-settles", "./Cab.ini", 11), "DampingRatio = 0 with NaturalFreq = 8"),
+        ("negative damping ratio",
+         with_oval("[Damping]\nNaturalFreq = 8\nDampingRatio = -0.5\n"),
+         ("damping-never-settles", "./Cab.ini", 11),
+         "DampingRatio = -0.5, which counts as 0, with NaturalFreq = 8"),
+        ("damping ratio not a number", with_oval("[Damping]\nNaturalFreq = 8\nDampingRatio = nan\n"),
+         ("damping-never-settles", "./Cab.ini", 11), "DampingRatio = nan, which counts as 0"),
+        ("negative natural frequency",
+         with_oval("[Damping]\nNaturalFreq = -8\nDampingRatio = 0.7\n"),
+         ("damping-switched-off", "./Cab.ini", 10),
+         "NaturalFreq = -8 is below 0: the plug-in switches the damping off"),
+        ("infinite natural frequency", with_oval("[Damping]\nNaturalFreq = inf\n"),
+         ("damping-switched-off", "./Cab.ini", 10), "inf is not a finite number"),
+        ("flattening above 1", with_oval(flattening="1.5"),
+         ("flattening-clamped", "./Cab.ini", 5),
+         "Flattening = 1.5 is outside 0 to 1: the plug-in counts it as 1, so the oval collapses "
+         "to a line along RotateAngle"),
+        ("negative flattening", with_oval(flattening="-0.2"),
+         ("flattening-clamped", "./Cab.ini", 5),
+         "counts it as 0, so gauge 0 is drawn on a round dial"),
         ("panel subject read before it is written",
          {"Cab.ini": "[SubjectKey]\nSubject = panel21\n[PanelIndex]\nNeedle = 20\n"
                      "[FileName]\nGauge0 = second\n", "Cab.csv": GOOD_TABLE,
@@ -384,6 +427,34 @@ class CheckWarnings(unittest.TestCase):
                 errors = [d for d in report["diagnostics"] if d["severity"] == "error"]
                 self.assertEqual(errors, [])
                 self.assertEqual(result.returncode, 0)
+
+    def test_oval_settings_taken_as_written_or_never_used_are_not_reported(self):
+        codes = {"damping-never-settles", "damping-switched-off", "flattening-clamped"}
+        cases = [
+            ("damped", with_oval("[Damping]\nNaturalFreq = 8\nDampingRatio = 0.7\n")),
+            ("undamped", with_oval("[Damping]\nNaturalFreq = 0\nDampingRatio = 0\n")),
+            ("a ratio without a frequency", with_oval("[Damping]\nDampingRatio = -1\n")),
+            ("flattening at its ends", with_oval(flattening="1")),
+            ("round", with_oval(flattening="0")),
+            # A plain needle never reaches the damping or the oval.
+            ("plain, undamped ratio", with_good("[Damping]\nNaturalFreq = 8\n")),
+            ("plain, negative frequency", with_good("[Damping]\nNaturalFreq = -8\n")),
+            ("plain, flattening above 1", with_good("[Ellipse]\nFlattening = 1.5\n")),
+        ]
+        for name, files in cases:
+            with self.subTest(name), CabFolder(files) as cab:
+                _, report = cab.check_json()
+                found = [d["code"] for d in report["diagnostics"] if d["code"] in codes]
+                self.assertEqual(found, [], report["diagnostics"])
+
+    def test_a_flattening_counted_as_0_is_named_where_the_images_go_unused(self):
+        with CabFolder(with_oval(flattening="-0.2")) as cab:
+            _, report = cab.check_json()
+            unused = [d["message"] for d in report["diagnostics"]
+                      if d["code"] == "ellipse-entry-unused"]
+            self.assertEqual(len(unused), 1, report["diagnostics"])
+            self.assertIn("with Flattening -0.2 counted as 0 (a round dial) only Ellipse1 is "
+                          "drawn", unused[0])
 
     def test_a_byte_order_mark_in_the_table_spoils_its_first_line(self):
         files = with_good(table=b"\xef\xbb\xbf0,0\n50,100\n100,270\n")
@@ -469,7 +540,7 @@ class CheckReport(unittest.TestCase):
                 line = "%s: %s: %s [%s]" % (where, d["severity"], d["message"], d["code"])
                 self.assertIn(line, lines)
             self.assertIn("./Cab.ini:8:13: warning: Period = 'slow' is not a number: Period "
-                          "keeps 0 [not-a-number]", lines)
+                          "keeps 0: the needle does not tremble [not-a-number]", lines)
             self.assertIn("0 errors, 3 warnings.", text)
 
     def test_paths_in_the_current_folder_are_written_as_this_system_writes_them(self):
@@ -765,6 +836,44 @@ class RunValues(unittest.TestCase):
         rows, _ = self.run_scenario(files, "time,speed\n0,45\n", "--detail")
         self.assertEqual((rows[0]["panel30"], rows[0]["g0_damped"], rows[0]["g0_entry"]),
                          ("360000", "0", "30"))
+
+    def test_the_oval_warnings_say_what_the_plug_in_does(self):
+        # Constant input for 20 s at 30 frames per second, the scale angle 45 + 180 degrees:
+        # each warning's claim seen in the damped angle (degrees), against a well damped needle.
+        scenario = "time,bc\n0,45\n20000,45\n"
+        late = slice(-4 * 30, None)  # the last four seconds
+        for name, damping, holds in [
+            ("ratio 0 swings for ever", "NaturalFreq = 4\n", self.assertStillSwings),
+            ("a negative ratio swings for ever", "NaturalFreq = 4\nDampingRatio = -0.5\n",
+             self.assertStillSwings),
+            ("a well damped needle settles", "NaturalFreq = 4\nDampingRatio = 0.7\n",
+             # Settled to rounding, long before 16 s.
+             lambda damped: self.assertLess(max(abs(d - 225.0) for d in damped), 1e-6)),
+        ]:
+            with self.subTest(name):
+                files = with_oval("[Damping]\n" + damping)
+                files["Cab.csv"] = "0,0\n100,100\n"
+                rows, _ = self.run_scenario(files, scenario, "--fps", "30", "--detail")
+                holds([float(r["g0_damped"]) for r in rows[late]])
+        # A negative natural frequency switches the damping off: the damped angle is the scale's.
+        files = with_oval("[Damping]\nNaturalFreq = -4\nDampingRatio = 0.7\n")
+        files["Cab.csv"] = "0,0\n100,100\n"
+        rows, _ = self.run_scenario(files, "time,bc\n0,45\n100,10\n200,80\n", "--detail")
+        self.assertEqual([r["g0_damped"] for r in rows], ["225", "190", "260"])
+        # Flattening 1.5 counts as 1: the needle points only along the long axis (rotate angle
+        # 30), one way or the other, whatever the angle.
+        ini = OVAL_INI.replace("Flattening = 0.5", "Flattening = 1.5\nRotateAngle = 30")
+        rows, _ = self.run_scenario({"Cab.ini": ini, "Cab.csv": "0,0\n360,360\n"},
+                                    "time,bc\n" + "".join(
+                                        "{},{}\n".format(i * 10, i * 23) for i in range(16)),
+                                    "--detail")
+        for row in rows:
+            self.assertIn(row["panel" + row["g0_entry"]], ("210000", "390000", "570000"), row)
+
+    def assertStillSwings(self, damped):
+        # Undamped, the needle keeps crossing its value by a wide margin on both sides.
+        self.assertGreater(max(damped) - 225.0, 100.0)
+        self.assertGreater(225.0 - min(damped), 100.0)
 
     def test_detail_does_not_change_the_panel_entries(self):
         scenario = os.path.join(EXAMPLES, "scenarios", "run.csv")

@@ -220,6 +220,9 @@ void Checker::CheckGauge(const CMirevane& gauges, int32_t g, const Profile& prof
     if (!unreadable) {
         CheckDrawing(c);
         CheckVibration(c);
+        if (c.summary.elliptic) {
+            CheckOvalNeedle(c);
+        }
     }
 }
 

@@ -96,6 +96,9 @@ private:
     // one of them (a misspelt key or section), else on the profile as a whole.
     void CheckDrawsNothing(const GaugeUnderCheck& c);
     void CheckVibration(const GaugeUnderCheck& c);
+    // oval_needle.cpp
+    // Damping that never settles or is switched off, and a flattening outside 0 to 1.
+    void CheckOvalNeedle(const GaugeUnderCheck& c);
     // gauge_set.cpp
     void CheckGaugeSet(const CMirevane& gauges, const Profile& main);
     // The line that gives gauge g the panel entry: its Needle, or the first drawn EllipseN.

@@ -155,7 +155,11 @@ void Checker::CheckDrawing(const GaugeUnderCheck& c) {
                              ? "Division " + std::to_string(s.Division) +
                                    " uses Ellipse0..Ellipse" +
                                    std::to_string(gauge.divisionCount - 1)
-                             : "with Flattening 0 (a round dial) only Ellipse" +
+                             : "with Flattening " +
+                                   (s.Flattening == 0.0
+                                        ? std::string("0")
+                                        : Shortest(s.Flattening) + " counted as 0") +
+                                   " (a round dial) only Ellipse" +
                                    std::to_string(gauge.divisionCount - 1) + " is drawn"));
             }
         }

@@ -24,20 +24,23 @@ bool NumberThenText(const std::string& text) {
     return !in.fail() && !(in >> std::ws).eof();
 }
 
-// What a setting left at its value does to the needle, where that is worth saying.
+// What a setting left at its value does to the needle, where that is worth saying. Damping
+// and the oval reach an elliptic gauge (Division 2 or more) only.
 std::string KeptMeans(const SettingKey& key, const SettingsModel& model) {
     const std::string name = key.name;
-    if (name == "DampingRatio" && model.DampingRatio == 0.0 && model.NaturalFreq > 0.0) {
+    const bool elliptic = model.Division >= 2;
+    if (name == "DampingRatio" && elliptic && model.DampingRatio == 0.0 &&
+        model.NaturalFreq > 0.0) {
         return ": the needle swings for ever";
     }
-    if (name == "NaturalFreq" && model.NaturalFreq <= 0.0) {
+    if (name == "NaturalFreq" && elliptic && model.NaturalFreq <= 0.0) {
         return ": the needle is not damped";
     }
     if ((name == "Period" && model.Period == 0.0) ||
         (name == "Amplitude" && model.Amplitude == 0.0)) {
         return ": the needle does not tremble";
     }
-    if (name == "Flattening" && model.Flattening == 0.0) {
+    if (name == "Flattening" && elliptic && model.Flattening == 0.0) {
         return ": the oval is drawn as a circle";
     }
     return "";
@@ -206,8 +209,9 @@ void Checker::CheckKeyLine(const std::string& path, const ProfileKeyLine& line,
         } else if (!ParseWholeDouble(text, ignored)) {
             Add("not-a-number", Where{path, line.line, line.valueColumn},
                 text.empty() ? known.name + " has no value: it keeps " + CurrentText(model, known)
-                             : known.name + " = " + Quoted(Shortened(text)) + " is not a number: " +
-                                   known.name + " keeps " + CurrentText(model, known));
+                             : known.name + " = " + Quoted(Shortened(text)) +
+                                   " is not a number: " + known.name + " keeps " +
+                                   CurrentText(model, known) + KeptMeans(known, model));
         }
     } else if (known.row->type == SettingType::kInt) {
         if (text.empty()) {

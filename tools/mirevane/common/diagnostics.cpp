@@ -153,6 +153,23 @@ const std::vector<DiagnosticKind>& Diagnostics() {
          "damping on a plain needle, which damping never reaches",
          "[Damping] NaturalFreq = 8 with Division below 2",
          "make the gauge elliptic (Division 2 or more) or remove [Damping]"},
+        {"damping-never-settles", S::kWarning,
+         "damping with a natural frequency and a DampingRatio of 0, or below 0 (which counts as "
+         "0): the needle of the elliptic gauge is not damped at all and swings about its value "
+         "for ever",
+         "[Damping] NaturalFreq = 8 without DampingRatio, or DampingRatio = -0.5",
+         "set DampingRatio above 0: 1 settles without overshoot, 0.5 overshoots a little"},
+        {"damping-switched-off", S::kWarning,
+         "a NaturalFreq below 0 (or not finite) on an elliptic gauge: the plug-in switches the "
+         "damping off, as NaturalFreq = 0 does, and the needle follows its value undamped",
+         "[Damping] NaturalFreq = -8",
+         "write the natural frequency in rad/s, above 0; 0 or no NaturalFreq for no damping"},
+        {"flattening-clamped", S::kWarning,
+         "a Flattening outside 0 to 1 on an elliptic gauge: the plug-in counts it as 1 when "
+         "above (the oval collapses to a line along RotateAngle), as 0 when below (a round dial)",
+         "[Ellipse] Flattening = 1.5, or Flattening = -0.2",
+         "write 1 minus the short axis over the long one: 0.4 for an oval whose short axis is "
+         "0.6 times its long one"},
 
         // Reported by run, which then writes nothing and exits with status 2 (the errors),
         // or goes on (the warnings).
