@@ -890,6 +890,84 @@ class RunValues(unittest.TestCase):
                          [[r[c] for c in plain_header] for r in plain_rows])
 
 
+class OvalMapping(unittest.TestCase):
+    """The formulas of docs/configuration.md ("How an elliptic gauge draws its needle"),
+    worked out here from the text alone, against what the plug-in writes: the drawn angle,
+    the image chosen, and every other image parked at StandbyAngle."""
+
+    # Flattening, RotateAngle, Division, StandbyAngle, table angles (one frame each). The
+    # table "0,-180 / 360,180" makes speed v the table angle v - 180.
+    CASES = [
+        (0.5, 30.0, 4, 180.0, [270.0, 0.0, -100.0, 45.0, 160.0]),  # the page's example first
+        (0.5, 0.0, 4, 90.0, [0.0, 45.0, 90.0, 120.0, -60.0]),
+        (0.3, -50.0, 6, 0.0, [-170.0, -20.0, 33.0, 100.0, 175.0]),
+        (0.8, 200.0, 3, 270.0, [-135.0, -10.0, 70.0, 150.0]),
+        (0.0, 15.0, 3, 180.0, [-90.0, 10.0, 100.0]),  # round: the last image, at a itself
+    ]
+
+    @staticmethod
+    def documented(flattening, rotate, division, table_angle):
+        """(drawn angle, image k) as the page states them."""
+        b = 1.0 - flattening
+        a = table_angle + 180.0
+        t = math.radians(a - rotate)
+        drawn = rotate + 360.0 + math.degrees(math.atan2(b * math.sin(t), math.cos(t)))
+        n = division
+        if flattening == 0.0:
+            return drawn, n - 1
+        r = [b + (1.0 - b) * (n - 1 - k) / (n - 1) for k in range(n)]
+        theta = [math.degrees(math.acos(math.sqrt((rk * rk - b * b) / (1.0 - b * b))))
+                 for rk in r]
+        e = abs(a - rotate) % 180.0
+        e = 180.0 - e if e > 90.0 else e
+        # Nearest theta, the longer image at a tie: min keeps the first of equals.
+        return drawn, min(range(n), key=lambda k: abs(theta[k] - e))
+
+    def test_the_pages_worked_example_is_what_its_formulas_give(self):
+        page = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs",
+                            "configuration.md")
+        with open(page, encoding="utf-8") as f:
+            text = f.read()
+        settings = re.search(r"with `Flattening = (\S+)`, `RotateAngle = (\S+)` and "
+                             r"`Division = (\d+)`", text)
+        example = re.search(r"A table angle of (\S+) is panel angle \S+, t = \S+, folded \S+ "
+                            r"degrees: the plug-in writes (\d+) \(drawn \S+\) into "
+                            r"`Ellipse(\d+)`", text)
+        self.assertIsNotNone(settings, "the page gives no worked example of an oval dial")
+        self.assertIsNotNone(example)
+        drawn, image = self.documented(float(settings[1]), float(settings[2]), int(settings[3]),
+                                       float(example[1]))
+        self.assertEqual((math.trunc(drawn * 1000), image), (int(example[2]), int(example[3])))
+
+    def test_each_table_angle_is_drawn_as_the_page_says(self):
+        for flattening, rotate, division, standby, angles in self.CASES:
+            entries = ["Ellipse{} = {}".format(k, 30 + k) for k in range(division)]
+            ini = ("[SubjectKey]\nSubject = kmph\n[Ellipse]\nDivision = {}\nFlattening = {}\n"
+                   "RotateAngle = {}\nStandbyAngle = {}\n[PanelIndex]\n{}\n").format(
+                       division, flattening, rotate, standby, "\n".join(entries))
+            scenario = "time,speed\n" + "".join(
+                "{},{}\n".format(i * 10, angle + 180.0) for i, angle in enumerate(angles))
+            files = {"Cab.ini": ini, "Cab.csv": "0,-180\n360,180\n", "scenario.csv": scenario}
+            with self.subTest(flattening=flattening, rotate=rotate), CabFolder(files) as cab:
+                result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv")
+                self.assertEqual(result.returncode, 0, result.stderr_text)
+                rows, _ = trace_rows(result.stdout_text)
+                for angle, row in zip(angles, rows):
+                    drawn, image = self.documented(flattening, rotate, division, angle)
+                    for k in range(division):
+                        column = "panel{}".format(30 + k)
+                        if flattening == 0.0 and k != image:
+                            self.assertNotIn(column, row)  # a round dial writes no other
+                            continue
+                        value = int(row[column])
+                        if k != image:
+                            self.assertEqual(value, int(standby * 1000), (angle, k))
+                            continue
+                        # The page's sum and the plug-in's differ in rounding order: a few
+                        # units in the last place, which truncation can turn into one unit.
+                        self.assertLessEqual(abs(value - math.trunc(drawn * 1000)), 1, angle)
+
+
 class KeyFrames(unittest.TestCase):
     """--fps: frames at a fixed rate between key rows, numbers interpolated."""
 

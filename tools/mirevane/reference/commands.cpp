@@ -4,6 +4,7 @@
 
 #include "common/diagnostics.h"
 #include "reference/docs.h"
+#include "reference/oval_dial.h"
 
 #include <iostream>
 
@@ -21,10 +22,11 @@ ReferenceCommands::ReferenceCommands(CLI::App& app)
         ->required();
     docs_
         ->add_option("PAGE", page_,
-                     "configuration: the settings reference; diagnostics: "
-                     "every diagnostic of check; run-diagnostics: those of run.")
+                     "configuration: the settings reference; oval-figure: its figure of an "
+                     "oval dial (SVG); diagnostics: every diagnostic of check; "
+                     "run-diagnostics: those of run.")
         ->required()
-        ->check(CLI::IsMember({"configuration", "diagnostics", "run-diagnostics"}));
+        ->check(CLI::IsMember({"configuration", "oval-figure", "diagnostics", "run-diagnostics"}));
 }
 
 bool ReferenceCommands::Parsed() const {
@@ -34,6 +36,7 @@ bool ReferenceCommands::Parsed() const {
 int ReferenceCommands::Run() const {
     if (docs_->parsed()) {
         std::cout << (page_ == "configuration" ? ConfigurationReference()
+                      : page_ == "oval-figure" ? OvalDialFigure()
                       : page_ == "diagnostics" ? DiagnosticsReference()
                                                : RunDiagnosticsReference());
         return 0;

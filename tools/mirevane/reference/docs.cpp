@@ -4,6 +4,7 @@
 #include "devmode/developer_actions.h"
 #include "gauges/vehicle_quantity.h"
 #include "loading/key_names.h"
+#include "reference/oval_dial.h"
 
 namespace mirevane::tool {
 namespace {
@@ -137,7 +138,7 @@ std::string ConfigurationReference() {
            "\n"
            "\"Read from\" says which profile a key takes effect from: every profile sets its "
            "own gauge's keys; the global keys count in the main profile only.\n" +
-           SettingsTables() +
+           SettingsTables() + "\n" + OvalDialSection() +
            "\n"
            "## Subjects\n"
            "\n"
