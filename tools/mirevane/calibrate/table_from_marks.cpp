@@ -47,8 +47,10 @@ std::optional<CalibrationNote> KeptRowsNote(const TableFromMarks& table) {
         rows += "; and " + std::to_string(table.kept.size() - kListed) + " more";
     }
     return CalibrationNote{"--mark", "calibrate-kept-rows",
-                           std::to_string(table.kept.size()) +
-                               " rows of the present table stay, not from the picture (" + rows +
+                           (table.kept.size() == 1 ? std::string("1 row of the present table stays")
+                                                   : std::to_string(table.kept.size()) +
+                                                         " rows of the present table stay") +
+                               ", not from the picture (" + rows +
                                "): between the marks they may turn the table back; replacing "
                                "the whole table by the marks (--replace) drops them"};
 }
