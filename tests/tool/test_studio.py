@@ -505,6 +505,155 @@ class CalibrationInTheBrowser(BrowserTest):
             studio.stop()
 
 
+class OvalCalibrationInTheBrowser(BrowserTest):
+    """The order the docs give for an oval dial (picture, hub, marks, rim, "Use these
+    settings"): the rows, the marks' angles and their needles end read through the fitted
+    ellipse, as `mirevane calibrate --rim` reads them, not through the gauge's old one."""
+
+    HUB = (200, 200)
+    FLATTENING, ROTATE = 0.5, 30.0  # the picture's; the cab's gauge 1 has 0.35 and 0
+    MARKS = [(0, 30.0), (500, 165.0), (1000, 300.0)]
+
+    @classmethod
+    def screen(cls, frame_degrees, length):
+        t = math.radians(-90.0 + frame_degrees)  # up-cw
+        return (round(cls.HUB[0] + length * math.cos(t)), round(cls.HUB[1] + length * math.sin(t)))
+
+    @classmethod
+    def at(cls, table_angle):
+        a = math.radians(table_angle + 180.0 - cls.ROTATE)
+        b = 1.0 - cls.FLATTENING
+        return cls.screen(math.degrees(math.atan2(b * math.sin(a), math.cos(a))) + cls.ROTATE, 150)
+
+    @classmethod
+    def rim(cls, t_degrees):
+        t, r, b = math.radians(t_degrees), math.radians(cls.ROTATE), 1.0 - cls.FLATTENING
+        x, y = math.cos(t), b * math.sin(t)
+        frame = math.degrees(math.atan2(x * math.sin(r) + y * math.cos(r), x * math.cos(r) - y * math.sin(r)))
+        return cls.screen(frame, 180 * math.hypot(x, y))
+
+    def test_use_these_settings_reads_the_marks_again(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.by import By
+        from selenium.webdriver.common.keys import Keys
+        picture = os.path.join(OUT, "synthetic-oval-dial.png")
+        write_dial_png(picture, 400, self.HUB, 180, [self.at(a) for _, a in self.MARKS])
+        studio = Studio(extra=["--dial", "1=%s,200,200,180" % picture])
+        b = self.browser
+        try:
+            b.open(studio)
+            card = 'section[data-gauge="1"] '
+            summary = b.driver.find_element(By.CSS_SELECTOR, card + "details.calibrate summary")
+            b.js("arguments[0].scrollIntoView({block: 'center'})", summary)
+            summary.click()
+
+            def click_picture(x, y):
+                svg = b.driver.find_element(By.CSS_SELECTOR, card + "svg.picture")
+                b.js("arguments[0].scrollIntoView({block: 'center'})", svg)
+                ActionChains(b.driver).move_to_element_with_offset(svg, x - 200, y - 200).click().perform()
+                b.wait_idle()
+
+            b.driver.find_element(By.CSS_SELECTOR, card + 'button[data-mode="hub"]').click()
+            b.wait_idle()
+            click_picture(*self.HUB)
+            for value, angle in self.MARKS:
+                click_picture(*self.at(angle))
+                field = b.driver.find_element(By.CSS_SELECTOR, card + "table.marks input.pending")
+                field.send_keys(str(value), Keys.TAB)
+                b.wait_idle()
+            b.driver.find_element(By.CSS_SELECTOR, card + 'button[data-mode="rim"]').click()
+            b.wait_idle()
+            for k in range(8):
+                click_picture(*self.rim(k * 45.0 + 10.0))
+            b.driver.find_element(By.CSS_SELECTOR, card + "button.use-fit").click()
+            b.wait_idle()
+
+            c = b.js("return window.mirevaneStudio.calibration(1)")
+            gauge = b.view()["gauges"][1]
+            settings = {s["key"]: s["written"] for s in gauge["settings"]}
+            rows = {r[0]: r[1] for r in gauge["rows"]}
+            args = ["calibrate", os.path.join("cab", "Mirevane.dll"), "--gauge", "1",
+                    "--hub", "%g,%g" % tuple(c["hub"])]
+            for m in c["marks"]:
+                args += ["--mark", "%g@%g,%g" % (m["value"], m["x"], m["y"])]
+            for x, y in c["rim"]:
+                args += ["--rim", "%g,%g" % (x, y)]
+            result = TOOL.run(args, cwd=studio.folder)  # the cab as read: 0.35 and 0
+            self.assertEqual(result.returncode, 0, result.stderr_text)
+            printed = dict(re.findall(r"^(Flattening|RotateAngle) = (\S+)$", result.stdout_text, re.M))
+            self.assertEqual(settings["Flattening"], printed["Flattening"])
+            self.assertEqual(settings["RotateAngle"], printed["RotateAngle"])
+            shown = {}
+            for tr in b.driver.find_elements(By.CSS_SELECTOR, card + "table.marks tr"):
+                value = float(tr.find_element(By.CSS_SELECTOR, "input").get_attribute("value"))
+                shown[value] = float(tr.find_element(By.CSS_SELECTOR, "td.mark-angle").text.rstrip("\u00b0"))
+            for line in result.stdout_text.splitlines():
+                if line and not line.startswith(";") and "=" not in line:
+                    value, angle = map(float, line.split(","))
+                    self.assertEqual(rows[value], angle, "the row of %g" % value)
+                    self.assertEqual(shown[value], angle, "the mark of %g as listed" % value)
+                    self.assertAlmostEqual(angle, dict(self.MARKS)[value], delta=1.0)  # whole pixels
+            # Each needle drawn on the picture runs through its mark through the new ellipse.
+            for m in c["marks"]:
+                line = b.driver.find_element(By.CSS_SELECTOR, card + 'svg.picture line.needle[data-value="%g"]'
+                                             % m["value"])
+                self.assertAlmostEqual(float(line.get_attribute("x2")), m["x"], delta=0.01)
+                self.assertAlmostEqual(float(line.get_attribute("y2")), m["y"], delta=0.01)
+        finally:
+            studio.stop()
+
+    def test_refusals_and_kept_rows_show_beside_the_marks(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.by import By
+        from selenium.webdriver.common.keys import Keys
+        picture = os.path.join(OUT, "synthetic-dial-refusals.png")
+        write_dial_png(picture, 400, self.HUB, 180, [])
+        studio = Studio(extra=["--dial", "0=%s,200,200,180" % picture])
+        b = self.browser
+        try:
+            b.open(studio)
+            card = 'section[data-gauge="0"] '
+            b.driver.find_element(By.CSS_SELECTOR, card + "details.calibrate summary").click()
+
+            def mark(x, y, value):
+                svg = b.driver.find_element(By.CSS_SELECTOR, card + "svg.picture")
+                b.js("arguments[0].scrollIntoView({block: 'center'})", svg)
+                ActionChains(b.driver).move_to_element_with_offset(svg, x - 200, y - 200).click().perform()
+                b.wait_idle()
+                field = b.driver.find_element(By.CSS_SELECTOR, card + "table.marks input.pending")
+                field.send_keys(str(value), Keys.TAB)
+                b.wait_idle()
+
+            before = b.view()["gauges"][0]["rows"]
+            mark(360, 200, 0)  # right, then down: a quarter turn clockwise
+            mark(200, 360, 80)
+            kept = b.driver.find_element(By.CSS_SELECTOR, card + "ul.calibrate-warnings").text
+            self.assertIn("rows of the present table stay, not from the picture", kept)
+            self.assertIn("[calibrate-kept-rows]", kept)
+            self.assertEqual(len(b.view()["gauges"][0]["rows"]), len(before))
+            # The same value again: refused beside the marks, the table left as it was.
+            rows = b.view()["gauges"][0]["rows"]
+            mark(40, 200, 80)
+            refused = b.driver.find_element(By.CSS_SELECTOR, card + "p.calibrate-refused").text
+            self.assertIn("two marks of 80", refused)
+            self.assertIn("[calibrate-mark]", refused)
+            self.assertEqual(b.view()["gauges"][0]["rows"], rows)
+            self.assertEqual(b.driver.find_elements(By.CSS_SELECTOR, card + "svg.picture line.needle"), [])
+            b.driver.find_element(By.CSS_SELECTOR, card + 'table.marks tr[data-mark="2"] button').click()
+            b.wait_idle()
+            # Replacing the whole table: the marks' rows alone.
+            b.driver.find_element(By.CSS_SELECTOR, card + 'input[name="replace"]').click()
+            b.wait_idle()
+            rows = b.view()["gauges"][0]["rows"]
+            self.assertEqual([r[0] for r in rows], [0, 80])
+            for (_, got), want in zip(rows, (-90.0, 0.0)):
+                self.assertAlmostEqual(got, want, delta=0.5)  # clicks on whole pixels
+            self.assertIn("the angles rise with the value",
+                          b.driver.find_element(By.CSS_SELECTOR, card + "p.calibrate-sense").text)
+        finally:
+            studio.stop()
+
+
 def benchmark(edits, cab, scenario, fps):
     """Edit-to-needle: a table point typed in, until the browser has painted the new needles
     and plots; the median and the 95th percentile over `edits` edits."""
@@ -570,6 +719,7 @@ def main():
         suite.addTests(loader.loadTestsFromTestCase(KilledMidSave))
         suite.addTests(loader.loadTestsFromTestCase(InTheBrowser))
         suite.addTests(loader.loadTestsFromTestCase(CalibrationInTheBrowser))
+        suite.addTests(loader.loadTestsFromTestCase(OvalCalibrationInTheBrowser))
     else:
         suite.addTests(loader.loadTestsFromTestCase(KilledMidSave))
         print("The browser tests need python3-selenium, chromium-driver and chromium "

@@ -1,15 +1,13 @@
 #include "calibrate/calibrate_command.h"
 
+#include "calibrate/calibration.h"
 #include "calibrate/ellipse_fit.h"
-#include "calibrate/mark_angles.h"
 #include "common/number_text.h"
 #include "common/tool_error.h"
 #include "gauges/c_mirevane.h"
 #include "workspace/workspace.h"
 
-#include <cmath>
 #include <iostream>
-#include <map>
 
 namespace mirevane::tool {
 namespace {
@@ -28,9 +26,9 @@ Point ReadPoint(const std::string& option, const std::string& text) {
     return p;
 }
 
-// To the thousandth of a degree: far below what a needle image shows.
-std::string Angle(double degrees) {
-    return Shortest(std::round(degrees * 1000.0) / 1000.0 + 0.0);
+std::string NoteLine(const CalibrationNote& note) {
+    const DiagnosticKind& kind = DiagnosticOf(note.code);
+    return DiagnosticLine({note.option, 0, 0, kind.severity, note.message, kind.code});
 }
 
 } // namespace
@@ -40,8 +38,10 @@ int CalibrateCommand(const CalibrateOptions& o) {
     if (!convention) {
         throw Bad("--angles", o.angles, std::string("not ") + AngleConvention::kHelp);
     }
-    const Point hub = ReadPoint("--hub", o.hub);
-    std::vector<DialMark> marks;
+    CalibrationRequest request;
+    request.hub = ReadPoint("--hub", o.hub);
+    request.replace = o.replace;
+    request.turns = o.turns;
     for (const std::string& text : o.marks) {
         const std::size_t at = text.find('@');
         DialMark mark;
@@ -49,12 +49,12 @@ int CalibrateCommand(const CalibrateOptions& o) {
             throw Bad("--mark", text, "expected VALUE@X,Y: the mark's value, then where it is");
         }
         mark.picture = ReadPoint("--mark", text.substr(at + 1));
-        marks.push_back(mark);
+        request.marks.push_back(mark);
     }
     std::vector<Point> rim;
     for (const std::string& text : o.rim) {
-        const Point p = ReadPoint("--rim", text);
-        rim.push_back({p.x - hub.x, p.y - hub.y});
+        request.rim.push_back(ReadPoint("--rim", text));
+        rim.push_back({request.rim.back().x - request.hub.x, request.rim.back().y - request.hub.y});
     }
     if (!rim.empty() && rim.size() < 5) {
         throw InputError("--rim", 0, 0,
@@ -71,8 +71,7 @@ int CalibrateCommand(const CalibrateOptions& o) {
                          "calibrate-option");
     }
     std::optional<EllipseFit> fit;
-    std::string flattening;
-    std::string rotate;
+    EllipseSettingsText settings;
     if (!rim.empty()) {
         fit = FitEllipse(rim, *convention);
         if (!fit) {
@@ -80,22 +79,29 @@ int CalibrateCommand(const CalibrateOptions& o) {
                              "calibrate-option");
         }
         // The marks are then read through the fitted ellipse, as the plug-in will draw them.
-        flattening = Shortest(std::round(fit->flattening * 1e4) / 1e4 + 0.0);
-        rotate = Angle(fit->rotateDegrees);
-        workspace.SetSetting(o.gauge, "Ellipse", "Flattening", flattening);
-        workspace.SetSetting(o.gauge, "Ellipse", "RotateAngle", rotate);
+        settings = SettingsText(*fit);
+        workspace.SetSetting(o.gauge, "Ellipse", "Flattening", settings.flattening);
+        workspace.SetSetting(o.gauge, "Ellipse", "RotateAngle", settings.rotateAngle);
     }
     workspace.LayOut();
     CMirevane gauges;
     gauges.Load(workspace.shadowPluginPath());
     const DialGeometry dial(gauges, o.gauge);
-    const std::vector<MarkAngle> angles = AnglesForMarks(dial, *convention, hub, marks);
+    Calibration calibration;
+    try {
+        calibration =
+            Calibrate(dial, *convention, TableRows(workspace.tableOf(o.gauge).current), request);
+    } catch (const CalibrationRefused& e) {
+        throw InputError(e.note().option, 0, 0, e.note().message, e.note().code);
+    }
 
     std::cout << "; gauge " << o.gauge << ", table " << workspace.tableOf(o.gauge).path << ": "
-              << angles.size() << " marks, hub " << o.hub << ", --angles " << o.angles << "\n";
-    for (const MarkAngle& a : angles) {
-        std::cout << Shortest(a.value) << "," << Angle(a.angle) << "\n";
+              << calibration.reading.angles.size() << " marks, hub " << o.hub << ", --angles "
+              << o.angles << "\n";
+    for (const MarkAngle& a : calibration.reading.angles) {
+        std::cout << Shortest(a.value) << "," << Shortest(RowAngle(a.angle)) << "\n";
     }
+    std::cout << "; " << SenseText(calibration.reading.sense) << "\n";
     if (fit) {
         std::cout
             << "; from " << rim.size() << " rim points, " << Rounded(fit->residualPixels, 3)
@@ -103,24 +109,19 @@ int CalibrateCommand(const CalibrateOptions& o) {
                "radius); [Ellipse] of "
             << workspace.SettingFile(o.gauge, *Workspace::FindKey("Ellipse", "Flattening")).path
             << ":\n"
-            << "Flattening = " << flattening << "\nRotateAngle = " << rotate << "\n";
+            << "Flattening = " << settings.flattening << "\nRotateAngle = " << settings.rotateAngle
+            << "\n";
+    }
+    for (const CalibrationNote& note : calibration.warnings) {
+        std::cerr << NoteLine(note) << "\n";
     }
     if (!o.write) {
         return 0;
     }
-    // The marks join the table: a row of the same value takes the new angle.
-    std::map<double, double> rows;
-    for (const TableRow& row : TableRows(workspace.tableOf(o.gauge).current)) {
-        rows.emplace(row.value, row.angle);
+    if (const std::optional<CalibrationNote> kept = KeptRowsNote(calibration.table)) {
+        std::cerr << NoteLine(*kept) << "\n";
     }
-    for (const MarkAngle& a : angles) {
-        rows[a.value] = std::round(a.angle * 1000.0) / 1000.0 + 0.0;
-    }
-    std::vector<TableRow> table;
-    for (const auto& [value, angle] : rows) {
-        table.push_back({value, angle});
-    }
-    workspace.SetTable(o.gauge, table);
+    workspace.SetTable(o.gauge, calibration.table.rows);
     const SaveOutcome outcome = workspace.Save(false);
     if (!outcome.saved) {
         std::string files;

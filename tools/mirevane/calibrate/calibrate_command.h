@@ -5,6 +5,7 @@
 
 #include "dial/angle_convention.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ struct CalibrateOptions {
     std::string angles = AngleConvention::kDefault;
     std::vector<std::string> marks; // "VALUE@X,Y"
     std::vector<std::string> rim;   // "X,Y"
+    bool replace = false;           // the marks make the whole table
+    std::optional<double> turns;    // the scale's sweep, when the marks cannot tell it
     bool write = false;
 };
 

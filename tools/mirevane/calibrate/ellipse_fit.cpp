@@ -1,5 +1,7 @@
 #include "calibrate/ellipse_fit.h"
 
+#include "common/number_text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -97,6 +99,11 @@ std::optional<EllipseFit> FitEllipse(const std::vector<Point>& points,
     }
     fit.residualPixels = std::sqrt(squares / static_cast<double>(points.size()));
     return fit;
+}
+
+EllipseSettingsText SettingsText(const EllipseFit& fit) {
+    return {Shortest(std::round(fit.flattening * 1e4) / 1e4 + 0.0),
+            Shortest(std::round(fit.rotateDegrees * 1e3) / 1e3 + 0.0)};
 }
 
 } // namespace mirevane::tool

@@ -5,6 +5,7 @@
 #include "dial/angle_convention.h"
 
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace mirevane::tool {
@@ -24,5 +25,13 @@ struct EllipseFit {
 // the hub (the conic is not positive definite).
 std::optional<EllipseFit> FitEllipse(const std::vector<Point>& points,
                                      const AngleConvention& convention);
+
+// The fit as the profile's values are written: Flattening to 0.0001, RotateAngle to the
+// thousandth of a degree (below what the picture's pixels tell).
+struct EllipseSettingsText {
+    std::string flattening;
+    std::string rotateAngle;
+};
+EllipseSettingsText SettingsText(const EllipseFit& fit);
 
 } // namespace mirevane::tool

@@ -3,10 +3,12 @@
 // through the gauge's own elliptic mapping (DialGeometry::AngleDrawnAt).
 #pragma once
 
+#include "calibrate/scale_sense.h"
 #include "dial/angle_convention.h"
 #include "dial/geometry.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace mirevane::tool {
@@ -22,12 +24,16 @@ struct MarkAngle {
     int32_t entry = -1; // the panel entry whose image draws it
 };
 
-// In ascending value order. A direction gives an angle only up to whole turns; the turn is
-// chosen so that the scale runs on as it began: the first mark takes the angle nearest the
-// gauge's present table at its value, and every later one continues the sense of the marks
-// before it (at the second mark, the present table's sense), so a scale that sweeps past the
-// top, or more than half a turn between two marks, stays one continuous run of angles.
-std::vector<MarkAngle> AnglesForMarks(const DialGeometry& dial, const AngleConvention& convention,
-                                      Point hub, std::vector<DialMark> marks);
+struct MarkReading {
+    std::vector<MarkAngle> angles; // in ascending value order
+    SenseChoice sense;
+};
+
+// A direction gives an angle only up to whole turns: the first mark takes the angle nearest
+// the gauge's present table at its value, and every later one lies a step on from the one
+// before, all steps in the sense the marks themselves take (ChooseSense; the present table
+// only breaks an exact tie). Marks of one value each, away from the hub (RefuseUnusableMarks).
+MarkReading AnglesForMarks(const DialGeometry& dial, const AngleConvention& convention, Point hub,
+                           std::vector<DialMark> marks, std::optional<double> turns);
 
 } // namespace mirevane::tool

@@ -55,10 +55,15 @@ plug-in and the host draw the needle through the mark, with the host's angle con
 (--angles) and, for an oval gauge, the gauge's own elliptic mapping. With --rim, five or more
 points on the dial's rim (or on the tips of the marks), the ellipse about the hub that fits
 them best gives Flattening and RotateAngle, and the marks are read through it.
+A direction gives an angle only up to whole turns: the sense in which the angles run is the
+one in which the marks sweep the shorter way, and the output says which. Two marks next to
+each other in value half a turn apart or more are refused: add a mark between them, or give
+the sweep with --turns. Marks on the hub or of one value twice are refused.
 It prints the rows as table lines (value,angle) and the fitted settings as profile lines.
 With --write it saves them into the cab as the studio does: rows of the same value replaced,
-the rest of the table kept, each original kept once as NAME.bak, nothing written if a file
-changed on disk. In the studio the same is done by clicking on the picture.
+the other rows kept (and named; --replace drops them), each original kept once as NAME.bak,
+nothing written if a file changed on disk. In the studio the same is done by clicking on the
+picture.
 
 Examples:
   mirevane calibrate Cab/Mirevane.dll --gauge 0 --hub 200,200 --mark 0@120,330 --mark 50@200,60 --mark 100@300,90
@@ -316,6 +321,14 @@ int main(int argc, char** argv) {
         ->add_option("--rim", calibrate.rim, "A point on an oval dial's rim (five or more).")
         ->type_name("X,Y")
         ->allow_extra_args(false);
+    double turns = 0.0;
+    CLI::Option* turnsOption = calibrateCommand->add_option(
+        "--turns", turns,
+        "The scale's sweep from its first mark to its last, in turns, where marks lie half a "
+        "turn apart or more.");
+    turnsOption->type_name("N");
+    calibrateCommand->add_flag("--replace", calibrate.replace,
+                               "The marks make the whole table (else other rows stay).");
     calibrateCommand->add_flag("--write", calibrate.write,
                                "Save the rows and settings into the cab.");
     calibrateCommand->footer(kCalibrateFooter);
@@ -360,6 +373,9 @@ int main(int argc, char** argv) {
             RefuseFolderAsPath(path);
             calibrate.argument = path;
             calibrate.pluginPath = PluginPath(path);
+            if (turnsOption->count() > 0) {
+                calibrate.turns = turns;
+            }
             return CalibrateCommand(calibrate);
         }
         if (studioCommand->parsed()) {

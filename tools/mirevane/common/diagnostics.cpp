@@ -248,14 +248,48 @@ const std::vector<DiagnosticKind>& Diagnostics() {
          "a Windows tool built where cpp-httplib's source package could not be fetched",
          "use the release's mirevane.exe, or run scripts/install-deps and build again", "studio"},
         {"calibrate-option", S::kError,
-         "a --hub, --mark, --rim, --gauge or --angles of calibrate that cannot be read or used",
-         "--mark 100@200 (the y coordinate left out), or four --rim points",
-         "--hub X,Y and --mark VALUE@X,Y in pixels of the picture, five or more --rim X,Y",
+         "a --hub, --mark, --rim, --gauge, --turns or --angles of calibrate that cannot be read "
+         "or used, such as --rim on a gauge that draws one plain needle",
+         "--mark 100@200 (the y coordinate left out), four --rim points, or --rim on a gauge "
+         "without [Ellipse] divisions",
+         "--hub X,Y and --mark VALUE@X,Y in pixels of the picture, five or more --rim X,Y on an "
+         "oval gauge",
+         "calibrate"},
+        {"calibrate-mark", S::kError,
+         "a mark that cannot be read: within 3 px of the hub, where its direction is noise, or a "
+         "second mark of the same value",
+         "--hub 200,200 --mark 0@201,200, or --mark 50@120,80 --mark 50@300,90",
+         "click the mark on the scale, away from the hub; give each value once", "calibrate"},
+        {"calibrate-ambiguous", S::kError,
+         "two marks next to each other in value half a turn apart or more, or in the same "
+         "direction: the needle could turn either way between them (a dial of more than one "
+         "turn, clock hands); or the marks' sweep is not within half a turn of --turns",
+         "--mark 0@200,380 --mark 100@200,20 on a dial whose needle turns half a turn between "
+         "them",
+         "add a mark between the two, or give the scale's sweep from its first mark to its "
+         "last with --turns N (the studio's 'sweep in turns')",
          "calibrate"},
         {"save-refused", S::kError,
          "calibrate --write saved nothing: a file changed on disk, or an older backup differs",
          "the table edited in another program while calibrate ran",
          "run calibrate again; move an older NAME.bak away to keep it", "calibrate"},
+        {"calibrate-small-dial", S::kWarning,
+         "the marks and rim points lie under 40 px from the hub: a pixel there turns the needle "
+         "by more than a degree, far coarser than the thousandths printed",
+         "a dial cut from a screenshot at 60 px across",
+         "use a larger picture of the dial, as the cab's panel draws it", "calibrate"},
+        {"calibrate-rim-cover", S::kWarning,
+         "the rim points cover less than half a turn about the hub: the fitted ellipse can be "
+         "degrees off while its residual stays small",
+         "five --rim points all on the upper right quarter of the rim",
+         "add rim points round the rest of the rim, or on the tips of the marks", "calibrate"},
+        {"calibrate-kept-rows", S::kWarning,
+         "rows of the present table that no mark gives stay in the table: they are not from the "
+         "picture, and between the marks they may turn the table back",
+         "marks at 0, 80 and 160 on a table with rows every 10",
+         "add marks for those values, or replace the whole table by the marks (--replace, the "
+         "studio's 'replace the whole table')",
+         "calibrate"},
     };
     return kinds;
 }

@@ -137,7 +137,17 @@ json Calibrate(Session& session, const json& body) {
     for (const json& p : rimList) {
         rim.push_back(PointOf(p, "a rim point"));
     }
-    return session.Calibrate(gauge, hub, marks, rim);
+    CalibrationRequest request{hub, std::move(marks), std::move(rim), false, std::nullopt};
+    if (body.contains("replace")) {
+        if (!body.at("replace").is_boolean()) {
+            throw BadRequest{400, "'replace' is true or false"};
+        }
+        request.replace = body.at("replace").get<bool>();
+    }
+    if (body.contains("turns") && !body.at("turns").is_null()) {
+        request.turns = Number(body.at("turns"), "'turns'");
+    }
+    return session.Calibrate(gauge, request);
 }
 
 ApiReply Reply(int status, const std::string& message) {

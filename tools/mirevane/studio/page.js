@@ -190,6 +190,8 @@
         rim: [],   // [x, y]
         mode: face ? "mark" : "hub",
         zoom: 1,
+        replace: false, // the marks make the whole table
+        turns: null,    // the scale's sweep, where the marks cannot tell it
         result: null,
         open: false,
       };
@@ -200,23 +202,23 @@
   // The marks with a value, as the server takes them.
   const readyMarks = (c) => c.marks.filter((m) => Number.isFinite(m.value)).map((m) => [m.value, m.x, m.y]);
 
-  async function recalibrate(g, c) {
+  async function recalibrate(number, c) {
     if (!c.hub) return;
     const { status, data } = await call("/api/calibrate", {
-      gauge: g.number, hub: c.hub, marks: readyMarks(c), rim: c.rim,
+      gauge: number, hub: c.hub, marks: readyMarks(c), rim: c.rim, replace: c.replace, turns: c.turns,
     });
     if (status !== 200) return say(data.error, true);
     c.result = data;
   }
 
-  // The marks join the table: a row of the same value takes the mark's angle.
-  async function marksIntoTable(g, c) {
-    await recalibrate(g, c);
-    if (!c.result || c.result.marks.length === 0) return show(view);
-    const rows = new Map(g.rows.map((r) => [r[0], r[1]]));
-    for (const m of c.result.marks) rows.set(m.value, +m.angle.toFixed(3));
-    const next = Array.from(rows.entries()).sort((a, b) => a[0] - b[0]);
-    await send({ gauge: g.number, rows: next }, { gauge: g.number, rows: g.tableEdited ? g.rows : null });
+  // The table the server made of the marks and the gauge's present table (as calibrate
+  // --write makes it) becomes the gauge's table, as one edit; nothing when it refused them.
+  async function marksIntoTable(number, c) {
+    await recalibrate(number, c);
+    const g = view.gauges[number];
+    const rows = c.result && c.result.marks.length > 0 ? c.result.rows : null;
+    if (!rows || JSON.stringify(rows) === JSON.stringify(g.rows)) return show(view);
+    await send({ gauge: number, rows }, { gauge: number, rows: g.tableEdited ? g.rows : null });
   }
 
   function calibrationSection(g) {
@@ -302,7 +304,7 @@
         c.rim.push([x, y]);
       }
       queue(async () => {
-        await recalibrate(g, c);
+        await recalibrate(g.number, c);
         await show(view);
         const empty = editors.querySelector('section[data-gauge="' + g.number + '"] table.marks input.pending');
         if (empty) empty.focus();
@@ -319,40 +321,80 @@
       else value.classList.add("pending");
       value.addEventListener("change", () => {
         m.value = parseFloat(value.value);
-        queue(() => marksIntoTable(g, c));
+        queue(() => marksIntoTable(g.number, c));
       });
       const found = c.result ? c.result.marks.find((k) => k.value === m.value) : null;
+      const row = found && c.result.rows ? c.result.rows.find((r) => r[0] === m.value) : null;
       const remove = element("button", { type: "button", title: "forget this mark" }, "\u2715");
       remove.addEventListener("click", () => {
         c.marks.splice(i, 1);
-        queue(async () => { await recalibrate(g, c); await show(view); });
+        queue(async () => { await recalibrate(g.number, c); await show(view); });
       });
       tr.append(cell(value), element("td", {}, "at " + m.x + ", " + m.y),
-                element("td", { class: "mark-angle" }, found ? found.angle.toFixed(3) + "\u00b0" : ""),
+                element("td", { class: "mark-angle" }, row ? row[1] + "\u00b0" : ""),
                 element("td", {}, found && g.elliptic ? "image of entry " + found.entry : ""), cell(remove));
       marks.append(tr);
     });
     details.append(marks);
+    details.append(calibrationNotes(g, c));
     if (c.rim.length > 0) {
       const fit = c.result && c.result.fit;
       const p = element("p", { class: "fit" }, fit
-        ? "Fitted: Flattening " + fit.flattening.toFixed(4) + ", RotateAngle " + fit.rotateAngle.toFixed(3) +
+        ? "Fitted: Flattening " + fit.settings.Flattening + ", RotateAngle " + fit.settings.RotateAngle +
           "\u00b0, " + fit.residual.toFixed(2) + " px from the rim points"
         : c.rim.length + " rim points: five or more fit an ellipse");
       if (fit) {
         const use = element("button", { type: "button", class: "use-fit" }, "Use these settings");
         use.addEventListener("click", () => queue(async () => {
-          for (const [key, value] of [["Flattening", fit.flattening.toFixed(4)], ["RotateAngle", fit.rotateAngle.toFixed(3)]]) {
-            const s = g.settings.find((x) => x.key === key);
-            await send({ gauge: g.number, section: "Ellipse", key, value: String(+value) },
-                       { gauge: g.number, section: "Ellipse", key, value: s.edited ? s.written : null });
+          for (const key of ["Flattening", "RotateAngle"]) {
+            const s = view.gauges[g.number].settings.find((x) => x.key === key);
+            const done = await send({ gauge: g.number, section: "Ellipse", key, value: fit.settings[key] },
+                                    { gauge: g.number, section: "Ellipse", key, value: s.edited ? s.written : null });
+            if (!done) return;
           }
+          // The marks read again through the new ellipse: their needles, angles and rows.
+          await marksIntoTable(g.number, c);
         }));
         p.append(use);
       }
       details.append(p);
     }
     return details;
+  }
+
+  // Beside the marks: why the server refused them, or the sense it took and what the picture
+  // cannot support; the choice to replace the whole table and the sweep in turns.
+  function calibrationNotes(g, c) {
+    const notes = element("div", { class: "calibrate-notes" });
+    const r = c.result;
+    if (r && r.refused) {
+      notes.append(element("p", { class: "calibrate-refused error" }, r.refused.message + " [" + r.refused.code + "]"));
+    } else if (r && r.sense.text) {
+      notes.append(element("p", { class: "calibrate-sense" }, r.sense.text));
+    }
+    if (r && r.warnings.length > 0) {
+      const list = element("ul", { class: "calibrate-warnings" });
+      for (const w of r.warnings) list.append(element("li", { class: "warning" }, w.message + " [" + w.code + "]"));
+      notes.append(list);
+    }
+    const replace = element("input", { type: "checkbox", name: "replace" });
+    replace.checked = c.replace;
+    replace.addEventListener("change", () => {
+      c.replace = replace.checked;
+      queue(() => marksIntoTable(g.number, c));
+    });
+    const turns = element("input", { type: "number", step: "any", min: "0", name: "turns", placeholder: "from the marks" });
+    if (c.turns !== null) turns.value = c.turns;
+    turns.addEventListener("change", () => {
+      c.turns = turns.value === "" ? null : parseFloat(turns.value);
+      queue(() => marksIntoTable(g.number, c));
+    });
+    const replaceLabel = element("label", {}, " replace the whole table by the marks");
+    replaceLabel.prepend(replace);
+    const turnsLabel = element("label", {}, "sweep in turns ");
+    turnsLabel.append(turns);
+    notes.append(replaceLabel, " ", turnsLabel);
+    return notes;
   }
 
   function drawDiagnostics() {

@@ -226,30 +226,63 @@ double Session::TableAngleAt(int gauge, double x, double y, double near) const {
 }
 
 // {"marks": [{"value", "angle", "entry", "drawn": screen degrees clockwise from right}],
-//  "fit": null or {"flattening", "rotateAngle", "residual" (px), "outline": [[x, y], ...]}}
-nlohmann::json Session::Calibrate(int gauge, Point hub, const std::vector<DialMark>& marks,
-                                  const std::vector<Point>& rim) const {
+//  "sense": {"sense": 1 rising, -1 falling, 0 one mark; "text"},
+//  "rows": [[value, angle], ...] the table to edit in (null when refused),
+//  "kept": [[value, angle], ...] present rows no mark gave,
+//  "refused": null or {"option", "code", "message"}, "warnings": [{"option", "code", "message"}],
+//  "fit": null or {"flattening", "rotateAngle", "residual" (px), "outline": [[x, y], ...],
+//                  "settings": {"Flattening", "RotateAngle"} as the profile takes them}}
+nlohmann::json Session::Calibrate(int gauge, const CalibrationRequest& request) const {
     using nlohmann::json;
     if (gauge < 0 || static_cast<std::size_t>(gauge) >= dials_.size()) {
         throw EditRefused(404, "there is no gauge " + std::to_string(gauge));
     }
     const DialGeometry& dial = dials_[static_cast<std::size_t>(gauge)];
     const AngleConvention& convention = page_.convention;
+    const auto note = [](const CalibrationNote& n) {
+        return json{{"option", n.option}, {"code", n.code}, {"message", n.message}};
+    };
     json result;
     result["marks"] = json::array();
-    for (const MarkAngle& m : AnglesForMarks(dial, convention, hub, marks)) {
-        const Point drawn = convention.ToScreen(dial.Locate(m.angle + 180.0).drawnDegrees, 1.0);
-        result["marks"].push_back({{"value", m.value},
-                                   {"angle", m.angle},
-                                   {"entry", m.entry},
-                                   {"drawn", std::atan2(drawn.y, drawn.x) * 180.0 / kPi}});
+    result["sense"] = {{"sense", 0}, {"text", ""}};
+    result["rows"] = nullptr;
+    result["kept"] = json::array();
+    result["refused"] = nullptr;
+    result["warnings"] = json::array();
+    try {
+        const tool::Calibration c = tool::Calibrate(
+            dial, convention, TableRows(workspace_.tableOf(gauge).current), request);
+        for (const MarkAngle& m : c.reading.angles) {
+            const Point drawn = convention.ToScreen(dial.Locate(m.angle + 180.0).drawnDegrees, 1.0);
+            result["marks"].push_back({{"value", m.value},
+                                       {"angle", m.angle},
+                                       {"entry", m.entry},
+                                       {"drawn", std::atan2(drawn.y, drawn.x) * 180.0 / kPi}});
+        }
+        result["sense"] = {{"sense", c.reading.sense.sense}, {"text", SenseText(c.reading.sense)}};
+        result["rows"] = json::array();
+        for (const TableRow& row : c.table.rows) {
+            result["rows"].push_back({row.value, row.angle});
+        }
+        for (const TableRow& row : c.table.kept) {
+            result["kept"].push_back({row.value, row.angle});
+        }
+        for (const CalibrationNote& n : c.warnings) {
+            result["warnings"].push_back(note(n));
+        }
+        // Every mark's value goes into the table at once here, so the kept rows are said too.
+        if (const std::optional<CalibrationNote> kept = KeptRowsNote(c.table)) {
+            result["warnings"].push_back(note(*kept));
+        }
+    } catch (const CalibrationRefused& e) {
+        result["refused"] = note(e.note());
     }
     result["fit"] = nullptr;
     std::vector<Point> relative;
-    for (const Point& p : rim) {
-        relative.push_back({p.x - hub.x, p.y - hub.y});
+    for (const Point& p : request.rim) {
+        relative.push_back({p.x - request.hub.x, p.y - request.hub.y});
     }
-    if (relative.size() >= 5) {
+    if (relative.size() >= 5 && dial.elliptic()) {
         if (const std::optional<EllipseFit> fit = FitEllipse(relative, convention)) {
             // The fitted ellipse drawn over the picture: its points in the angle frame, turned
             // to the screen by the convention, about the hub.
@@ -262,12 +295,16 @@ nlohmann::json Session::Calibrate(int gauge, Point hub, const std::vector<DialMa
                     fit->majorPixels * (std::cos(t) * std::cos(r) - b * std::sin(t) * std::sin(r)),
                     fit->majorPixels * (std::cos(t) * std::sin(r) + b * std::sin(t) * std::cos(r))};
                 const Point screen = convention.ToScreen(frame);
-                outline.push_back({hub.x + screen.x, hub.y + screen.y});
+                outline.push_back({request.hub.x + screen.x, request.hub.y + screen.y});
             }
-            result["fit"] = {{"flattening", fit->flattening},
-                             {"rotateAngle", fit->rotateDegrees},
-                             {"residual", fit->residualPixels},
-                             {"outline", std::move(outline)}};
+            const EllipseSettingsText settings = SettingsText(*fit);
+            result["fit"] = {
+                {"flattening", fit->flattening},
+                {"rotateAngle", fit->rotateDegrees},
+                {"residual", fit->residualPixels},
+                {"outline", std::move(outline)},
+                {"settings",
+                 {{"Flattening", settings.flattening}, {"RotateAngle", settings.rotateAngle}}}};
         }
     }
     return result;

@@ -4,7 +4,7 @@
 // the edited cab, each damped needle's step response, and the dial page of the run.
 #pragma once
 
-#include "calibrate/mark_angles.h"
+#include "calibrate/calibration.h"
 #include "dial/geometry.h"
 #include "dial/page.h"
 #include "replay/scenario.h"
@@ -38,12 +38,12 @@ public:
     // (the page's dial units, hub at 0,0), nearest to the table angle `near`.
     double TableAngleAt(int gauge, double x, double y, double near) const;
 
-    // Calibration from a dial picture (pixels, x right, y down): for each mark (value, x, y)
-    // the table angle that draws the needle through it, the image that shows it and the
-    // direction the host draws it in on the picture; with five or more rim points the
-    // ellipse about the hub that fits them (format in the .cpp).
-    nlohmann::json Calibrate(int gauge, Point hub, const std::vector<DialMark>& marks,
-                             const std::vector<Point>& rim) const;
+    // Calibration from a dial picture (pixels, x right, y down), as `mirevane calibrate`
+    // makes it: for each mark the table angle that draws the needle through it, the image
+    // that shows it and the direction the host draws it in on the picture; the sense taken,
+    // the table the marks make with the gauge's present one, refusals and warnings; with five
+    // or more rim points the ellipse about the hub that fits them (format in the .cpp).
+    nlohmann::json Calibrate(int gauge, const CalibrationRequest& request) const;
 
     Workspace& workspace() noexcept { return workspace_; }
 
