@@ -458,6 +458,9 @@ class PrivateFolder(unittest.TestCase):
                                  "mirevane-studio-00000000000000cc", "mirevane-studio-notmine"):
                         self.assertIn(kept, left)
                     self.assertEqual(len(left), 4, left)
+                    # Answering, it listens and Ctrl-C ends it (the address is printed before
+                    # its handler is set).
+                    self.assertEqual(second.request("GET", "/api/view")[0], 200)
                 finally:
                     second.stop()
             finally:

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -153,6 +154,18 @@ TEST_F(CabSaveTest, ASaveOfAStudioThatMayStillRunIsLeftAlone) {
     }
     EXPECT_EQ(HiddenFiles(cab), hidden);
     EXPECT_EQ(running.Replace(), std::vector<std::string>{});
+}
+
+TEST_F(CabSaveTest, ARecordLeftEmptyByAKillGoesOnlyWhenOld) {
+    const std::string record = dir.Write(".mirevane-save", "");
+    EXPECT_FALSE(FinishInterruptedSave(cab)); // perhaps a studio writing it this moment
+    fs::last_write_time(record, fs::last_write_time(record) - std::chrono::seconds(10));
+    EXPECT_TRUE(FinishInterruptedSave(cab));
+    EXPECT_FALSE(fs::exists(record));
+    dir.Write(".mirevane-save", "not a record of a save");
+    fs::last_write_time(record, fs::last_write_time(record) - std::chrono::seconds(10));
+    EXPECT_FALSE(FinishInterruptedSave(cab)); // not the studio's: left for a person to look at
+    EXPECT_TRUE(fs::exists(record));
 }
 
 TEST_F(CabSaveTest, AStudioThatFailsPutsEverythingBack) {

@@ -6,6 +6,7 @@
 #include "workspace/edit_refused.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -279,7 +280,25 @@ void CabSave::PutBack() noexcept {
     recorded_ = false;
 }
 
+// A record made and never written: its studio was killed between the two, before any other
+// file of the save existed. A live studio writes it at once, so one that stayed empty for
+// seconds is of a dead studio.
+bool IsAbandonedEmptyRecord(const fs::path& cab) {
+    std::error_code error;
+    const fs::path path = RecordPath(cab);
+    if (fs::symlink_status(path, error).type() != fs::file_type::regular ||
+        fs::file_size(path, error) != 0 || error) {
+        return false;
+    }
+    const auto age = fs::file_time_type::clock::now() - fs::last_write_time(path, error);
+    return !error && age > std::chrono::seconds(2);
+}
+
 bool FinishInterruptedSave(const fs::path& cab) {
+    if (IsAbandonedEmptyRecord(cab)) {
+        Remove(RecordPath(cab));
+        return true;
+    }
     const std::optional<Record> record = ReadRecord(cab);
     if (!record || MayBeRunning(record->owner)) {
         return false;
