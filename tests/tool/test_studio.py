@@ -5,6 +5,7 @@ from outside the page, and the saved cab against `mirevane check` and `mirevane 
     /usr/bin/python3 test_studio.py --tool build/native/mirevane --examples examples --out DIR
     ... [--emulator wine --wineprefix DIR]    the Windows tool under Wine (server tests only)
     ... --benchmark N                         time N edits in the browser and print the figures
+    ... --race N                              an outside writer against N saves: the figures
 
 Exits 77 (skipped) when Selenium, ChromeDriver or Chromium is missing and the browser tests
 were asked for.
@@ -39,7 +40,8 @@ BROWSER_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic"
 class Studio:
     """A studio on a fresh copy of the example cab, in a folder of its own."""
 
-    def __init__(self, cab=None, scenario=None, fps="30", extra=()):
+    def __init__(self, cab=None, scenario=None, fps="30", extra=(), env=None):
+        self.env = env or TOOL.env
         self.folder = tempfile.mkdtemp(prefix="mirevane-studio-test-")
         shutil.copytree(cab or os.path.join(EXAMPLES, "cab"), os.path.join(self.folder, "cab"))
         shutil.copy(scenario or os.path.join(EXAMPLES, "scenarios", "run.csv"),
@@ -53,7 +55,7 @@ class Studio:
         self.process = subprocess.Popen(
             TOOL.command(["studio", os.path.join("cab", "Mirevane.dll"), "--scenario", "run.csv",
                           "--fps", self.fps, "--no-browser"] + self.extra),
-            cwd=self.folder, env=TOOL.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+            cwd=self.folder, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
             text=True)
         line = ""
         deadline = time.time() + 60
@@ -72,6 +74,8 @@ class Studio:
     def hashes(self):
         found = {}
         for name in sorted(os.listdir(self.path("cab"))):
+            if not os.path.isfile(self.path("cab", name)):
+                continue
             with open(self.path("cab", name), "rb") as f:
                 found[name] = hashlib.sha256(f.read()).hexdigest()
         return found
@@ -173,14 +177,32 @@ class HostileRequests(unittest.TestCase):
         self.assertFalse(json.loads(payload)["dirty"])
 
 
-class KilledMidSave(unittest.TestCase):
-    """The studio killed at any moment of a save leaves each of the cab's files either as it
-    was or as saved, never partly written (a stand-in '.partial' file may stay behind)."""
+def hidden_save_files(folder):
+    """The hidden files a save keeps while it runs (a stand-in, the old bytes, its record),
+    anywhere under the folder."""
+    return sorted(os.path.join(d, n) for d, _, names in os.walk(folder) for n in names
+                  if n.startswith(".") and "mirevane" in n)
 
-    def test_each_file_old_or_new(self):
+
+def edit_all(studio, edits):
+    for body in edits:
+        status, payload = studio.request("POST", "/api/edit", body)
+        assert status == 200, payload[:300]
+
+
+class KilledMidSave(unittest.TestCase):
+    """The studio killed at any moment of a save of several files: once the next studio has
+    started on the cab, every file is as it was or every file is as saved, and no hidden file
+    of the save is left."""
+
+    NAMES = ("Mirevane.csv", "Mirevane.ini", "bc.ini")
+
+    def test_all_old_or_all_new_after_the_next_start(self):
         # A large table, so that the save takes long enough to be cut in the middle.
         rows = [[v, v * 0.1] for v in range(0, 60000, 6)]  # the most a request may hold
-        edited = [[v, a + 1] for v, a in rows]
+        edits = ({"gauge": 0, "rows": [[v, a + 1] for v, a in rows]},
+                 {"gauge": 0, "section": "Vibration", "key": "Period", "value": "2.5"},
+                 {"gauge": 1, "section": "Damping", "key": "DampingRatio", "value": "0.6"})
 
         def start():
             studio = Studio()
@@ -190,23 +212,26 @@ class KilledMidSave(unittest.TestCase):
             studio.restart()
             return studio
 
+        def state(studio):
+            found = {n: open(studio.path("cab", n), "rb").read() for n in self.NAMES}
+            kinds = {"old" if found[n] == old[n] else "new" if found[n] == new[n] else "other"
+                     for n in self.NAMES}
+            return kinds.pop() if len(kinds) == 1 else "mixed"
+
         finished = start()
-        old = {n: open(finished.path("cab", n), "rb").read() for n in ("Mirevane.csv", "Mirevane.ini")}
-        for body in ({"gauge": 0, "rows": edited},
-                     {"gauge": 0, "section": "Vibration", "key": "Period", "value": "2.5"}):
-            self.assertEqual(finished.request("POST", "/api/edit", body)[0], 200)
+        old = {n: open(finished.path("cab", n), "rb").read() for n in self.NAMES}
+        edit_all(finished, edits)
         self.assertEqual(finished.request("POST", "/api/save", {})[0], 200)
-        new = {n: open(finished.path("cab", n), "rb").read() for n in old}
-        self.assertNotEqual(new, old)
+        new = {n: open(finished.path("cab", n), "rb").read() for n in self.NAMES}
+        self.assertTrue(all(new[n] != old[n] for n in self.NAMES))
         finished.stop()
 
-        outcomes = set()
+        before, after = [], []
+        hidden_before, left = 0, []
         # Fine steps where the save's writing happens, then coarser ones past it.
-        for delay_ms in [k * 0.25 for k in range(20)] + list(range(5, 200, 15)):
+        for delay_ms in [k * 0.25 for k in range(24)] + list(range(6, 200, 15)):
             studio = start()
-            for body in ({"gauge": 0, "rows": edited},
-                         {"gauge": 0, "section": "Vibration", "key": "Period", "value": "2.5"}):
-                studio.request("POST", "/api/edit", body)
+            edit_all(studio, edits)
             connection = http.client.HTTPConnection("127.0.0.1", studio.port, timeout=60)
             connection.request("POST", "/api/save", body=b"{}", headers={
                 "Host": "127.0.0.1:%d" % studio.port, "X-Mirevane-Token": studio.token,
@@ -215,18 +240,268 @@ class KilledMidSave(unittest.TestCase):
             studio.process.kill()
             studio.process.wait()
             connection.close()
-            for name in old:
-                with open(studio.path("cab", name), "rb") as f:
-                    data = f.read()
-                self.assertIn(data, (old[name], new[name]), "%s after %d ms" % (name, delay_ms))
-                outcomes.add((name, data == new[name]))
+            before.append(state(studio))
+            hidden_before += len(hidden_save_files(studio.path("cab")))
+            studio.stop_server()
+            studio.restart()  # the next studio on the cab finishes or undoes the save
+            after.append(state(studio))
+            left += [(delay_ms, os.path.basename(n)) for n in hidden_save_files(studio.path("cab"))]
+            for name in self.NAMES:
                 backup = studio.path("cab", name + ".bak")
                 if os.path.exists(backup):
                     with open(backup, "rb") as f:
                         self.assertEqual(f.read(), old[name], "%s.bak" % name)
             studio.stop()
-        # Some kills fell after the files were replaced (before it, every file is old).
-        self.assertIn(("Mirevane.csv", True), outcomes)
+
+        def figures(states):
+            return ", ".join("%s %d" % (k, states.count(k)) for k in ("old", "new", "mixed", "other"))
+        print("\n%d kills during a save of %d files: before the next start %s, %d hidden files; "
+              "after it %s, %d hidden files" % (len(before), len(self.NAMES), figures(before),
+                                                hidden_before, figures(after), len(left)))
+        self.assertEqual(after.count("mixed") + after.count("other"), 0)
+        self.assertEqual(left, [])
+        # Some kills fell after the save (every file new), some before it (every file old).
+        self.assertIn("new", after)
+        self.assertIn("old", after)
+
+
+class SaveChecksEveryFileRead(unittest.TestCase):
+    """A save goes ahead only when every file the studio read is as it read it, edited or not,
+    inside the cab or not; otherwise nothing is written and the refusal names the file, so
+    that what the page shows and what is on disk agree after every save."""
+
+    def test_a_changed_appeared_or_vanished_file_refuses_the_save(self):
+        def outside_gauge(folder):
+            with open(os.path.join(folder, "cab", "Mirevane.ini"), "rb") as f:
+                profile = f.read()
+            with open(os.path.join(folder, "cab", "Mirevane.ini"), "wb") as f:
+                f.write(profile.replace(b"Gauge3 = voltmeter", b"Gauge3 = voltmeter\r\nGauge4 = ../shared/amps"))
+            os.makedirs(os.path.join(folder, "shared"))
+            shutil.copy(os.path.join(folder, "cab", "ammeter.ini"), os.path.join(folder, "shared", "amps.ini"))
+
+        def no_table(folder):
+            os.remove(os.path.join(folder, "cab", "ammeter.csv"))
+
+        def append_row(folder, name):
+            with open(os.path.join(folder, name), "ab") as f:
+                f.write(b"2500,281.0\r\n")
+
+        cases = [
+            # name, set-up before the start, the outside change, the file the refusal names
+            ("an unedited table changed", None, lambda d: append_row(d, "cab/voltmeter.csv"),
+             "cab/voltmeter.csv"),
+            ("an unedited profile vanished", None,
+             lambda d: os.remove(os.path.join(d, "cab", "mr.ini")), "cab/mr.ini"),
+            ("a missing table appeared", no_table, lambda d: append_row(d, "cab/ammeter.csv"),
+             "cab/ammeter.csv"),
+            ("a profile outside the cab changed", outside_gauge,
+             lambda d: append_row(d, "shared/amps.ini"), "cab/../shared/amps.ini"),
+        ]
+        for name, setup, change, named in cases:
+            with self.subTest(name):
+                s = Studio()
+                try:
+                    if setup:
+                        setup(s.folder)
+                        s.stop_server()
+                        s.restart()
+                    edit_all(s, [{"gauge": 0, "rows": [[0, 20], [160, 290]]}])
+                    change(s.folder)
+                    changed = s.hashes()
+                    status, payload = s.request("POST", "/api/save", {})
+                    self.assertEqual(status, 409, payload[:300])
+                    conflicts = [os.path.normpath(c) for c in json.loads(payload)["conflicts"]]
+                    self.assertEqual(conflicts, [os.path.normpath(named)])
+                    self.assertEqual(s.hashes(), changed)  # nothing written, no backup
+                    # Read again, the page shows the disk: voltmeter's six rows.
+                    status, payload = s.request("POST", "/api/reload", {})
+                    self.assertEqual(status, 200, payload[:300])
+                    view = json.loads(payload)
+                    self.assertFalse(view["dirty"])
+                    if name == "an unedited table changed":
+                        self.assertEqual(len(view["gauges"][4]["rows"]), 6)
+                    self.assertEqual(s.request("POST", "/api/save", {})[0], 200)
+                finally:
+                    s.stop()
+
+
+class GaugeNamedTheWindowsWay(unittest.TestCase):
+    """Gauge0 = sub\\bc: the studio saves into the files it read, cab/sub/bc.*, and makes no
+    file named with a backslash."""
+
+    def test_saved_into_the_files_read(self):
+        s = Studio()
+        try:
+            os.makedirs(s.path("cab", "sub"))
+            for ext in ("ini", "csv"):
+                os.rename(s.path("cab", "bc." + ext), s.path("cab", "sub", "bc." + ext))
+            with open(s.path("cab", "Mirevane.ini"), "rb") as f:
+                profile = f.read()
+            with open(s.path("cab", "Mirevane.ini"), "wb") as f:
+                f.write(profile.replace(b"Gauge0 = bc", b"Gauge0 = sub\\bc"))
+            s.stop_server()
+            s.restart()
+            with open(s.path("cab", "sub", "bc.csv"), "rb") as f:
+                table = f.read()
+            edit_all(s, [{"gauge": 1, "rows": [[0, 11], [500, 101]]},
+                         {"gauge": 1, "section": "Damping", "key": "NaturalFreq", "value": "7"}])
+            status, payload = s.request("POST", "/api/save", {})
+            self.assertEqual(status, 200, payload[:300])
+            self.assertEqual([n for n in os.listdir(s.path("cab")) if "\\" in n], [])
+            with open(s.path("cab", "sub", "bc.csv"), "rb") as f:
+                self.assertEqual([l.split(b",")[1] for l in f.read().splitlines() if l[:1].isdigit()],
+                                 [b"11", b"101"])
+            with open(s.path("cab", "sub", "bc.csv.bak"), "rb") as f:
+                self.assertEqual(f.read(), table)
+            with open(s.path("cab", "sub", "bc.ini"), "rb") as f:
+                self.assertIn(b"NaturalFreq = 7", f.read())
+            self.assertFalse(json.loads(s.request("GET", "/api/view")[1])["dirty"])
+        finally:
+            s.stop()
+
+
+class LinkedFoldersInTheCab(unittest.TestCase):
+    """A gauge whose name leads out of the cab's folder through a symbolic link is never
+    written: the edit or the save is refused (422) and no byte outside the cab changes."""
+
+    def test_nothing_written_outside(self):
+        def through_parent(s):  # Gauge0 = lnk/../bc, lnk -> elsewhere/inner
+            os.makedirs(s.path("elsewhere", "inner"))
+            os.symlink(s.path("elsewhere", "inner"), s.path("cab", "lnk"))
+            return b"lnk/../bc"
+
+        def folder_link(s):  # Gauge0 = gauges/bc, gauges -> elsewhere
+            os.makedirs(s.path("elsewhere"))
+            os.symlink(s.path("elsewhere"), s.path("cab", "gauges"))
+            return b"gauges/bc"
+
+        def folder_turned_link(s):  # a real folder at the start, a link by the save
+            os.makedirs(s.path("elsewhere"))
+            os.makedirs(s.path("cab", "gauges"))
+            for ext in ("ini", "csv"):
+                shutil.copy(s.path("cab", "bc." + ext), s.path("cab", "gauges", "bc." + ext))
+            return b"gauges/bc"
+
+        for name, setup in (("a link then ..", through_parent), ("a folder link", folder_link),
+                            ("a folder turned into a link", folder_turned_link)):
+            with self.subTest(name):
+                s = Studio()
+                try:
+                    gauge = setup(s)
+                    for ext in ("ini", "csv"):
+                        shutil.copy(s.path("cab", "bc." + ext), s.path("elsewhere", "bc." + ext))
+                    with open(s.path("cab", "Mirevane.ini"), "rb") as f:
+                        profile = f.read()
+                    with open(s.path("cab", "Mirevane.ini"), "wb") as f:
+                        f.write(profile.replace(b"Gauge0 = bc", b"Gauge0 = " + gauge))
+                    s.stop_server()
+                    s.restart()
+
+                    def outside():
+                        return {n: open(s.path("elsewhere", n), "rb").read()
+                                for n in sorted(os.listdir(s.path("elsewhere")))
+                                if os.path.isfile(s.path("elsewhere", n))}
+                    before, cab = outside(), s.hashes()
+                    status, payload = s.request("POST", "/api/edit",
+                                                {"gauge": 1, "rows": [[0, 11], [500, 101]]})
+                    if name == "a folder turned into a link":
+                        self.assertEqual(status, 200, payload[:300])
+                        shutil.rmtree(s.path("cab", "gauges"))
+                        os.symlink(s.path("elsewhere"), s.path("cab", "gauges"))
+                    else:
+                        self.assertEqual(status, 422, payload[:300])
+                    status, payload = s.request("POST", "/api/save", {})
+                    if name == "a folder turned into a link":
+                        self.assertEqual(status, 422, payload[:300])
+                    self.assertEqual(outside(), before)
+                    self.assertEqual(s.hashes(), cab)
+                finally:
+                    s.stop()
+
+
+class PrivateFolder(unittest.TestCase):
+    """The studio's copy of the cab lies in a folder only the user can read; the folders of
+    studios that were killed are removed by the next studio, and nothing else is."""
+
+    def test_private_and_stale_ones_removed(self):
+        temp = tempfile.mkdtemp(prefix="mirevane-temp-")
+        env = dict(TOOL.env, TMPDIR=temp)
+        try:
+            def mark(folder, text):
+                os.makedirs(os.path.join(temp, folder))
+                if text is not None:
+                    with open(os.path.join(temp, folder, "owner"), "w") as f:
+                        f.write(text)
+
+            with open("/proc/self/stat") as f:
+                my_start = f.read().rsplit(")", 1)[1].split()[19]
+            dead = subprocess.Popen(["true"])
+            dead.wait()
+            mark("mirevane-studio-00000000000000aa", "mirevane-studio %d 1\n" % dead.pid)
+            mark("mirevane-studio-00000000000000bb", "mirevane-studio %d %s\n" % (os.getpid(), my_start))
+            mark("mirevane-studio-00000000000000cc", None)  # no mark: not provably a studio's
+            mark("mirevane-studio-notmine", "mirevane-studio %d 1\n" % dead.pid)
+            first = Studio(env=env)
+            try:
+                mine = [n for n in os.listdir(temp) if n not in (
+                    "mirevane-studio-00000000000000bb", "mirevane-studio-00000000000000cc",
+                    "mirevane-studio-notmine")]
+                self.assertEqual(len(mine), 1, os.listdir(temp))  # the dead one went
+                self.assertEqual(os.stat(os.path.join(temp, mine[0])).st_mode & 0o777, 0o700)
+                first.process.kill()  # leaves its folder behind
+                first.process.wait()
+                second = Studio(env=env)
+                try:
+                    left = sorted(os.listdir(temp))
+                    self.assertNotIn(mine[0], left)
+                    for kept in ("mirevane-studio-00000000000000bb",
+                                 "mirevane-studio-00000000000000cc", "mirevane-studio-notmine"):
+                        self.assertIn(kept, left)
+                    self.assertEqual(len(left), 4, left)
+                    # Answering, it listens and Ctrl-C ends it (the address is printed before
+                    # its handler is set).
+                    self.assertEqual(second.request("GET", "/api/view")[0], 200)
+                finally:
+                    second.stop()
+            finally:
+                first.stop()
+            self.assertEqual(len(os.listdir(temp)), 3)  # a studio that ends removes its own
+        finally:
+            shutil.rmtree(temp, ignore_errors=True)
+
+
+def race(tries):
+    """An outside program replaces the edited table a few milliseconds after a save was asked
+    for: how often its write was overwritten while the save answered 200."""
+    import random
+    import threading
+    studio = Studio()
+    outcomes = {"refused": 0, "saved, then the outside write": 0, "outside write overwritten": 0}
+    try:
+        table = studio.path("cab", "Mirevane.csv")
+        for n in range(tries):
+            edit_all(studio, [{"gauge": 0, "rows": [[0, 20 + n % 7], [160, 290]]}])
+            theirs = b"0,20\r\n160,%d\r\n" % (300 + n)
+
+            def write():
+                time.sleep(random.uniform(0, 0.004))
+                with open(table + ".theirs", "wb") as f:
+                    f.write(theirs)
+                os.replace(table + ".theirs", table)
+            writer = threading.Thread(target=write)
+            writer.start()
+            status, _ = studio.request("POST", "/api/save", {})
+            writer.join()
+            with open(table, "rb") as f:
+                kept = f.read() == theirs
+            if status != 200:
+                outcomes["refused"] += 1
+            else:
+                outcomes["saved, then the outside write" if kept else "outside write overwritten"] += 1
+            studio.request("POST", "/api/reload", {})
+        print("%d tries: %s" % (tries, ", ".join("%s %d" % kv for kv in outcomes.items())))
+    finally:
+        studio.stop()
 
 
 def trace_rows(path):
@@ -694,6 +969,7 @@ def main():
     parser.add_argument("--emulator")
     parser.add_argument("--wineprefix")
     parser.add_argument("--benchmark", type=int)
+    parser.add_argument("--race", type=int, help="an outside writer against N saves: the figures")
     parser.add_argument("--cab", help="the benchmark's cab folder (default: the example's)")
     parser.add_argument("--scenario", help="the benchmark's scenario")
     parser.add_argument("--fps", default="30")
@@ -710,20 +986,29 @@ def main():
     if args.benchmark:
         benchmark(args.benchmark, args.cab, args.scenario, args.fps)
         return 0
+    if args.race:
+        race(args.race)
+        return 0
     suite = unittest.TestSuite()
     loader = unittest.TestLoader()
-    suite.addTests(loader.loadTestsFromTestCase(HostileRequests))
+    for case in (HostileRequests, SaveChecksEveryFileRead, GaugeNamedTheWindowsWay):
+        suite.addTests(loader.loadTestsFromTestCase(case))
     if TOOL.windows:
         TOOL.keep_wine_running()  # the server's own tests: the browser's are the native's
     elif browser:
-        suite.addTests(loader.loadTestsFromTestCase(KilledMidSave))
+        for case in (KilledMidSave, LinkedFoldersInTheCab, PrivateFolder):
+            suite.addTests(loader.loadTestsFromTestCase(case))
         suite.addTests(loader.loadTestsFromTestCase(InTheBrowser))
         suite.addTests(loader.loadTestsFromTestCase(CalibrationInTheBrowser))
         suite.addTests(loader.loadTestsFromTestCase(OvalCalibrationInTheBrowser))
     else:
-        suite.addTests(loader.loadTestsFromTestCase(KilledMidSave))
+        for case in (KilledMidSave, LinkedFoldersInTheCab, PrivateFolder):
+            suite.addTests(loader.loadTestsFromTestCase(case))
         print("The browser tests need python3-selenium, chromium-driver and chromium "
               "(scripts/install-deps); only the server's own tests run.")
+    named = [a for a in rest if not a.startswith("-")]
+    if named:  # only these classes or tests
+        suite = loader.loadTestsFromNames(named, sys.modules[__name__])
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     return 0 if result.wasSuccessful() else 1
 

@@ -1,7 +1,8 @@
 // The studio's workspace: a value edited in a profile as a careful hand would edit it (the
 // platform's own profile functions read the new value, and nothing else moves), a table's
 // rows rewritten around its comments, and the save that never loses a byte: a backup of each
-// original, nothing written when a file changed on disk, an older backup kept unless asked.
+// original, nothing written when any file read changed on disk, an older backup kept unless
+// asked, the files written where they were read and never through a link out of the cab.
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 #include "workspace/profile_edit.h"
@@ -18,7 +19,7 @@
 namespace mirevane::tool {
 namespace {
 
-std::string Read(const std::string& path) {
+std::string Read(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
@@ -244,6 +245,123 @@ TEST_F(WorkspaceTest, RefusedEdits) {
     EXPECT_THROW(ws.SetTable(1, std::vector<TableRow>{{0, std::nan("")}}), EditRefused);
     EXPECT_FALSE(ws.dirty());
 }
+
+TEST_F(WorkspaceTest, AnyFileReadThatChangedRefusesTheSave) {
+    // Edited or not, inside the cab or not, changed, vanished or appeared: the page would show
+    // what the disk no longer holds.
+    test::TempDir outside;
+    const std::string shared = outside.Write("shared.ini", "[SubjectKey]\nSubject = mr\n");
+    dir.Write("Mirevane.ini", "[FileName]\r\nGauge0 = bc\r\nGauge1 = ../" +
+                                  outside.path().filename().string() + "/shared\r\n");
+    std::filesystem::remove(table);
+    struct Change {
+        const char* name;
+        std::string file;
+        std::optional<std::string> bytes; // nullopt: removed
+    };
+    const Change changes[] = {
+        {"AnUneditedProfileChanged", bc, "[SubjectKey]\nSubject = mr\n"},
+        {"AnUneditedProfileVanished", bc, std::nullopt},
+        {"AMissingTableAppeared", table, "0,0\n"},
+        {"AFileOutsideTheCabChanged", shared, "[SubjectKey]\nSubject = bc\n"},
+    };
+    for (const Change& c : changes) {
+        SCOPED_TRACE(c.name);
+        const std::string before = Read(c.file);
+        const bool existed = std::filesystem::exists(c.file);
+        Workspace ws(dir / "Mirevane.ini");
+        ws.SetSetting(0, "Damping", "NaturalFreq", "8");
+        if (c.bytes) {
+            std::ofstream(c.file, std::ios::binary) << *c.bytes;
+        } else {
+            std::filesystem::remove(c.file);
+        }
+        const std::string mainBefore = Read(main);
+        const SaveOutcome outcome = ws.Save(false);
+        EXPECT_FALSE(outcome.saved);
+        ASSERT_EQ(outcome.conflicts.size(), 1u);
+        EXPECT_EQ(std::filesystem::path(outcome.conflicts[0]).lexically_normal(),
+                  std::filesystem::path(c.file).lexically_normal());
+        EXPECT_EQ(Read(main), mainBefore);
+        EXPECT_FALSE(std::filesystem::exists(main + ".bak"));
+        if (existed) {
+            std::ofstream(c.file, std::ios::binary) << before;
+        } else {
+            std::filesystem::remove(c.file);
+        }
+    }
+}
+
+TEST_F(WorkspaceTest, AGaugeNamedWithBackslashesIsSavedIntoTheFilesRead) {
+    std::filesystem::create_directory(dir / "sub");
+    std::filesystem::rename(bc, dir / "sub/bc.ini");
+    std::filesystem::rename(table, dir / "sub/bc.csv");
+    dir.Write("Mirevane.ini", "[FileName]\r\nGauge0 = sub\\bc\r\n");
+    Workspace ws(dir / "Mirevane.ini");
+    ASSERT_EQ(ws.tableOf(1).current, "; kPa\n0,10\n500,100\n");
+    ws.SetTable(1, std::vector<TableRow>{{0, 12}, {500, 100}});
+    ws.SetSetting(1, "Damping", "NaturalFreq", "7");
+    ASSERT_TRUE(ws.Save(false).saved);
+    EXPECT_EQ(Read(dir / "sub/bc.csv"), "; kPa\n0,12\n500,100\n");
+    EXPECT_EQ(Read(dir / "sub/bc.csv.bak"), "; kPa\n0,10\n500,100\n");
+    EXPECT_NE(Read(dir / "sub/bc.ini").find("NaturalFreq = 7"), std::string::npos);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        EXPECT_EQ(entry.path().filename().string().find('\\'), std::string::npos) << entry.path();
+    }
+}
+
+TEST_F(WorkspaceTest, ABackupInTheWayStopsTheSaveBeforeAnyFileIsWritten) {
+    std::filesystem::create_directory(table + ".bak"); // not a file a save may replace
+    Workspace ws(dir / "Mirevane.ini");
+    ws.SetSetting(0, "Damping", "NaturalFreq", "8");
+    ws.SetTable(1, std::vector<TableRow>{{0, 0}});
+    const std::string before = Read(main);
+    EXPECT_THROW(ws.Save(true), EditRefused);
+    EXPECT_EQ(Read(main), before);
+    EXPECT_FALSE(std::filesystem::exists(main + ".bak"));
+    EXPECT_TRUE(ws.dirty());
+}
+
+#ifndef _WIN32
+TEST_F(WorkspaceTest, AFileReachedThroughALinkOutOfTheCabIsNeverWritten) {
+    test::TempDir elsewhere;
+    std::filesystem::create_directory(elsewhere.path() / "inner");
+    elsewhere.Write("bc.ini", "[SubjectKey]\nSubject = bc\n");
+    elsewhere.Write("bc.csv", "0,1\n");
+    std::filesystem::create_directory_symlink(elsewhere.path() / "inner", dir / "lnk");
+    std::filesystem::create_directory_symlink(elsewhere.path(), dir / "gauges");
+    for (const char* name : {"lnk/../bc", "gauges/bc"}) {
+        SCOPED_TRACE(name);
+        dir.Write("Mirevane.ini", std::string("[FileName]\r\nGauge0 = ") + name + "\r\n");
+        Workspace ws(dir / "Mirevane.ini");
+        ASSERT_EQ(ws.tableOf(1).current, "0,1\n"); // read where the plug-in reads it
+        try {
+            ws.SetTable(1, std::vector<TableRow>{{0, 2}});
+            ADD_FAILURE() << "an edit of a file outside the cab was taken";
+        } catch (const EditRefused& e) {
+            EXPECT_EQ(e.status(), 422) << e.what();
+        }
+        EXPECT_EQ(Read(elsewhere / "bc.csv"), "0,1\n");
+    }
+    // A folder of the cab turned into such a link after the edit: the save is refused.
+    std::filesystem::remove(dir / "gauges");
+    std::filesystem::create_directory(dir / "gauges");
+    dir.Write("gauges/bc.ini", "[SubjectKey]\nSubject = bc\n");
+    dir.Write("gauges/bc.csv", "0,1\n");
+    Workspace ws(dir / "Mirevane.ini");
+    ws.SetTable(1, std::vector<TableRow>{{0, 2}});
+    std::filesystem::remove_all(dir / "gauges");
+    std::filesystem::create_directory_symlink(elsewhere.path(), dir / "gauges");
+    try {
+        ws.Save(false);
+        ADD_FAILURE() << "a save through a link out of the cab went ahead";
+    } catch (const EditRefused& e) {
+        EXPECT_EQ(e.status(), 422) << e.what();
+    }
+    EXPECT_EQ(Read(elsewhere / "bc.csv"), "0,1\n");
+    EXPECT_FALSE(std::filesystem::exists(elsewhere / "bc.csv.bak"));
+}
+#endif
 
 } // namespace
 } // namespace mirevane::tool

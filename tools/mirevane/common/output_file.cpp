@@ -23,25 +23,6 @@ namespace {
 constexpr const char* kRefused = "output-refused";
 constexpr const char* kUnwritable = "output-unwritable";
 
-// A new file that did not exist before, or nullptr when the name is taken.
-std::FILE* CreateNew(const std::string& path) {
-#ifdef _WIN32
-    const int fd =
-        _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-    return fd < 0 ? nullptr : _fdopen(fd, "wb");
-#else
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return nullptr;
-    }
-    std::FILE* file = fdopen(fd, "wb");
-    if (file == nullptr) {
-        close(fd);
-    }
-    return file;
-#endif
-}
-
 bool IsReplaceable(fs::file_type type) {
     return type == fs::file_type::regular || type == fs::file_type::not_found;
 }
@@ -88,6 +69,24 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 } // namespace
+
+std::FILE* CreateNewFile(const std::string& path) {
+#ifdef _WIN32
+    const int fd =
+        _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    return fd < 0 ? nullptr : _fdopen(fd, "wb");
+#else
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return nullptr;
+    }
+    std::FILE* file = fdopen(fd, "wb");
+    if (file == nullptr) {
+        close(fd);
+    }
+    return file;
+#endif
+}
 
 void RefuseUnsafeOutput(const std::string& path, const std::string& option) {
     if (path == "-") {
@@ -154,7 +153,7 @@ OutputFile::OutputFile(const std::string& path) : path_(path) {
         fs::path candidate = name;
         candidate.replace_filename("." + name.filename().string() + ".mirevane-" +
                                    std::to_string(n) + ".partial");
-        file_ = CreateNew(candidate.string());
+        file_ = CreateNewFile(candidate.string());
         if (file_ != nullptr) {
             standIn_ = candidate.string();
         } else if (errno != EEXIST) {

@@ -26,6 +26,10 @@ struct NamedPath {
 // output: the same file by name or, where both exist, by identity (links, letter case).
 void RefuseOverlaps(const std::vector<NamedPath>& outputs, const std::vector<NamedPath>& reads);
 
+// A file made at `path` that did not exist before (never one of another program), open for
+// writing in binary; nullptr when the name is taken (errno EEXIST) or cannot be made.
+std::FILE* CreateNewFile(const std::string& path);
+
 class OutputFile {
 public:
     // Opens the target for writing (a regular file: its stand-in); throws InputError.

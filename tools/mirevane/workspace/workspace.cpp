@@ -2,12 +2,11 @@
 
 #include "check/check.h"
 #include "check/profile_scan.h"
-#include "common/output_file.h"
-#include "common/random_hex.h"
 #include "common/tool_error.h"
 #include "common/utf16_text.h"
 #include "config/text.h"
 #include "platform/platform.h"
+#include "workspace/cab_save.h"
 #include "workspace/profile_edit.h"
 
 #include <cmath>
@@ -55,11 +54,29 @@ bool NamesNoFile(const std::string& path) {
     return path.find('\0') != std::string::npos;
 }
 
+// The file a name leads to, links resolved (the parts that do not exist kept as written).
+fs::path RealPath(const std::string& path) {
+    std::error_code error;
+    const fs::path real = fs::weakly_canonical(fs::absolute(platform::FilePath(path)), error);
+    return error ? fs::path() : real;
+}
+
+bool IsInside(const fs::path& real, const fs::path& folder) {
+    const fs::path rel = real.lexically_relative(folder);
+    return !real.empty() && !rel.empty() && rel != "." && rel.begin()->string() != "..";
+}
+
 // A file the studio may not change: outside the cab's folder, or one the plug-in cannot read.
 void RefuseEditsOf(const CabFile& f) {
     if (NamesNoFile(f.path)) {
         throw EditRefused(422, "a Gauge name with a NUL byte names no file (the plug-in reads "
                                "nothing from it): the studio does not write it");
+    }
+    if (f.linkedOut) {
+        throw EditRefused(422, f.path +
+                                   " leads out of the cab's folder through a symbolic link "
+                                   "(to " +
+                                   f.real + "): the studio does not write it");
     }
     if (!f.editable) {
         throw EditRefused(403,
@@ -69,6 +86,29 @@ void RefuseEditsOf(const CabFile& f) {
         throw EditRefused(422, f.path + " is saved as UTF-16, which the plug-in cannot read: "
                                         "save it as ANSI or UTF-8 first");
     }
+}
+
+// Where a save may put bytes: a regular file, or no file yet; through no link out of the cab.
+fs::path WritableTarget(const fs::path& cab, const std::string& real, const std::string& shown) {
+    const fs::path now = RealPath(real);
+    if (!IsInside(now, cab)) {
+        throw EditRefused(422, shown + " now leads out of the cab's folder (to " + now.string() +
+                                   "): nothing was saved");
+    }
+    std::error_code error;
+    const fs::file_type type = fs::symlink_status(now, error).type();
+    if (type != fs::file_type::regular && type != fs::file_type::not_found) {
+        throw EditRefused(422, shown + " is not a file the studio may replace: nothing was saved");
+    }
+    return now;
+}
+
+// Where the file a name leads to lies: read and saved at its real path, editable only inside
+// the cab's folder by name and in fact.
+void Locate(CabFile& f, bool insideByName, const fs::path& cab) {
+    f.real = RealPath(f.path).string();
+    f.editable = insideByName && IsInside(f.real, cab);
+    f.linkedOut = insideByName && !f.editable;
 }
 
 bool FitsOnAProfileLine(const std::string& value) {
@@ -86,8 +126,14 @@ bool FitsOnAProfileLine(const std::string& value) {
 
 } // namespace
 
-Workspace::Workspace(const std::string& pluginPath) {
-    const CheckReport report = RunCheck(pluginPath);
+Workspace::Workspace(const std::string& pluginPath) : folder_(fs::temp_directory_path()) {
+    CheckReport report = RunCheck(pluginPath);
+    if (report.mainFound) {
+        cab_ = RealPath(fs::path(platform::FilePath(report.mainProfile)).parent_path().string());
+        if (FinishInterruptedSave(cab_)) {
+            report = RunCheck(pluginPath);
+        }
+    }
     if (!report.mainFound) {
         throw InputError(pluginPath, 0, 0,
                          "no main profile " + report.mainProfile +
@@ -117,9 +163,7 @@ Workspace::Workspace(const std::string& pluginPath) {
         depth = std::max(depth, up);
         relative.push_back(rel);
     }
-    fs::path root = fs::temp_directory_path() / ("mirevane-studio-" + RandomHex(4));
-    shadowRoot_ = root.string();
-    fs::path shadowCab = root;
+    fs::path shadowCab = folder_.path();
     for (std::size_t i = 0; i < depth; ++i) {
         shadowCab /= "up";
     }
@@ -144,7 +188,7 @@ Workspace::Workspace(const std::string& pluginPath) {
             file.path = path;
             file.shadow = shadow;
             file.table = table;
-            file.editable = !nameless && !rel.empty() && rel.begin()->string() != "..";
+            Locate(file, !nameless && !rel.empty() && rel.begin()->string() != "..", cab_);
             file.firstRead = ReadIfPresent(path);
             file.present = file.firstRead.has_value();
             file.base = file.firstRead.value_or("");
@@ -162,10 +206,7 @@ Workspace::Workspace(const std::string& pluginPath) {
     LayOut();
 }
 
-Workspace::~Workspace() {
-    std::error_code error;
-    fs::remove_all(shadowRoot_, error);
-}
+Workspace::~Workspace() = default;
 
 const CabFile& Workspace::profileOf(int gauge) const {
     return files_.at(
@@ -301,49 +342,62 @@ void Workspace::LayOut() const {
         std::ofstream out(shadow, std::ios::binary | std::ios::trunc);
         out.write(f.current.data(), static_cast<std::streamsize>(f.current.size()));
         if (!out) {
-            throw EditRefused(500, "cannot lay out the edited cab in " + shadowRoot_);
+            throw EditRefused(500, "cannot lay out the edited cab in " + folder_.path().string());
         }
     }
 }
 
 SaveOutcome Workspace::Save(bool replaceBackups) {
     SaveOutcome outcome;
-    std::vector<CabFile*> changed;
-    std::vector<std::pair<std::string, const std::string*>> backups;
-    for (CabFile& f : files_) {
-        if (!f.editable || f.current == f.base) {
+    // Every file read, edited or not: one that changed, appeared or vanished would leave the
+    // page showing what the disk no longer holds.
+    for (const CabFile& f : files_) {
+        const std::optional<std::string> disk =
+            NamesNoFile(f.path) ? std::nullopt : ReadIfPresent(f.path);
+        if (!NamesNoFile(f.path) && (disk.has_value() != f.present || (disk && *disk != f.base))) {
+            outcome.conflicts.push_back(f.path);
+        }
+    }
+    std::vector<Replacement> replacements;
+    for (const CabFile& f : files_) {
+        if (f.current == f.base) {
             continue;
         }
-        changed.push_back(&f);
-        const std::optional<std::string> disk = ReadIfPresent(f.path);
-        if (disk.has_value() != f.present || (disk && *disk != f.base)) {
-            outcome.conflicts.push_back(f.path);
+        const fs::path target = WritableTarget(cab_, f.real, f.path);
+        if (target != fs::path(f.real)) {
+            outcome.conflicts.push_back(f.path); // the name leads to another file now
         }
         if (f.firstRead) {
             const std::string bak = f.path + ".bak";
-            const std::optional<std::string> old = ReadIfPresent(bak);
-            if (!old || (*old != *f.firstRead && replaceBackups)) {
-                backups.push_back({bak, &*f.firstRead});
+            const fs::path bakTarget = WritableTarget(cab_, f.real + ".bak", bak);
+            const std::optional<std::string> old = ReadIfPresent(bakTarget.string());
+            if (!old) {
+                replacements.push_back({bakTarget, bak, std::nullopt, *f.firstRead});
+            } else if (*old != *f.firstRead && replaceBackups) {
+                replacements.push_back({bakTarget, bak, old, *f.firstRead});
             } else if (*old != *f.firstRead) {
                 outcome.backupsInTheWay.push_back(bak);
             }
         }
+        replacements.push_back({target, f.path,
+                                f.present ? std::optional<std::string>(f.base) : std::nullopt,
+                                f.current});
     }
     if (!outcome.conflicts.empty() || !outcome.backupsInTheWay.empty()) {
         return outcome;
     }
-    for (const auto& [bak, bytes] : backups) {
-        OutputFile out(bak);
-        out.Write(*bytes);
-        out.Commit();
+    CabSave save(cab_, replacements);
+    save.Prepare();
+    outcome.conflicts = save.Replace();
+    if (!outcome.conflicts.empty()) {
+        return outcome;
     }
-    for (CabFile* f : changed) {
-        OutputFile out(f->path);
-        out.Write(f->current);
-        out.Commit();
-        f->base = f->current;
-        f->present = true;
-        outcome.written.push_back(f->path);
+    for (CabFile& f : files_) {
+        if (f.current != f.base) {
+            f.base = f.current;
+            f.present = true;
+            outcome.written.push_back(f.path);
+        }
     }
     settingEdits_.clear();
     tableEdits_.clear();
@@ -355,6 +409,9 @@ void Workspace::Reload() {
     settingEdits_.clear();
     tableEdits_.clear();
     for (CabFile& f : files_) {
+        if (!NamesNoFile(f.path)) {
+            Locate(f, f.editable || f.linkedOut, cab_);
+        }
         const std::optional<std::string> disk = ReadIfPresent(f.path);
         f.present = disk.has_value();
         f.base = disk.value_or("");

@@ -1,16 +1,19 @@
 // The studio's workspace: the cab's files as the studio read them, plus the user's edits.
 // The edited cab is laid out in a private folder (the same names, relative to each other),
 // where the plug-in's own Load reads it exactly as it reads the cab; saving writes the edits
-// into the cab's own files in place, atomically, after a backup of each original, and only
-// when no file changed on disk since the studio read it.
+// into the cab's own files in place (their real paths, inside the cab's folder), all of them
+// or none, after a backup of each original, and only when no file the studio read changed on
+// disk since.
 #pragma once
 
 #include "config/profile_format.h"
+#include "workspace/edit_refused.h"
+#include "workspace/private_folder.h"
 #include "workspace/table_edit.h"
 
+#include <filesystem>
 #include <map>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -18,9 +21,11 @@
 namespace mirevane::tool {
 
 struct CabFile {
-    std::string path;      // as Load names it: for messages, and where it is saved
-    std::string shadow;    // where the edited copy is laid out for Load
-    bool editable = false; // a profile or table of the cab, inside the cab's folder
+    std::string path;       // as Load names it: for messages, and where it is read
+    std::string real;       // the file itself, links resolved, as read: where it is saved
+    std::string shadow;     // where the edited copy is laid out for Load
+    bool editable = false;  // a profile or table of the cab, inside the cab's folder
+    bool linkedOut = false; // inside the cab's folder by name, outside through a link
     bool table = false;
     std::optional<std::string> firstRead; // the bytes as first read (a backup keeps them);
                                           // nullopt: the file did not exist
@@ -29,21 +34,11 @@ struct CabFile {
     std::string current;                  // base with the edits
 };
 
-// A change the studio refuses, with what the page shows (HTTP status 4xx).
-class EditRefused : public std::runtime_error {
-public:
-    EditRefused(int status, const std::string& message)
-        : std::runtime_error(message), status_(status) {}
-    int status() const noexcept { return status_; }
-
-private:
-    int status_;
-};
-
 struct SaveOutcome {
     bool saved = false;
     std::vector<std::string> written;         // files written, as Load names them
-    std::vector<std::string> conflicts;       // files changed on disk: nothing was written
+    std::vector<std::string> conflicts;       // files read that changed on disk: nothing was
+                                              // written
     std::vector<std::string> backupsInTheWay; // older .bak files that differ: nothing written
 };
 
@@ -51,6 +46,7 @@ class Workspace {
 public:
     // pluginPath: the library or its main profile, as `run` takes it. Throws InputError when
     // it names no main profile. The private folder is made under the system's temporary one.
+    // A save of the cab that a studio killed left half done is first finished or undone.
     explicit Workspace(const std::string& pluginPath);
     ~Workspace();
     Workspace(const Workspace&) = delete;
@@ -83,8 +79,11 @@ public:
 
     // Writes every file's current text into the private folder.
     void LayOut() const;
-    // Writes the edits into the cab's files (see the header comment). replaceBackups: an
-    // older .bak that differs may be replaced (the page asked the user).
+    // Writes the edits into the cab's files (see the header comment and cab_save.h).
+    // replaceBackups: an older .bak that differs may be replaced (the page asked the user).
+    // Throws EditRefused (422) when a file to write now lies outside the cab's folder or is
+    // not a regular file, (409) while another studio saves the cab; InputError when a file
+    // cannot be written. Nothing is written then.
     SaveOutcome Save(bool replaceBackups);
     // Reads every file again from disk, dropping the edits.
     void Reload();
@@ -96,7 +95,8 @@ private:
     int FileOf(int gauge, const SettingKey& key) const;
     void Apply(int file);
 
-    std::string shadowRoot_;
+    PrivateFolder folder_;
+    std::filesystem::path cab_; // the cab's folder, its real path
     std::string shadowPlugin_;
     std::string realPrefix_; // the cab's folder as the user named it, as Load joins names
     std::vector<CabFile> files_;
