@@ -415,6 +415,115 @@ class InTheBrowser(BrowserTest):
         self.browser.driver.save_screenshot(os.path.join(OUT, "studio.png"))
 
 
+class DialogsInTheBrowser(BrowserTest):
+    """Every question the page asks, answered either way: the page does what was answered and
+    goes on working (a later edit reaches the server and Save writes it)."""
+
+    def setUp(self):
+        self.studio = Studio()
+        self.browser.open(self.studio)
+
+    def tearDown(self):
+        self.studio.stop()
+
+    def answer(self, accept, words):
+        from selenium.webdriver.support import expected_conditions
+        from selenium.webdriver.support.ui import WebDriverWait
+        alert = WebDriverWait(self.browser.driver, 30).until(expected_conditions.alert_is_present())
+        self.assertIn(words, alert.text)
+        if accept:
+            alert.accept()
+        else:
+            alert.dismiss()
+
+    def assert_settles(self):
+        """The page's requests all end: a queue waiting on itself never would."""
+        state = self.browser.js("""
+            return Promise.race([window.mirevaneStudio.idle().then(() => "idle"),
+                                 new Promise((r) => setTimeout(() => r("stuck"), 15000))]);""")
+        self.assertEqual(state, "idle")
+
+    def assert_still_saves(self):
+        b = self.browser
+        b.type_into('section[data-gauge="1"] input[name="Period"]', "1.7")
+        self.assertTrue(b.view()["dirty"])
+        b.js("return window.mirevaneStudio.save(false)")
+        self.assertFalse(b.view()["dirty"])
+        with open(self.studio.path("cab", "bc.ini"), "rb") as f:
+            self.assertIn(b"Period = 1.7", f.read())
+
+    def test_read_again_after_a_conflict_reads_the_files_and_the_page_goes_on(self):
+        b = self.browser
+        s = self.studio
+        b.type_into('section[data-gauge="2"] input[name="Flattening"]', "0.4")
+        with open(s.path("cab", "mr.ini"), "rb") as f:
+            theirs = f.read().replace(b"Flattening = 0.35", b"Flattening = 0.3")
+        with open(s.path("cab", "mr.ini"), "wb") as f:
+            f.write(theirs)
+        for accept in (False, True):
+            b.js("window.mirevaneStudio.save(false); return true")
+            self.answer(accept, "mr.ini")
+            self.assert_settles()
+            flattening = [x for x in b.view()["gauges"][2]["settings"] if x["key"] == "Flattening"][0]
+            self.assertEqual(flattening["written"], "0.3" if accept else "0.4")
+            self.assertEqual(b.view()["dirty"], not accept)
+        with open(s.path("cab", "mr.ini"), "rb") as f:
+            self.assertEqual(f.read(), theirs)
+        self.assert_still_saves()
+
+    def test_replacing_older_backups_saves_and_the_page_goes_on(self):
+        b = self.browser
+        s = self.studio
+        stale = b"0,0\r\n"
+        with open(s.path("cab", "Mirevane.csv.bak"), "wb") as f:
+            f.write(stale)
+        b.type_into('section[data-gauge="0"] tr[data-row="9"] td:nth-child(2) input', "172.5")
+        for accept in (False, True):
+            b.js("window.mirevaneStudio.save(false); return true")
+            self.answer(accept, "Mirevane.csv.bak")
+            self.assert_settles()
+            self.assertEqual(b.view()["dirty"], not accept)
+        with open(s.path("cab", "Mirevane.csv.bak"), "rb") as f:
+            with open(os.path.join(EXAMPLES, "cab", "Mirevane.csv"), "rb") as original:
+                self.assertEqual(f.read(), original.read())
+        with open(s.path("cab", "Mirevane.csv"), "rb") as f:
+            self.assertIn(b"80,172.5", f.read())
+        self.assert_still_saves()
+
+    def test_reading_the_files_again_asks_before_dropping_edits(self):
+        from selenium.webdriver.common.by import By
+        b = self.browser
+        b.driver.find_element(By.ID, "reload").click()  # nothing to drop: no question
+        self.assert_settles()
+        b.type_into('section[data-gauge="1"] input[name="Period"]', "1.7")
+        for accept in (False, True):
+            b.driver.find_element(By.ID, "reload").click()
+            self.answer(accept, "unsaved edits")
+            self.assert_settles()
+            period = [x for x in b.view()["gauges"][1]["settings"] if x["key"] == "Period"][0]
+            self.assertEqual(period["written"], None if accept else "1.7")
+            self.assertEqual(b.view()["dirty"], not accept)
+            self.assertEqual(b.driver.find_element(By.ID, "undo").is_enabled(), not accept)
+
+    def test_undo_and_redo_buttons_follow_ctrl_z_and_ctrl_y(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.by import By
+        from selenium.webdriver.common.keys import Keys
+        b = self.browser
+        b.type_into('section[data-gauge="1"] input[name="Period"]', "1.7")
+
+        def press(key):
+            b.js("document.activeElement.blur()")  # keys in a text field are the field's
+            ActionChains(b.driver).key_down(Keys.CONTROL).send_keys(key).key_up(Keys.CONTROL).perform()
+            self.assert_settles()
+            return [b.driver.find_element(By.ID, i).is_enabled() for i in ("undo", "redo")]
+
+        self.assertEqual(press("z"), [False, True])
+        self.assertFalse(b.view()["dirty"])
+        self.assertEqual(press("y"), [True, False])
+        self.assertTrue(b.view()["dirty"])
+
+
 def write_dial_png(path, size, hub, radius, marks):
     """A grey dial picture drawn point by point: its rim and a dot at each mark."""
     import struct
@@ -561,19 +670,22 @@ def main():
     if args.benchmark:
         benchmark(args.benchmark, args.cab, args.scenario, args.fps)
         return 0
-    suite = unittest.TestSuite()
-    loader = unittest.TestLoader()
-    suite.addTests(loader.loadTestsFromTestCase(HostileRequests))
+    classes = [HostileRequests]
     if TOOL.windows:
         TOOL.keep_wine_running()  # the server's own tests: the browser's are the native's
     elif browser:
-        suite.addTests(loader.loadTestsFromTestCase(KilledMidSave))
-        suite.addTests(loader.loadTestsFromTestCase(InTheBrowser))
-        suite.addTests(loader.loadTestsFromTestCase(CalibrationInTheBrowser))
+        classes += [KilledMidSave, InTheBrowser, CalibrationInTheBrowser, DialogsInTheBrowser,
+                    PictureChosenInTheBrowser]
     else:
-        suite.addTests(loader.loadTestsFromTestCase(KilledMidSave))
+        classes.append(KilledMidSave)
         print("The browser tests need python3-selenium, chromium-driver and chromium "
               "(scripts/install-deps); only the server's own tests run.")
+    # Classes named after the options run alone (while working on one of them).
+    chosen = [c for c in classes if c.__name__ in rest] if rest else classes
+    suite = unittest.TestSuite()
+    loader = unittest.TestLoader()
+    for c in chosen:
+        suite.addTests(loader.loadTestsFromTestCase(c))
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     return 0 if result.wasSuccessful() else 1
 

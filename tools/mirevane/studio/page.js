@@ -449,13 +449,17 @@
     document.getElementById("cab").textContent = view.cab + "  \u00b7  " + view.scenario;
     drawEditors(again);
     drawDiagnostics();
-    buttons.save.disabled = !view.dirty;
-    buttons.undo.disabled = undoStack.length === 0;
-    buttons.redo.disabled = redoStack.length === 0;
+    drawButtons();
     if (!again) await drawRun();
   }
 
   // ---- edits, undo, save --------------------------------------------------------------------
+  function drawButtons() {
+    buttons.save.disabled = !view.dirty;
+    buttons.undo.disabled = undoStack.length === 0;
+    buttons.redo.disabled = redoStack.length === 0;
+  }
+
   async function send(change, inverse, fromHistory) {
     const { status, data } = await call("/api/edit", change);
     if (status !== 200) {
@@ -476,11 +480,13 @@
     return queue(() => send(change, inverse, false));
   }
 
+  // The history moves only after the server took the step; the buttons then show it.
   function undo() {
     return queue(async () => {
       const step = undoStack.pop();
       if (!step) return;
       if (await send(step.inverse, step.change, true)) redoStack.push(step);
+      drawButtons();
     });
   }
 
@@ -489,48 +495,62 @@
       const step = redoStack.pop();
       if (!step) return;
       if (await send(step.change, step.inverse, true)) undoStack.push(step);
+      drawButtons();
     });
+  }
+
+  // The work of save and reload runs inside the queue: what it leads to (saving again over
+  // the backups, reading the files again) is called here directly, never queued, since queued
+  // work that waits for more queued work waits for itself.
+  async function saveNow(replaceBackups) {
+    const { status, data } = await call("/api/save", { replaceBackups: !!replaceBackups });
+    if (status === 200) {
+      undoStack.length = 0;
+      redoStack.length = 0;
+      say("saved: " + data.written.join(", "));
+      return show(data.view);
+    }
+    if (status !== 409) return say(data.error, true);
+    if (data.conflicts.length > 0) {
+      say(data.conflicts.join(", ") + " changed on disk since the studio read it: nothing was saved", true);
+      if (window.confirm(statusLine.textContent + ". Read the files again (your edits are dropped)?")) {
+        return reloadNow();
+      }
+    } else if (data.backupsInTheWay.length > 0) {
+      const text = "Older backups differ from the files as the studio read them: " +
+        data.backupsInTheWay.join(", ") + ". Replace them?";
+      if (window.confirm(text)) return saveNow(true);
+      say("nothing was saved: the older backups are kept", true);
+    }
+  }
+
+  async function reloadNow() {
+    const { status, data } = await call("/api/reload", {});
+    if (status !== 200) return say(data.error, true);
+    undoStack.length = 0;
+    redoStack.length = 0;
+    say("read the files again");
+    return show(data);
   }
 
   function save(replaceBackups) {
-    return queue(async () => {
-      const { status, data } = await call("/api/save", { replaceBackups: !!replaceBackups });
-      if (status === 200) {
-        undoStack.length = 0;
-        redoStack.length = 0;
-        say("saved: " + data.written.join(", "));
-        return show(data.view);
-      }
-      if (status !== 409) return say(data.error, true);
-      if (data.conflicts.length > 0) {
-        say(data.conflicts.join(", ") + " changed on disk since the studio read it: nothing was saved", true);
-        if (window.confirm(statusLine.textContent + ". Read the files again (your edits are dropped)?")) {
-          return reload();
-        }
-      } else if (data.backupsInTheWay.length > 0) {
-        const text = "Older backups differ from the files as the studio read them: " +
-          data.backupsInTheWay.join(", ") + ". Replace them?";
-        if (window.confirm(text)) return save(true);
-        say("nothing was saved: the older backups are kept", true);
-      }
-    });
+    return queue(() => saveNow(replaceBackups));
   }
 
+  // Unsaved edits and their history are dropped only when the user says so.
   function reload() {
-    return queue(async () => {
-      const { status, data } = await call("/api/reload", {});
-      if (status !== 200) return say(data.error, true);
-      undoStack.length = 0;
-      redoStack.length = 0;
-      say("read the files again");
-      return show(data);
+    return queue(() => {
+      if (view && view.dirty && !window.confirm("Read the files again? Your unsaved edits and their undo history are dropped.")) {
+        return undefined;
+      }
+      return reloadNow();
     });
   }
 
   buttons.undo.addEventListener("click", undo);
   buttons.redo.addEventListener("click", redo);
   buttons.save.addEventListener("click", () => save(false));
-  buttons.reload.addEventListener("click", reload);
+  buttons.reload.addEventListener("click", () => reload());
   document.addEventListener("keydown", (e) => {
     if (!(e.ctrlKey || e.metaKey) || e.target.tagName === "INPUT") return;
     if (e.key === "z") undo();
@@ -544,6 +564,7 @@
     undo,
     redo,
     save,
+    reload,
     dropTick,
     calibration: (gauge) => calibrations[gauge],
     frame: () => frame.contentWindow,
