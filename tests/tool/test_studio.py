@@ -39,20 +39,22 @@ BROWSER_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic"
 class Studio:
     """A studio on a fresh copy of the example cab, in a folder of its own."""
 
-    def __init__(self, cab=None, scenario=None, fps="30", extra=()):
+    def __init__(self, cab=None, scenario=None, fps="30", extra=(), sweep=False):
         self.folder = tempfile.mkdtemp(prefix="mirevane-studio-test-")
         shutil.copytree(cab or os.path.join(EXAMPLES, "cab"), os.path.join(self.folder, "cab"))
         shutil.copy(scenario or os.path.join(EXAMPLES, "scenarios", "run.csv"),
                     os.path.join(self.folder, "run.csv"))
         self.fps = fps
         self.extra = list(extra)
+        self.sweep = sweep  # no --scenario: the studio's own sweep of every gauge's table
         self.originals = self.hashes()
         self.restart()
 
     def restart(self):
         self.process = subprocess.Popen(
-            TOOL.command(["studio", os.path.join("cab", "Mirevane.dll"), "--scenario", "run.csv",
-                          "--fps", self.fps, "--no-browser"] + self.extra),
+            TOOL.command(["studio", os.path.join("cab", "Mirevane.dll")] +
+                         ([] if self.sweep else ["--scenario", "run.csv"]) +
+                         ["--fps", self.fps, "--no-browser"] + self.extra),
             cwd=self.folder, env=TOOL.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
             text=True)
         line = ""
@@ -415,6 +417,14 @@ class InTheBrowser(BrowserTest):
         self.browser.driver.save_screenshot(os.path.join(OUT, "studio.png"))
 
 
+def expand(runs):
+    """A series of the dial page's data, its runs [number, count] written out."""
+    out = []
+    for x in runs:
+        out.extend([x[0]] * x[1] if isinstance(x, list) else [x])
+    return out
+
+
 class DialogsInTheBrowser(BrowserTest):
     """Every question the page asks, answered either way: the page does what was answered and
     goes on working (a later edit reaches the server and Save writes it)."""
@@ -522,6 +532,45 @@ class DialogsInTheBrowser(BrowserTest):
         self.assertFalse(b.view()["dirty"])
         self.assertEqual(press("y"), [True, False])
         self.assertTrue(b.view()["dirty"])
+
+
+class SweepInTheBrowser(BrowserTest):
+    """Without --scenario, on the example cab (a voltmeter on panel entry 60, an ammeter whose
+    table starts at -800): every gauge's value runs over its whole table and back, and the
+    readout beside the dial names the angle as the table writes it."""
+
+    def test_every_needle_reaches_both_ends_of_its_table(self):
+        from selenium.webdriver.common.by import By
+        studio = Studio(sweep=True)
+        b = self.browser
+        try:
+            b.open(studio)
+            view = b.view()
+            data = json.loads(view["run"]["data"])
+            times = expand(data["t"])
+            for g, shown in zip(view["gauges"], data["gauges"]):
+                with self.subTest(g["title"]):
+                    values = expand(shown["value"])
+                    rows = sorted(g["rows"])
+                    self.assertEqual((min(values), max(values)), (rows[0][0], rows[-1][0]))
+                    # Up to the top by 10 s, back to the bottom by 20 s.
+                    self.assertEqual(values[times.index(10000)], rows[-1][0])
+                    self.assertEqual(values[-1], rows[0][0])
+            # The ammeter (gauge 3, no tremble): its readout at each end shows the table's angle.
+            ammeter = sorted(view["gauges"][3]["rows"])
+            for ms, row in ((0, ammeter[0]), (10000, ammeter[-1])):
+                b.js("window.mirevaneStudio.frame().mirevaneDial.seek(arguments[0])", ms)
+                b.driver.switch_to.frame(b.driver.find_element(By.ID, "run"))
+                readout = b.driver.find_elements(By.CSS_SELECTOR, "figure.gauge")[3].find_element(
+                    By.CSS_SELECTOR, ".readout")
+                terms = [e.text for e in readout.find_elements(By.TAG_NAME, "dt")]
+                texts = [e.text for e in readout.find_elements(By.TAG_NAME, "dd")]
+                b.driver.switch_to.default_content()
+                shown = texts[terms.index("table angle")]
+                self.assertTrue(shown.startswith("%.3f\u00b0 (%.3f\u00b0 with the scale's +180)"
+                                                 % (row[1], row[1] + 180)), shown)
+        finally:
+            studio.stop()
 
 
 def write_dial_png(path, size, hub, radius, marks):
@@ -675,7 +724,7 @@ def main():
         TOOL.keep_wine_running()  # the server's own tests: the browser's are the native's
     elif browser:
         classes += [KilledMidSave, InTheBrowser, CalibrationInTheBrowser, DialogsInTheBrowser,
-                    PictureChosenInTheBrowser]
+                    SweepInTheBrowser]
     else:
         classes.append(KilledMidSave)
         print("The browser tests need python3-selenium, chromium-driver and chromium "

@@ -10,6 +10,7 @@
 #include "plot/svg_plot.h"
 #include "replay/consumer_thread.h"
 #include "replay/replay.h"
+#include "replay/scenario_columns.h"
 #include "run/gauge_titles.h"
 #include "studio/step_response.h"
 
@@ -48,33 +49,35 @@ private:
     std::vector<DialGeometry>& dials_;
 };
 
-// Without a scenario: twenty seconds in which every quantity a gauge reads rises from 0 to
-// the top of its gauges' tables and falls back, at 30 frames a second.
+// Without a scenario: twenty seconds at 30 frames a second in which every gauge's source (a
+// vehicle quantity, a panel or a sound entry) sweeps over the tables of the gauges that read
+// it, from the lowest value of any of them to the highest in 10 s and back in 10 s more.
 std::string SweepScenario(const CheckReport& report) {
-    // The scenario column of each vehicle quantity, by the unit and name the check gives.
-    std::map<std::string, double> top;
+    std::map<std::string, std::pair<double, double>> range; // column -> lowest, highest
     for (const GaugeSummary& g : report.gauges) {
-        std::string column;
-        if (g.unit == "km/h") {
-            column = "speed";
-        } else if (g.unit == "A") {
-            column = "current";
-        } else if (g.unit == "kPa") {
-            column = g.subject;
+        const std::string column = ScenarioColumnFor(g.subject);
+        if (column.empty() || !g.table.found) {
+            continue;
         }
-        if (!column.empty()) {
-            top[column] = std::max(top[column], g.table.maxValue);
+        const auto [it, first] =
+            range.emplace(column, std::pair{g.table.minValue, g.table.maxValue});
+        if (!first) {
+            it->second.first = std::min(it->second.first, g.table.minValue);
+            it->second.second = std::max(it->second.second, g.table.maxValue);
         }
     }
     std::string header = "time";
-    std::string up = "10000";
-    std::string zero;
-    for (const auto& [column, value] : top) {
+    std::string low;
+    std::string high;
+    for (const auto& [column, ends] : range) {
+        // Panel and sound entries hold whole numbers: the ends are rounded outwards.
+        int entry = 0;
+        const bool integer = FindScenarioColumn(column, entry)->integer;
         header += "," + column;
-        up += "," + Shortest(value);
-        zero += ",0";
+        low += "," + Shortest(integer ? std::floor(ends.first) : ends.first);
+        high += "," + Shortest(integer ? std::ceil(ends.second) : ends.second);
     }
-    return header + "\n0" + zero + "\n" + up + "\n20000" + zero + "\n";
+    return header + "\n0" + low + "\n10000" + high + "\n20000" + low + "\n";
 }
 
 } // namespace
