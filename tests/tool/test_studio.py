@@ -573,6 +573,87 @@ class SweepInTheBrowser(BrowserTest):
             studio.stop()
 
 
+class EditorDetailsInTheBrowser(BrowserTest):
+    """What each gauge's editor shows beside the run: edited cells marked, the check's lines
+    as the command writes them, a row added to an empty table, the step response on axes
+    that stay put."""
+
+    def test_an_edited_cell_is_marked_and_no_other(self):
+        from selenium.webdriver.common.by import By
+        studio = Studio()
+        b = self.browser
+        try:
+            b.open(studio)
+            b.type_into('section[data-gauge="0"] tr[data-row="9"] td:nth-child(2) input', "172.5")
+
+            def marked():
+                return [(int(i.find_element(By.XPATH, "ancestor::tr").get_attribute("data-row")),
+                         i.find_element(By.XPATH, "ancestor::td").get_attribute("cellIndex"))
+                        for i in b.driver.find_elements(
+                            By.CSS_SELECTOR, 'section[data-gauge="0"] table.rows input.edited')]
+            self.assertEqual(marked(), [(9, "1")])
+            edited = b.driver.find_element(
+                By.CSS_SELECTOR, 'section[data-gauge="0"] tr[data-row="9"] td:nth-child(2) input')
+            plain = b.driver.find_element(
+                By.CSS_SELECTOR, 'section[data-gauge="0"] tr[data-row="8"] td:nth-child(2) input')
+            self.assertNotEqual(edited.value_of_css_property("background-color"),
+                                plain.value_of_css_property("background-color"))
+            b.js("return window.mirevaneStudio.save(false)")
+            self.assertEqual(marked(), [])  # saved: as on disk
+        finally:
+            studio.stop()
+
+    def test_an_empty_table_gets_a_row_and_its_finding_reads_as_check_writes_it(self):
+        from selenium.webdriver.common.by import By
+        cab = os.path.join(tempfile.mkdtemp(prefix="mirevane-empty-table-"), "cab")
+        shutil.copytree(os.path.join(EXAMPLES, "cab"), cab)
+        open(os.path.join(cab, "voltmeter.csv"), "w").close()
+        studio = Studio(cab=cab)
+        shutil.rmtree(os.path.dirname(cab))
+        b = self.browser
+        try:
+            b.open(studio)
+            check = TOOL.run(["check", os.path.join("cab", "Mirevane.dll")], cwd=studio.folder)
+            lines = check.stdout_text.splitlines()
+            listed = lines[lines.index("Diagnostics") + 1:-1]
+            self.assertEqual(b.view()["gauges"][4]["rows"], [])
+            # The first row starts the scale at 0; each next one 10 past the last.
+            # The status counts as check does: one point is one error, said in the singular.
+            for rows, status in (([[0, 0]], "1 error, 0 warnings"),
+                                 ([[0, 0], [10, 0]], "0 errors, 0 warnings")):
+                b.driver.find_element(By.CSS_SELECTOR, 'section[data-gauge="4"] button.add-row').click()
+                b.wait_idle()
+                self.assertEqual(b.view()["gauges"][4]["rows"], rows)
+                self.assertEqual(b.driver.find_element(By.ID, "status").text, status)
+            b.js("return window.mirevaneStudio.undo().then(window.mirevaneStudio.undo)")
+            shown = [e.text for e in b.driver.find_elements(By.CSS_SELECTOR, "#diagnostics li")]
+            self.assertEqual(shown, listed)
+            self.assertEqual(lines[-1], "1 error, 0 warnings.")
+        finally:
+            studio.stop()
+
+    def test_the_step_response_keeps_its_axes_when_the_damping_changes(self):
+        from selenium.webdriver.common.by import By
+        studio = Studio()
+        b = self.browser
+        try:
+            b.open(studio)
+
+            def drawn():
+                svg = b.driver.find_element(By.CSS_SELECTOR, 'section[data-gauge="1"] svg.step')
+                step = b.view()["gauges"][1]["step"]
+                return step, [t.text for t in svg.find_elements(By.TAG_NAME, "text")]
+            step, labels = drawn()
+            self.assertEqual(labels, ["0 s", "1 s", "2 s", "3 s", "4 s", "5 s", "0", "1", "2"])
+            b.type_into('section[data-gauge="1"] input[name="NaturalFreq"]', "2")
+            slower, relabelled = drawn()
+            self.assertEqual(relabelled, labels)
+            self.assertEqual([t for t, _ in slower], [t for t, _ in step])  # the same instants
+            self.assertLess(slower[30][1], step[30][1])  # half a second in, the slower lags
+        finally:
+            studio.stop()
+
+
 def write_dial_png(path, size, hub, radius, marks):
     """A grey dial picture drawn point by point: its rim and a dot at each mark."""
     import struct
@@ -724,7 +805,7 @@ def main():
         TOOL.keep_wine_running()  # the server's own tests: the browser's are the native's
     elif browser:
         classes += [KilledMidSave, InTheBrowser, CalibrationInTheBrowser, DialogsInTheBrowser,
-                    SweepInTheBrowser]
+                    SweepInTheBrowser, EditorDetailsInTheBrowser]
     else:
         classes.append(KilledMidSave)
         print("The browser tests need python3-selenium, chromium-driver and chromium "

@@ -51,40 +51,48 @@
     return e;
   }
 
+  const SVG = "http://www.w3.org/2000/svg";
+  function svgElement(tag, attributes) {
+    const e = document.createElementNS(SVG, tag);
+    for (const [k, v] of Object.entries(attributes || {})) e.setAttribute(k, v);
+    return e;
+  }
+
   function cell(content) {
     const td = document.createElement("td");
     td.append(content);
     return td;
   }
 
+  // The step response on fixed axes: the time the server gave (the same for every setting)
+  // and 0 to 2, the most a mass and spring from rest overshoots a step, so that a second
+  // setting is read against the first.
   function stepSvg(points) {
-    const ns = "http://www.w3.org/2000/svg";
-    const svg = document.createElementNS(ns, "svg");
-    svg.setAttribute("class", "step");
-    svg.setAttribute("viewBox", "0 0 260 90");
-    const last = points[points.length - 1][0] || 1;
-    let top = 1;
+    const svg = svgElement("svg", { class: "step", viewBox: "0 0 300 130" });
+    const span = points[points.length - 1][0] || 1;
+    let top = 2;
     for (const p of points) top = Math.max(top, p[1]);
-    const x = (t) => 5 + (t / last) * 250;
-    const y = (v) => 85 - (v / (top * 1.05)) * 75;
-    const target = document.createElementNS(ns, "line");
-    target.setAttribute("x1", 5);
-    target.setAttribute("x2", 255);
-    target.setAttribute("y1", y(1));
-    target.setAttribute("y2", y(1));
-    const line = document.createElementNS(ns, "polyline");
-    line.setAttribute("points", points.map((p) => x(p[0]).toFixed(1) + "," + y(p[1]).toFixed(1)).join(" "));
-    const label = document.createElementNS(ns, "text");
-    label.setAttribute("x", 200);
-    label.setAttribute("y", 84);
-    label.setAttribute("font-size", 10);
-    label.textContent = last.toFixed(2) + " s";
-    svg.append(target, line, label);
+    const x = (t) => 34 + (t / span) * 256;
+    const y = (v) => 110 - (v / top) * 100;
+    const label = (attributes, text) => {
+      const e = svgElement("text", attributes);
+      e.textContent = text;
+      return e;
+    };
+    svg.append(svgElement("line", { class: "axis", x1: x(0), x2: x(span), y1: y(0), y2: y(0) }),
+               svgElement("line", { class: "axis", x1: x(0), x2: x(0), y1: y(0), y2: y(top) }));
+    for (let t = 0; t <= span + 1e-9; t += 1) {
+      svg.append(svgElement("line", { class: "tick", x1: x(t), x2: x(t), y1: y(0), y2: y(0) + 4 }),
+                 label({ x: x(t), y: 124, "text-anchor": "middle" }, t + " s"));
+    }
+    for (const v of [0, 1, 2]) {
+      const right = v === 1 ? x(span) : x(0); // the target runs across
+      svg.append(svgElement("line", { class: v === 1 ? "target" : "tick", x1: x(0) - 4, x2: right, y1: y(v), y2: y(v) }),
+                 label({ x: x(0) - 7, y: y(v) + 3.5, "text-anchor": "end" }, String(v)));
+    }
+    svg.append(svgElement("polyline", { class: "response",
+      points: points.map((p) => x(p[0]).toFixed(1) + "," + y(p[1]).toFixed(1)).join(" ") }));
     return svg;
-  }
-
-  function diagnosticText(d) {
-    return d.file + ":" + d.line + ":" + d.column + ": " + d.severity + ": " + d.message + " [" + d.code + "]";
   }
 
   // Each gauge's editor is drawn anew only when what it shows changed (or when `all`): the
@@ -141,9 +149,10 @@
                                     { gauge: g.number, rows: g.tableEdited ? g.rows : null });
     g.rows.forEach((r, i) => {
       const tr = element("tr", { "data-row": i });
-      for (const v of r) {
+      for (const [k, v] of r.entries()) {
         const input = element("input", { type: "number", step: "any" });
         input.value = v;
+        if (g.rowsEdited[i][k]) input.classList.add("edited");
         input.addEventListener("change", () => sendRows(rowsNow()));
         tr.append(cell(input));
       }
@@ -154,9 +163,10 @@
     });
     card.append(rows);
     const add = element("button", { type: "button", class: "add-row" }, "Add a row");
+    // A row 10 past the last at its angle; an empty table starts at 0.
     add.addEventListener("click", () => {
-      const last = g.rows[g.rows.length - 1] || [0, 0];
-      sendRows(g.rows.concat([[last[0] + 10, last[1]]]));
+      const last = g.rows[g.rows.length - 1];
+      sendRows(g.rows.concat([last ? [last[0] + 10, last[1]] : [0, 0]]));
     });
     card.append(add);
 
@@ -164,19 +174,13 @@
 
     if (mine.length > 0) {
       const list = element("ul", { class: "gauge-diagnostics" });
-      for (const d of mine) list.append(element("li", { class: d.severity }, diagnosticText(d)));
+      for (const d of mine) list.append(element("li", { class: d.severity }, d.text));
       card.append(list);
     }
     return card;
   }
 
   // ---- calibration from the dial picture ----------------------------------------------------
-  const SVG = "http://www.w3.org/2000/svg";
-  function svgElement(tag, attributes) {
-    const e = document.createElementNS(SVG, tag);
-    for (const [k, v] of Object.entries(attributes || {})) e.setAttribute(k, v);
-    return e;
-  }
 
   function calibrationOf(g) {
     if (!calibrations[g.number]) {
@@ -358,7 +362,7 @@
   function drawDiagnostics() {
     const list = document.getElementById("diagnostics");
     list.replaceChildren();
-    for (const d of view.diagnostics) list.append(element("li", { class: d.severity }, diagnosticText(d)));
+    for (const d of view.diagnostics) list.append(element("li", { class: d.severity }, d.text));
     if (view.diagnostics.length === 0) list.append(element("li", {}, "no problems found"));
   }
 
@@ -471,7 +475,7 @@
       undoStack.push({ change, inverse });
       redoStack.length = 0;
     }
-    say(data.errors + " errors, " + data.warnings + " warnings");
+    say(data.summary);
     await show(data);
     return true;
   }

@@ -4,6 +4,7 @@
 #include "check/check.h"
 #include "check/format_lookup.h"
 #include "check/profile_scan.h"
+#include "common/diagnostic_line.h"
 #include "common/number_text.h"
 #include "common/tool_error.h"
 #include "gauges/c_mirevane.h"
@@ -99,11 +100,13 @@ Session::Session(const StudioOptions& options)
 //                             "written": text in the file or null, "edited",
 //                             "effective": what Load made of it}],
 //               "rows": [[value, angle], ...] as the table file holds them,
+//               "rowsEdited": [[value edited, angle edited], ...] against the file on disk,
 //               "step": [[seconds, fraction], ...] (empty: no damping),
 //               "face": {"picture": data URI, "width", "height", "hub": [x, y], "radius"}
 //                       (only for a gauge given --dial)}],
-//   "diagnostics": [{"file", "line", "column", "severity", "code", "message"}],
-//   "errors", "warnings",
+//   "diagnostics": [{"file", "line", "column", "severity", "code", "message",
+//                    "text": the line as check writes it}],
+//   "errors", "warnings", "summary": "1 error, 2 warnings",
 //   "run": the dial page's parts of the run: {"note", "dials": [...], "plotsHead",
 //          "plots": [...], "plotsTail", "data"} (dial/page.h),
 //   "page": the dial page of the run, as HTML (only when asked for)
@@ -177,8 +180,16 @@ nlohmann::json Session::View(bool wholePage) {
                              {"radius", f.radius}};
         }
         gauge["rows"] = json::array();
-        for (const TableRow& row : TableRows(workspace_.tableOf(n).current)) {
+        gauge["rowsEdited"] = json::array();
+        const CabFile& table = workspace_.tableOf(n);
+        const std::vector<TableRow> read = TableRows(table.base);
+        for (const TableRow& row : TableRows(table.current)) {
             gauge["rows"].push_back({row.value, row.angle});
+            // A row is matched by its value: a new value is a new row, a changed angle an edit.
+            const auto same = std::find_if(read.begin(), read.end(),
+                                           [&](const TableRow& r) { return r.value == row.value; });
+            gauge["rowsEdited"].push_back(
+                {same == read.end(), same == read.end() || same->angle != row.angle});
         }
         gauge["step"] = json::array();
         if (g.elliptic) {
@@ -190,15 +201,20 @@ nlohmann::json Session::View(bool wholePage) {
     }
     view["diagnostics"] = json::array();
     for (const Diagnostic& d : report.diagnostics) {
-        view["diagnostics"].push_back({{"file", workspace_.ShownPath(d.file)},
+        const Located shown{
+            workspace_.ShownPath(d.file),    d.line,      d.column, d.kind->severity,
+            workspace_.ShownPath(d.message), d.kind->code};
+        view["diagnostics"].push_back({{"file", shown.file},
                                        {"line", d.line},
                                        {"column", d.column},
                                        {"severity", SeverityName(d.kind->severity)},
                                        {"code", d.kind->code},
-                                       {"message", workspace_.ShownPath(d.message)}});
+                                       {"message", shown.message},
+                                       {"text", DiagnosticLine(shown)}});
     }
     view["errors"] = report.errors();
     view["warnings"] = report.warnings();
+    view["summary"] = DiagnosticCounts(report.errors(), report.warnings());
     const DialPageParts& parts = page.parts();
     const DialPagePlots plots = page.Plots();
     const auto shown = [&](const std::vector<std::string>& pieces) {
