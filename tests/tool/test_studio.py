@@ -744,6 +744,37 @@ class CalibrationInTheBrowser(BrowserTest):
             studio.stop()
 
 
+class PictureChosenInTheBrowser(BrowserTest):
+    """A dial picture chosen in the page (no --dial): the picker keeps its name and the
+    picture shows."""
+
+    def test_the_chosen_picture_shows_and_the_picker_names_it(self):
+        from selenium.webdriver.common.by import By
+        picture = os.path.join(OUT, "chosen-dial.png")
+        write_dial_png(picture, 120, (60, 60), 50, [])
+        studio = Studio()
+        b = self.browser
+        try:
+            b.open(studio)
+            card = 'section[data-gauge="1"] '
+            b.driver.find_element(By.CSS_SELECTOR, card + "details.calibrate summary").click()
+            b.driver.find_element(By.CSS_SELECTOR, card + 'input[type="file"]').send_keys(picture)
+            deadline = time.time() + 30
+            while time.time() < deadline and not b.js(
+                    "const c = window.mirevaneStudio.calibration(1); return !!(c && c.picture)"):
+                time.sleep(0.05)
+            b.wait_idle()
+            chosen = b.js("return Array.from(arguments[0].files).map((f) => f.name)",
+                          b.driver.find_element(By.CSS_SELECTOR, card + 'input[type="file"]'))
+            self.assertEqual(chosen, ["chosen-dial.png"])
+            image = b.driver.find_element(By.CSS_SELECTOR, card + "svg.picture image")
+            self.assertTrue(image.get_attribute("href").startswith("data:image/png"))
+            self.assertTrue(image.is_displayed())
+            b.driver.save_screenshot(os.path.join(OUT, "studio-chosen-picture.png"))
+        finally:
+            studio.stop()
+
+
 def benchmark(edits, cab, scenario, fps):
     """Edit-to-needle: a table point typed in, until the browser has painted the new needles
     and plots; the median and the 95th percentile over `edits` edits."""
@@ -805,7 +836,7 @@ def main():
         TOOL.keep_wine_running()  # the server's own tests: the browser's are the native's
     elif browser:
         classes += [KilledMidSave, InTheBrowser, CalibrationInTheBrowser, DialogsInTheBrowser,
-                    SweepInTheBrowser, EditorDetailsInTheBrowser]
+                    SweepInTheBrowser, EditorDetailsInTheBrowser, PictureChosenInTheBrowser]
     else:
         classes.append(KilledMidSave)
         print("The browser tests need python3-selenium, chromium-driver and chromium "

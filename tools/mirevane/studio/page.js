@@ -223,13 +223,11 @@
     await send({ gauge: g.number, rows: next }, { gauge: g.number, rows: g.tableEdited ? g.rows : null });
   }
 
-  function calibrationSection(g) {
-    const c = calibrationOf(g);
-    const details = element("details", { class: "calibrate" });
-    details.open = c.open;
-    details.addEventListener("toggle", () => (c.open = details.open));
-    details.append(element("summary", {}, "Calibrate from the dial picture"));
-    const tools = element("div", { class: "calibrate-tools" });
+  // Each gauge's picker is made once and kept across redraws: a new one would forget the name
+  // of the file chosen.
+  const pickers = {};
+  function picturePicker(g, c) {
+    if (pickers[g.number]) return pickers[g.number];
     const file = element("input", { type: "file", accept: "image/png,image/jpeg", "aria-label": "dial picture" });
     file.addEventListener("change", () => {
       const chosen = file.files[0];
@@ -246,7 +244,18 @@
       };
       reader.readAsDataURL(chosen);
     });
-    tools.append(file);
+    pickers[g.number] = file;
+    return file;
+  }
+
+  function calibrationSection(g) {
+    const c = calibrationOf(g);
+    const details = element("details", { class: "calibrate" });
+    details.open = c.open;
+    details.addEventListener("toggle", () => (c.open = details.open));
+    details.append(element("summary", {}, "Calibrate from the dial picture"));
+    const tools = element("div", { class: "calibrate-tools" });
+    tools.append(picturePicker(g, c));
     for (const [mode, label] of [["hub", "Set the hub"], ["mark", "Add marks"], ["rim", "Add rim points"]]) {
       const b = element("button", { type: "button", "data-mode": mode }, label);
       if (c.mode === mode) b.classList.add("active");
