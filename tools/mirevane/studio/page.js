@@ -577,7 +577,6 @@
     undo,
     redo,
     save,
-    reload,
     dropTick,
     calibration: (gauge) => calibrations[gauge],
     frame: () => frame.contentWindow,
