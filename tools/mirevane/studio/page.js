@@ -51,13 +51,6 @@
     return e;
   }
 
-  const SVG = "http://www.w3.org/2000/svg";
-  function svgElement(tag, attributes) {
-    const e = document.createElementNS(SVG, tag);
-    for (const [k, v] of Object.entries(attributes || {})) e.setAttribute(k, v);
-    return e;
-  }
-
   function cell(content) {
     const td = document.createElement("td");
     td.append(content);
@@ -87,7 +80,8 @@
     }
     for (const v of [0, 1, 2]) {
       const right = v === 1 ? x(span) : x(0); // the target runs across
-      svg.append(svgElement("line", { class: v === 1 ? "target" : "tick", x1: x(0) - 4, x2: right, y1: y(v), y2: y(v) }),
+      svg.append(svgElement("line", { class: v === 1 ? "target" : "tick", x1: x(0) - 4, x2: right,
+                                      y1: y(v), y2: y(v) }),
                  label({ x: x(0) - 7, y: y(v) + 3.5, "text-anchor": "end" }, String(v)));
     }
     svg.append(svgElement("polyline", { class: "response",
@@ -181,7 +175,12 @@
   }
 
   // ---- calibration from the dial picture ----------------------------------------------------
-
+  const SVG = "http://www.w3.org/2000/svg";
+  function svgElement(tag, attributes) {
+    const e = document.createElementNS(SVG, tag);
+    for (const [k, v] of Object.entries(attributes || {})) e.setAttribute(k, v);
+    return e;
+  }
   function calibrationOf(g) {
     if (!calibrations[g.number]) {
       const face = g.face;
@@ -553,9 +552,8 @@
   // Unsaved edits and their history are dropped only when the user says so.
   function reload() {
     return queue(() => {
-      if (view && view.dirty && !window.confirm("Read the files again? Your unsaved edits and their undo history are dropped.")) {
-        return undefined;
-      }
+      const question = "Read the files again? Your unsaved edits and their undo history are dropped.";
+      if (view && view.dirty && !window.confirm(question)) return undefined;
       return reloadNow();
     });
   }
