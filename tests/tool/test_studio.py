@@ -40,7 +40,7 @@ BROWSER_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic"
 class Studio:
     """A studio on a fresh copy of the example cab, in a folder of its own."""
 
-    def __init__(self, cab=None, scenario=None, fps="30", extra=(), env=None):
+    def __init__(self, cab=None, scenario=None, fps="30", extra=(), env=None, sweep=False):
         self.env = env or TOOL.env
         self.folder = tempfile.mkdtemp(prefix="mirevane-studio-test-")
         shutil.copytree(cab or os.path.join(EXAMPLES, "cab"), os.path.join(self.folder, "cab"))
@@ -48,13 +48,15 @@ class Studio:
                     os.path.join(self.folder, "run.csv"))
         self.fps = fps
         self.extra = list(extra)
+        self.sweep = sweep  # no --scenario: the studio's own sweep of every gauge's table
         self.originals = self.hashes()
         self.restart()
 
     def restart(self):
         self.process = subprocess.Popen(
-            TOOL.command(["studio", os.path.join("cab", "Mirevane.dll"), "--scenario", "run.csv",
-                          "--fps", self.fps, "--no-browser"] + self.extra),
+            TOOL.command(["studio", os.path.join("cab", "Mirevane.dll")] +
+                         ([] if self.sweep else ["--scenario", "run.csv"]) +
+                         ["--fps", self.fps, "--no-browser"] + self.extra),
             cwd=self.folder, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
             text=True)
         line = ""
@@ -690,6 +692,243 @@ class InTheBrowser(BrowserTest):
         self.browser.driver.save_screenshot(os.path.join(OUT, "studio.png"))
 
 
+def expand(runs):
+    """A series of the dial page's data, its runs [number, count] written out."""
+    out = []
+    for x in runs:
+        out.extend([x[0]] * x[1] if isinstance(x, list) else [x])
+    return out
+
+
+class DialogsInTheBrowser(BrowserTest):
+    """Every question the page asks, answered either way: the page does what was answered and
+    goes on working (a later edit reaches the server and Save writes it)."""
+
+    def setUp(self):
+        self.studio = Studio()
+        self.browser.open(self.studio)
+
+    def tearDown(self):
+        self.studio.stop()
+
+    def answer(self, accept, words):
+        from selenium.webdriver.support import expected_conditions
+        from selenium.webdriver.support.ui import WebDriverWait
+        alert = WebDriverWait(self.browser.driver, 30).until(expected_conditions.alert_is_present())
+        self.assertIn(words, alert.text)
+        if accept:
+            alert.accept()
+        else:
+            alert.dismiss()
+
+    def assert_settles(self):
+        """The page's requests all end: a queue waiting on itself never would."""
+        state = self.browser.js("""
+            return Promise.race([window.mirevaneStudio.idle().then(() => "idle"),
+                                 new Promise((r) => setTimeout(() => r("stuck"), 15000))]);""")
+        self.assertEqual(state, "idle")
+
+    def assert_still_saves(self):
+        b = self.browser
+        b.type_into('section[data-gauge="1"] input[name="Period"]', "1.7")
+        self.assertTrue(b.view()["dirty"])
+        b.js("return window.mirevaneStudio.save(false)")
+        self.assertFalse(b.view()["dirty"])
+        with open(self.studio.path("cab", "bc.ini"), "rb") as f:
+            self.assertIn(b"Period = 1.7", f.read())
+
+    def test_read_again_after_a_conflict_reads_the_files_and_the_page_goes_on(self):
+        b = self.browser
+        s = self.studio
+        b.type_into('section[data-gauge="2"] input[name="Flattening"]', "0.4")
+        with open(s.path("cab", "mr.ini"), "rb") as f:
+            theirs = f.read().replace(b"Flattening = 0.35", b"Flattening = 0.3")
+        with open(s.path("cab", "mr.ini"), "wb") as f:
+            f.write(theirs)
+        for accept in (False, True):
+            b.js("window.mirevaneStudio.save(false); return true")
+            self.answer(accept, "mr.ini")
+            self.assert_settles()
+            flattening = [x for x in b.view()["gauges"][2]["settings"] if x["key"] == "Flattening"][0]
+            self.assertEqual(flattening["written"], "0.3" if accept else "0.4")
+            self.assertEqual(b.view()["dirty"], not accept)
+        with open(s.path("cab", "mr.ini"), "rb") as f:
+            self.assertEqual(f.read(), theirs)
+        self.assert_still_saves()
+
+    def test_replacing_older_backups_saves_and_the_page_goes_on(self):
+        b = self.browser
+        s = self.studio
+        stale = b"0,0\r\n"
+        with open(s.path("cab", "Mirevane.csv.bak"), "wb") as f:
+            f.write(stale)
+        b.type_into('section[data-gauge="0"] tr[data-row="9"] td:nth-child(2) input', "172.5")
+        for accept in (False, True):
+            b.js("window.mirevaneStudio.save(false); return true")
+            self.answer(accept, "Mirevane.csv.bak")
+            self.assert_settles()
+            self.assertEqual(b.view()["dirty"], not accept)
+        with open(s.path("cab", "Mirevane.csv.bak"), "rb") as f:
+            with open(os.path.join(EXAMPLES, "cab", "Mirevane.csv"), "rb") as original:
+                self.assertEqual(f.read(), original.read())
+        with open(s.path("cab", "Mirevane.csv"), "rb") as f:
+            self.assertIn(b"80,172.5", f.read())
+        self.assert_still_saves()
+
+    def test_reading_the_files_again_asks_before_dropping_edits(self):
+        from selenium.webdriver.common.by import By
+        b = self.browser
+        b.driver.find_element(By.ID, "reload").click()  # nothing to drop: no question
+        self.assert_settles()
+        b.type_into('section[data-gauge="1"] input[name="Period"]', "1.7")
+        for accept in (False, True):
+            b.driver.find_element(By.ID, "reload").click()
+            self.answer(accept, "unsaved edits")
+            self.assert_settles()
+            period = [x for x in b.view()["gauges"][1]["settings"] if x["key"] == "Period"][0]
+            self.assertEqual(period["written"], None if accept else "1.7")
+            self.assertEqual(b.view()["dirty"], not accept)
+            self.assertEqual(b.driver.find_element(By.ID, "undo").is_enabled(), not accept)
+
+    def test_undo_and_redo_buttons_follow_ctrl_z_and_ctrl_y(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.by import By
+        from selenium.webdriver.common.keys import Keys
+        b = self.browser
+        b.type_into('section[data-gauge="1"] input[name="Period"]', "1.7")
+
+        def press(key):
+            b.js("document.activeElement.blur()")  # keys in a text field are the field's
+            ActionChains(b.driver).key_down(Keys.CONTROL).send_keys(key).key_up(Keys.CONTROL).perform()
+            self.assert_settles()
+            return [b.driver.find_element(By.ID, i).is_enabled() for i in ("undo", "redo")]
+
+        self.assertEqual(press("z"), [False, True])
+        self.assertFalse(b.view()["dirty"])
+        self.assertEqual(press("y"), [True, False])
+        self.assertTrue(b.view()["dirty"])
+
+
+class SweepInTheBrowser(BrowserTest):
+    """Without --scenario, on the example cab (a voltmeter on panel entry 60, an ammeter whose
+    table starts at -800): every gauge's value runs over its whole table and back, and the
+    readout beside the dial names the angle as the table writes it."""
+
+    def test_every_needle_reaches_both_ends_of_its_table(self):
+        from selenium.webdriver.common.by import By
+        studio = Studio(sweep=True)
+        b = self.browser
+        try:
+            b.open(studio)
+            view = b.view()
+            data = json.loads(view["run"]["data"])
+            times = expand(data["t"])
+            for g, shown in zip(view["gauges"], data["gauges"]):
+                with self.subTest(g["title"]):
+                    values = expand(shown["value"])
+                    rows = sorted(g["rows"])
+                    self.assertEqual((min(values), max(values)), (rows[0][0], rows[-1][0]))
+                    # Up to the top by 10 s, back to the bottom by 20 s.
+                    self.assertEqual(values[times.index(10000)], rows[-1][0])
+                    self.assertEqual(values[-1], rows[0][0])
+            # The ammeter (gauge 3, no tremble): its readout at each end shows the table's angle.
+            ammeter = sorted(view["gauges"][3]["rows"])
+            for ms, row in ((0, ammeter[0]), (10000, ammeter[-1])):
+                b.js("window.mirevaneStudio.frame().mirevaneDial.seek(arguments[0])", ms)
+                b.driver.switch_to.frame(b.driver.find_element(By.ID, "run"))
+                readout = b.driver.find_elements(By.CSS_SELECTOR, "figure.gauge")[3].find_element(
+                    By.CSS_SELECTOR, ".readout")
+                terms = [e.text for e in readout.find_elements(By.TAG_NAME, "dt")]
+                texts = [e.text for e in readout.find_elements(By.TAG_NAME, "dd")]
+                b.driver.switch_to.default_content()
+                shown = texts[terms.index("table angle")]
+                self.assertTrue(shown.startswith("%.3f\u00b0 (%.3f\u00b0 with the scale's +180)"
+                                                 % (row[1], row[1] + 180)), shown)
+        finally:
+            studio.stop()
+
+
+class EditorDetailsInTheBrowser(BrowserTest):
+    """What each gauge's editor shows beside the run: edited cells marked, the check's lines
+    as the command writes them, a row added to an empty table, the step response on axes
+    that stay put."""
+
+    def test_an_edited_cell_is_marked_and_no_other(self):
+        from selenium.webdriver.common.by import By
+        studio = Studio()
+        b = self.browser
+        try:
+            b.open(studio)
+            b.type_into('section[data-gauge="0"] tr[data-row="9"] td:nth-child(2) input', "172.5")
+
+            def marked():
+                return [(int(i.find_element(By.XPATH, "ancestor::tr").get_attribute("data-row")),
+                         i.find_element(By.XPATH, "ancestor::td").get_attribute("cellIndex"))
+                        for i in b.driver.find_elements(
+                            By.CSS_SELECTOR, 'section[data-gauge="0"] table.rows input.edited')]
+            self.assertEqual(marked(), [(9, "1")])
+            edited = b.driver.find_element(
+                By.CSS_SELECTOR, 'section[data-gauge="0"] tr[data-row="9"] td:nth-child(2) input')
+            plain = b.driver.find_element(
+                By.CSS_SELECTOR, 'section[data-gauge="0"] tr[data-row="8"] td:nth-child(2) input')
+            self.assertNotEqual(edited.value_of_css_property("background-color"),
+                                plain.value_of_css_property("background-color"))
+            b.js("return window.mirevaneStudio.save(false)")
+            self.assertEqual(marked(), [])  # saved: as on disk
+        finally:
+            studio.stop()
+
+    def test_an_empty_table_gets_a_row_and_its_finding_reads_as_check_writes_it(self):
+        from selenium.webdriver.common.by import By
+        cab = os.path.join(tempfile.mkdtemp(prefix="mirevane-empty-table-"), "cab")
+        shutil.copytree(os.path.join(EXAMPLES, "cab"), cab)
+        open(os.path.join(cab, "voltmeter.csv"), "w").close()
+        studio = Studio(cab=cab)
+        shutil.rmtree(os.path.dirname(cab))
+        b = self.browser
+        try:
+            b.open(studio)
+            check = TOOL.run(["check", os.path.join("cab", "Mirevane.dll")], cwd=studio.folder)
+            lines = check.stdout_text.splitlines()
+            listed = lines[lines.index("Diagnostics") + 1:-1]
+            self.assertEqual(b.view()["gauges"][4]["rows"], [])
+            # The first row starts the scale at 0; each next one 10 past the last.
+            # The status counts as check does: one point is one error, said in the singular.
+            for rows, status in (([[0, 0]], "1 error, 0 warnings"),
+                                 ([[0, 0], [10, 0]], "0 errors, 0 warnings")):
+                b.driver.find_element(By.CSS_SELECTOR, 'section[data-gauge="4"] button.add-row').click()
+                b.wait_idle()
+                self.assertEqual(b.view()["gauges"][4]["rows"], rows)
+                self.assertEqual(b.driver.find_element(By.ID, "status").text, status)
+            b.js("return window.mirevaneStudio.undo().then(window.mirevaneStudio.undo)")
+            shown = [e.text for e in b.driver.find_elements(By.CSS_SELECTOR, "#diagnostics li")]
+            self.assertEqual(shown, listed)
+            self.assertEqual(lines[-1], "1 error, 0 warnings.")
+        finally:
+            studio.stop()
+
+    def test_the_step_response_keeps_its_axes_when_the_damping_changes(self):
+        from selenium.webdriver.common.by import By
+        studio = Studio()
+        b = self.browser
+        try:
+            b.open(studio)
+
+            def drawn():
+                svg = b.driver.find_element(By.CSS_SELECTOR, 'section[data-gauge="1"] svg.step')
+                step = b.view()["gauges"][1]["step"]
+                return step, [t.text for t in svg.find_elements(By.TAG_NAME, "text")]
+            step, labels = drawn()
+            self.assertEqual(labels, ["0 s", "1 s", "2 s", "3 s", "4 s", "5 s", "0", "1", "2"])
+            b.type_into('section[data-gauge="1"] input[name="NaturalFreq"]', "2")
+            slower, relabelled = drawn()
+            self.assertEqual(relabelled, labels)
+            self.assertEqual([t for t, _ in slower], [t for t, _ in step])  # the same instants
+            self.assertLess(slower[30][1], step[30][1])  # half a second in, the slower lags
+        finally:
+            studio.stop()
+
+
 def write_dial_png(path, size, hub, radius, marks):
     """A grey dial picture drawn point by point: its rim and a dot at each mark."""
     import struct
@@ -929,6 +1168,37 @@ class OvalCalibrationInTheBrowser(BrowserTest):
             studio.stop()
 
 
+class PictureChosenInTheBrowser(BrowserTest):
+    """A dial picture chosen in the page (no --dial): the picker keeps its name and the
+    picture shows."""
+
+    def test_the_chosen_picture_shows_and_the_picker_names_it(self):
+        from selenium.webdriver.common.by import By
+        picture = os.path.join(OUT, "chosen-dial.png")
+        write_dial_png(picture, 120, (60, 60), 50, [])
+        studio = Studio()
+        b = self.browser
+        try:
+            b.open(studio)
+            card = 'section[data-gauge="1"] '
+            b.driver.find_element(By.CSS_SELECTOR, card + "details.calibrate summary").click()
+            b.driver.find_element(By.CSS_SELECTOR, card + 'input[type="file"]').send_keys(picture)
+            deadline = time.time() + 30
+            while time.time() < deadline and not b.js(
+                    "const c = window.mirevaneStudio.calibration(1); return !!(c && c.picture)"):
+                time.sleep(0.05)
+            b.wait_idle()
+            chosen = b.js("return Array.from(arguments[0].files).map((f) => f.name)",
+                          b.driver.find_element(By.CSS_SELECTOR, card + 'input[type="file"]'))
+            self.assertEqual(chosen, ["chosen-dial.png"])
+            image = b.driver.find_element(By.CSS_SELECTOR, card + "svg.picture image")
+            self.assertTrue(image.get_attribute("href").startswith("data:image/png"))
+            self.assertTrue(image.is_displayed())
+            b.driver.save_screenshot(os.path.join(OUT, "studio-chosen-picture.png"))
+        finally:
+            studio.stop()
+
+
 def benchmark(edits, cab, scenario, fps):
     """Edit-to-needle: a table point typed in, until the browser has painted the new needles
     and plots; the median and the 95th percentile over `edits` edits."""
@@ -1001,6 +1271,9 @@ def main():
         suite.addTests(loader.loadTestsFromTestCase(InTheBrowser))
         suite.addTests(loader.loadTestsFromTestCase(CalibrationInTheBrowser))
         suite.addTests(loader.loadTestsFromTestCase(OvalCalibrationInTheBrowser))
+        for case in (DialogsInTheBrowser, SweepInTheBrowser, EditorDetailsInTheBrowser,
+                     PictureChosenInTheBrowser):
+            suite.addTests(loader.loadTestsFromTestCase(case))
     else:
         for case in (KilledMidSave, LinkedFoldersInTheCab, PrivateFolder):
             suite.addTests(loader.loadTestsFromTestCase(case))

@@ -10,10 +10,6 @@
 namespace mirevane::tool {
 namespace {
 
-std::string Plural(int n, const char* word) {
-    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
-}
-
 std::string EntryList(const std::vector<int32_t>& entries) {
     std::string text;
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -59,7 +55,7 @@ std::string Table(const GaugeSummary& g) {
     if (!g.table.found) {
         return g.tableFile + ": not found";
     }
-    std::string text = g.tableFile + ": " + Plural(g.table.points, "point");
+    std::string text = g.tableFile + ": " + Counted(g.table.points, "point");
     if (g.table.points > 0) {
         text += ", values " + Shortest(g.table.minValue) + " .. " + Shortest(g.table.maxValue) +
                 ", angles " + Shortest(g.table.minAngle) + " .. " + Shortest(g.table.maxAngle) +
@@ -120,7 +116,7 @@ std::string CheckText(const CheckReport& r) {
             DiagnosticLine({d.file, d.line, d.column, d.kind->severity, d.message, d.kind->code}) +
             "\n";
     }
-    out += Plural(r.errors(), "error") + ", " + Plural(r.warnings(), "warning") + ".\n";
+    out += DiagnosticCounts(r.errors(), r.warnings()) + ".\n";
     return out;
 }
 

@@ -79,8 +79,9 @@ runs the scenario again through the plug-in's own code, so the needles, readouts
 show what the plug-in will do. Undo and redo with the buttons or Ctrl+Z and Ctrl+Y.
 Save writes the edits into the cab's own files: only the values that changed, keeping the
 layout and comments, each original kept once as NAME.bak; a file changed on disk since the
-studio read it is never overwritten. Without --scenario every quantity a gauge reads
-sweeps from 0 to the top of its table and back in 20 s.
+studio read it is never overwritten. Without --scenario what every gauge reads (a vehicle
+quantity, a panel or a sound entry) sweeps over the whole of its gauges' tables, from the
+lowest value to the highest in 10 s and back in 10 s more.
 
 Examples:
   mirevane studio Cab/Mirevane.dll --scenario run.csv --fps 30
@@ -288,7 +289,7 @@ int main(int argc, char** argv) {
     studioCommand
         ->add_option("--scenario", studio.scenario,
                      "The scenario CSV file, as run takes it (default: a sweep of every "
-                     "gauge's range).")
+                     "gauge's whole table).")
         ->type_name("FILE");
     CLI::Option* studioFpsOption = AddFpsOption(studioCommand, studioFps);
     AddDialOptions(studioCommand, studio.page);

@@ -1,5 +1,7 @@
 #include "common/diagnostic_line.h"
 
+#include "common/number_text.h"
+
 namespace mirevane::tool {
 
 const char* SeverityName(Severity severity) {
@@ -15,6 +17,10 @@ std::string DiagnosticLine(const Located& d) {
         }
     }
     return out + " " + SeverityName(d.severity) + ": " + d.message + " [" + d.code + "]";
+}
+
+std::string DiagnosticCounts(int errors, int warnings) {
+    return Counted(errors, "error") + ", " + Counted(warnings, "warning");
 }
 
 } // namespace mirevane::tool

@@ -24,4 +24,7 @@ struct Located {
 
 std::string DiagnosticLine(const Located& diagnostic);
 
+// The tally under a list of diagnostics: "1 error, 2 warnings".
+std::string DiagnosticCounts(int errors, int warnings);
+
 } // namespace mirevane::tool

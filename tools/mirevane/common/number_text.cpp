@@ -54,4 +54,8 @@ bool ReadNumber(const std::string& text, double& number) {
     return !in.fail() && (in >> std::ws).eof() && std::isfinite(number);
 }
 
+std::string Counted(int count, const char* noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 } // namespace mirevane::tool

@@ -12,6 +12,8 @@ std::string Digits17(double value);
 std::string Shortest(double value);
 // Rounded to a few significant digits, for axis labels and summaries: "12.5", "1e+03".
 std::string Rounded(double value, int significantDigits);
+// A count and its noun, the noun in the plural unless the count is 1: "1 warning", "3 points".
+std::string Counted(int count, const char* noun);
 // A finite number written alone (blanks around it allowed), read in the classic locale.
 bool ReadNumber(const std::string& text, double& number);
 

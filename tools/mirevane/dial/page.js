@@ -110,6 +110,7 @@
       readouts: figures.map((f) => f.querySelector(".readout")),
       cursors,
       eventItems,
+      needleOffset: data.needleOffset,
     };
   }
 
@@ -168,9 +169,13 @@
       // The developer mode in force, and what it holds fixed.
       const mode = g.mode[f];
       if (mode === 1) row(list, "developer", "fixed value " + number(g.value[f], 3) + (g.unit ? " " + g.unit : ""));
-      if (mode === 2) row(list, "developer", "fixed angle " + degrees(g.angle[f]));
+      // Angles as the table and the developer keys write them, without the scale's offset;
+      // the scale's own angle beside, named as the one that holds it.
+      const tableAngle = g.angle[f] === null ? null : g.angle[f] - run.needleOffset;
+      if (mode === 2) row(list, "developer", "fixed angle " + degrees(tableAngle));
       if (mode === 3) row(list, "developer", "rotating");
-      row(list, "scale angle", degrees(g.angle[f]));
+      row(list, "table angle", degrees(tableAngle) + " (" + degrees(g.angle[f]) + " with the scale's +" +
+          run.needleOffset + ")");
       if (g.elliptic) {
         row(list, "damped", degrees(g.damped[f]));
         const drawn = panel[selected] ? degrees(panel[selected][f] / 1000) : "not drawn";

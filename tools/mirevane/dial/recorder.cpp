@@ -1,6 +1,7 @@
 #include "dial/recorder.h"
 
 #include "common/number_text.h"
+#include "dynamics/angle_units.h"
 #include "loading/key_names.h"
 
 #include <nlohmann/json.hpp>
@@ -166,7 +167,8 @@ void DialRecorder::DropEveryOther() {
 //              elliptic only: "damped": [...], "entry": [...]}, ...],
 //  "panel": {"ENTRY": [values in thousandths of a degree], ...},
 //  "events": [{"t": ms, "keys": "D C1", "initialize": false, "copied": "203.8"}, ...],
-//  "eventsDropped": N}
+//  "eventsDropped": N,
+//  "needleOffset": the degrees the scale adds to a table angle (180): "angle" includes it}
 // Every array holds one number per kept frame, runs written [number, count].
 JsonValue DialRecorder::GaugeJson(std::size_t g) const {
     const std::size_t width = gauges_.size();
@@ -252,6 +254,7 @@ std::string DialRecorder::Json() const {
         json["events"].push_back(std::move(event));
     }
     json["eventsDropped"] = eventsDropped_;
+    json["needleOffset"] = kNeedleOffsetDegrees;
     // The JSON sits inside a <script> element, which "</script" would end: '<' occurs only
     // inside strings, where \u003c is the same character.
     const std::string text = json.dump(-1, ' ', false, JsonValue::error_handler_t::replace);

@@ -11,30 +11,33 @@ namespace mirevane::tool {
 namespace {
 
 constexpr ColumnDefinition kColumns[] = {
-    {"time", ColumnKind::kTime, "ms", "host time, whole milliseconds (required)", true},
+    {"time", ColumnKind::kTime, "ms", "host time, whole milliseconds (required)", true, nullptr},
     {"location", ColumnKind::kLocation, "m",
-     "train position; without it the train moves at the last row's speed", false},
-    {"speed", ColumnKind::kSpeed, "km/h", "train speed", false},
-    {"bc", ColumnKind::kBc, "kPa", "brake cylinder pressure", false},
-    {"mr", ColumnKind::kMr, "kPa", "main reservoir pressure", false},
-    {"er", ColumnKind::kEr, "kPa", "equalising reservoir pressure", false},
-    {"bp", ColumnKind::kBp, "kPa", "brake pipe pressure", false},
-    {"sap", ColumnKind::kSap, "kPa", "straight air pipe pressure", false},
-    {"current", ColumnKind::kCurrent, "A", "motor current, signed", false},
-    {"brake", ColumnKind::kBrake, "", "brake handle notch, set when the cell is not empty", true},
-    {"power", ColumnKind::kPower, "", "power handle notch, set when the cell is not empty", true},
+     "train position; without it the train moves at the last row's speed", false, nullptr},
+    {"speed", ColumnKind::kSpeed, "km/h", "train speed", false, &AtsVehicleState::speed},
+    {"bc", ColumnKind::kBc, "kPa", "brake cylinder pressure", false, &AtsVehicleState::bc},
+    {"mr", ColumnKind::kMr, "kPa", "main reservoir pressure", false, &AtsVehicleState::mr},
+    {"er", ColumnKind::kEr, "kPa", "equalising reservoir pressure", false, &AtsVehicleState::er},
+    {"bp", ColumnKind::kBp, "kPa", "brake pipe pressure", false, &AtsVehicleState::bp},
+    {"sap", ColumnKind::kSap, "kPa", "straight air pipe pressure", false, &AtsVehicleState::sap},
+    {"current", ColumnKind::kCurrent, "A", "motor current, signed", false,
+     &AtsVehicleState::current},
+    {"brake", ColumnKind::kBrake, "", "brake handle notch, set when the cell is not empty", true,
+     nullptr},
+    {"power", ColumnKind::kPower, "", "power handle notch, set when the cell is not empty", true,
+     nullptr},
     {"reverser", ColumnKind::kReverser, "", "reverser position, set when the cell is not empty",
-     true},
+     true, nullptr},
     {"keys", ColumnKind::kKeys, "",
      "host keys pressed before the frame: numbers 0..15 or names S A1 A2 B1 B2 C1 C2 D E F G "
      "H I J K L, separated by blanks or ;",
-     false},
+     false, nullptr},
     {"initialize", ColumnKind::kInitialize, "", "non-zero: the host's Initialize before the frame",
-     false},
+     false, nullptr},
     {"panel", ColumnKind::kPanel, "", "panelN: entry N (0..255) the host sets in its panel array",
-     true},
+     true, nullptr},
     {"sound", ColumnKind::kSound, "", "soundN: entry N (0..255) the host sets in its sound array",
-     true},
+     true, nullptr},
 };
 
 bool IsEntryColumn(const ColumnDefinition& def) {
@@ -64,6 +67,26 @@ const ColumnDefinition* FindScenarioColumn(const std::string& lowerName, int& en
     return nullptr;
 }
 
+std::string ScenarioColumnFor(const std::string& subjectName) {
+    int entry = 0;
+    const ColumnDefinition* named = FindScenarioColumn(subjectName, entry);
+    if (named != nullptr && IsEntryColumn(*named)) {
+        return subjectName;
+    }
+    // A vehicle quantity: the column that sets the field the subject reads.
+    for (const VehicleQuantityRow& quantity : kVehicleQuantities) {
+        if (subjectName != quantity.keyword) {
+            continue;
+        }
+        for (const ColumnDefinition& def : kColumns) {
+            if (def.field == quantity.field) {
+                return def.name;
+            }
+        }
+    }
+    return "";
+}
+
 std::string NearestScenarioColumn(const std::string& name) {
     std::vector<std::string> known;
     for (const ColumnDefinition& def : kColumns) {
@@ -77,26 +100,9 @@ std::string NearestScenarioColumn(const std::string& name) {
             return prefix + "N with N from 0 to 255";
         }
     }
-    // A subject's keyword for the column that feeds it: the column of the same name, or the
-    // one column with the quantity's unit (kmph -> speed, am -> current).
-    for (const VehicleQuantityRow& quantity : kVehicleQuantities) {
-        if (name != quantity.keyword) {
-            continue;
-        }
-        const ColumnDefinition* byUnit = nullptr;
-        int sameUnit = 0;
-        for (const ColumnDefinition& def : kColumns) {
-            if (name == def.name) {
-                return def.name;
-            }
-            if (std::string(def.unit) == quantity.unit) {
-                byUnit = &def;
-                ++sameUnit;
-            }
-        }
-        if (sameUnit == 1) {
-            return std::string(byUnit->name) + " (" + name + " is the subject that reads it)";
-        }
+    // A subject's keyword for the column that feeds it (kmph -> speed, am -> current).
+    if (const std::string column = ScenarioColumnFor(name); !column.empty()) {
+        return column + " (" + name + " is the subject that reads it)";
     }
     return NearestName(name, known);
 }

@@ -3,6 +3,8 @@
 // column is one row.
 #pragma once
 
+#include "plugin/host_records.h"
+
 #include <string>
 
 namespace mirevane::tool {
@@ -31,12 +33,18 @@ struct ColumnDefinition {
     ColumnKind kind;
     const char* unit; // "" where none applies
     const char* drives;
-    bool integer; // cells must be whole numbers
+    bool integer;                  // cells must be whole numbers
+    float AtsVehicleState::*field; // the vehicle state it sets; nullptr for the others
 };
 
 // The definition of a header cell in lower case ("speed", "panel12"); entry receives N of a
 // panelN or soundN column (0..255). nullptr when the name is no column.
 const ColumnDefinition* FindScenarioColumn(const std::string& lowerName, int& entry);
+
+// The column that feeds a subject, the subject named as the check names it: "speed" for
+// "kmph", "current" for "am" and "amabs", "panel60" for "panel60"; "" when none does
+// ("nothing").
+std::string ScenarioColumnFor(const std::string& subjectName);
 
 // The nearest column name for an unknown one ("sped" -> "speed"), or "".
 std::string NearestScenarioColumn(const std::string& name);

@@ -57,34 +57,36 @@
     return td;
   }
 
+  // The step response on fixed axes: the time the server gave (the same for every setting)
+  // and 0 to 2, the most a mass and spring from rest overshoots a step, so that a second
+  // setting is read against the first.
   function stepSvg(points) {
-    const ns = "http://www.w3.org/2000/svg";
-    const svg = document.createElementNS(ns, "svg");
-    svg.setAttribute("class", "step");
-    svg.setAttribute("viewBox", "0 0 260 90");
-    const last = points[points.length - 1][0] || 1;
-    let top = 1;
+    const svg = svgElement("svg", { class: "step", viewBox: "0 0 300 130" });
+    const span = points[points.length - 1][0] || 1;
+    let top = 2;
     for (const p of points) top = Math.max(top, p[1]);
-    const x = (t) => 5 + (t / last) * 250;
-    const y = (v) => 85 - (v / (top * 1.05)) * 75;
-    const target = document.createElementNS(ns, "line");
-    target.setAttribute("x1", 5);
-    target.setAttribute("x2", 255);
-    target.setAttribute("y1", y(1));
-    target.setAttribute("y2", y(1));
-    const line = document.createElementNS(ns, "polyline");
-    line.setAttribute("points", points.map((p) => x(p[0]).toFixed(1) + "," + y(p[1]).toFixed(1)).join(" "));
-    const label = document.createElementNS(ns, "text");
-    label.setAttribute("x", 200);
-    label.setAttribute("y", 84);
-    label.setAttribute("font-size", 10);
-    label.textContent = last.toFixed(2) + " s";
-    svg.append(target, line, label);
+    const x = (t) => 34 + (t / span) * 256;
+    const y = (v) => 110 - (v / top) * 100;
+    const label = (attributes, text) => {
+      const e = svgElement("text", attributes);
+      e.textContent = text;
+      return e;
+    };
+    svg.append(svgElement("line", { class: "axis", x1: x(0), x2: x(span), y1: y(0), y2: y(0) }),
+               svgElement("line", { class: "axis", x1: x(0), x2: x(0), y1: y(0), y2: y(top) }));
+    for (let t = 0; t <= span + 1e-9; t += 1) {
+      svg.append(svgElement("line", { class: "tick", x1: x(t), x2: x(t), y1: y(0), y2: y(0) + 4 }),
+                 label({ x: x(t), y: 124, "text-anchor": "middle" }, t + " s"));
+    }
+    for (const v of [0, 1, 2]) {
+      const right = v === 1 ? x(span) : x(0); // the target runs across
+      svg.append(svgElement("line", { class: v === 1 ? "target" : "tick", x1: x(0) - 4, x2: right,
+                                      y1: y(v), y2: y(v) }),
+                 label({ x: x(0) - 7, y: y(v) + 3.5, "text-anchor": "end" }, String(v)));
+    }
+    svg.append(svgElement("polyline", { class: "response",
+      points: points.map((p) => x(p[0]).toFixed(1) + "," + y(p[1]).toFixed(1)).join(" ") }));
     return svg;
-  }
-
-  function diagnosticText(d) {
-    return d.file + ":" + d.line + ":" + d.column + ": " + d.severity + ": " + d.message + " [" + d.code + "]";
   }
 
   // Each gauge's editor is drawn anew only when what it shows changed (or when `all`): the
@@ -141,9 +143,10 @@
                                     { gauge: g.number, rows: g.tableEdited ? g.rows : null });
     g.rows.forEach((r, i) => {
       const tr = element("tr", { "data-row": i });
-      for (const v of r) {
+      for (const [k, v] of r.entries()) {
         const input = element("input", { type: "number", step: "any" });
         input.value = v;
+        if (g.rowsEdited[i][k]) input.classList.add("edited");
         input.addEventListener("change", () => sendRows(rowsNow()));
         tr.append(cell(input));
       }
@@ -154,9 +157,10 @@
     });
     card.append(rows);
     const add = element("button", { type: "button", class: "add-row" }, "Add a row");
+    // A row 10 past the last at its angle; an empty table starts at 0.
     add.addEventListener("click", () => {
-      const last = g.rows[g.rows.length - 1] || [0, 0];
-      sendRows(g.rows.concat([[last[0] + 10, last[1]]]));
+      const last = g.rows[g.rows.length - 1];
+      sendRows(g.rows.concat([last ? [last[0] + 10, last[1]] : [0, 0]]));
     });
     card.append(add);
 
@@ -164,7 +168,7 @@
 
     if (mine.length > 0) {
       const list = element("ul", { class: "gauge-diagnostics" });
-      for (const d of mine) list.append(element("li", { class: d.severity }, diagnosticText(d)));
+      for (const d of mine) list.append(element("li", { class: d.severity }, d.text));
       card.append(list);
     }
     return card;
@@ -177,7 +181,6 @@
     for (const [k, v] of Object.entries(attributes || {})) e.setAttribute(k, v);
     return e;
   }
-
   function calibrationOf(g) {
     if (!calibrations[g.number]) {
       const face = g.face;
@@ -221,13 +224,11 @@
     await send({ gauge: number, rows }, { gauge: number, rows: g.tableEdited ? g.rows : null });
   }
 
-  function calibrationSection(g) {
-    const c = calibrationOf(g);
-    const details = element("details", { class: "calibrate" });
-    details.open = c.open;
-    details.addEventListener("toggle", () => (c.open = details.open));
-    details.append(element("summary", {}, "Calibrate from the dial picture"));
-    const tools = element("div", { class: "calibrate-tools" });
+  // Each gauge's picker is made once and kept across redraws: a new one would forget the name
+  // of the file chosen.
+  const pickers = {};
+  function picturePicker(g, c) {
+    if (pickers[g.number]) return pickers[g.number];
     const file = element("input", { type: "file", accept: "image/png,image/jpeg", "aria-label": "dial picture" });
     file.addEventListener("change", () => {
       const chosen = file.files[0];
@@ -244,7 +245,18 @@
       };
       reader.readAsDataURL(chosen);
     });
-    tools.append(file);
+    pickers[g.number] = file;
+    return file;
+  }
+
+  function calibrationSection(g) {
+    const c = calibrationOf(g);
+    const details = element("details", { class: "calibrate" });
+    details.open = c.open;
+    details.addEventListener("toggle", () => (c.open = details.open));
+    details.append(element("summary", {}, "Calibrate from the dial picture"));
+    const tools = element("div", { class: "calibrate-tools" });
+    tools.append(picturePicker(g, c));
     for (const [mode, label] of [["hub", "Set the hub"], ["mark", "Add marks"], ["rim", "Add rim points"]]) {
       const b = element("button", { type: "button", "data-mode": mode }, label);
       if (c.mode === mode) b.classList.add("active");
@@ -400,7 +412,7 @@
   function drawDiagnostics() {
     const list = document.getElementById("diagnostics");
     list.replaceChildren();
-    for (const d of view.diagnostics) list.append(element("li", { class: d.severity }, diagnosticText(d)));
+    for (const d of view.diagnostics) list.append(element("li", { class: d.severity }, d.text));
     if (view.diagnostics.length === 0) list.append(element("li", {}, "no problems found"));
   }
 
@@ -491,13 +503,17 @@
     document.getElementById("cab").textContent = view.cab + "  \u00b7  " + view.scenario;
     drawEditors(again);
     drawDiagnostics();
-    buttons.save.disabled = !view.dirty;
-    buttons.undo.disabled = undoStack.length === 0;
-    buttons.redo.disabled = redoStack.length === 0;
+    drawButtons();
     if (!again) await drawRun();
   }
 
   // ---- edits, undo, save --------------------------------------------------------------------
+  function drawButtons() {
+    buttons.save.disabled = !view.dirty;
+    buttons.undo.disabled = undoStack.length === 0;
+    buttons.redo.disabled = redoStack.length === 0;
+  }
+
   async function send(change, inverse, fromHistory) {
     const { status, data } = await call("/api/edit", change);
     if (status !== 200) {
@@ -509,7 +525,7 @@
       undoStack.push({ change, inverse });
       redoStack.length = 0;
     }
-    say(data.errors + " errors, " + data.warnings + " warnings");
+    say(data.summary);
     await show(data);
     return true;
   }
@@ -518,11 +534,13 @@
     return queue(() => send(change, inverse, false));
   }
 
+  // The history moves only after the server took the step; the buttons then show it.
   function undo() {
     return queue(async () => {
       const step = undoStack.pop();
       if (!step) return;
       if (await send(step.inverse, step.change, true)) redoStack.push(step);
+      drawButtons();
     });
   }
 
@@ -531,48 +549,61 @@
       const step = redoStack.pop();
       if (!step) return;
       if (await send(step.change, step.inverse, true)) undoStack.push(step);
+      drawButtons();
     });
+  }
+
+  // The work of save and reload runs inside the queue: what it leads to (saving again over
+  // the backups, reading the files again) is called here directly, never queued, since queued
+  // work that waits for more queued work waits for itself.
+  async function saveNow(replaceBackups) {
+    const { status, data } = await call("/api/save", { replaceBackups: !!replaceBackups });
+    if (status === 200) {
+      undoStack.length = 0;
+      redoStack.length = 0;
+      say("saved: " + data.written.join(", "));
+      return show(data.view);
+    }
+    if (status !== 409) return say(data.error, true);
+    if (data.conflicts.length > 0) {
+      say(data.conflicts.join(", ") + " changed on disk since the studio read it: nothing was saved", true);
+      if (window.confirm(statusLine.textContent + ". Read the files again (your edits are dropped)?")) {
+        return reloadNow();
+      }
+    } else if (data.backupsInTheWay.length > 0) {
+      const text = "Older backups differ from the files as the studio read them: " +
+        data.backupsInTheWay.join(", ") + ". Replace them?";
+      if (window.confirm(text)) return saveNow(true);
+      say("nothing was saved: the older backups are kept", true);
+    }
+  }
+
+  async function reloadNow() {
+    const { status, data } = await call("/api/reload", {});
+    if (status !== 200) return say(data.error, true);
+    undoStack.length = 0;
+    redoStack.length = 0;
+    say("read the files again");
+    return show(data);
   }
 
   function save(replaceBackups) {
-    return queue(async () => {
-      const { status, data } = await call("/api/save", { replaceBackups: !!replaceBackups });
-      if (status === 200) {
-        undoStack.length = 0;
-        redoStack.length = 0;
-        say("saved: " + data.written.join(", "));
-        return show(data.view);
-      }
-      if (status !== 409) return say(data.error, true);
-      if (data.conflicts.length > 0) {
-        say(data.conflicts.join(", ") + " changed on disk since the studio read it: nothing was saved", true);
-        if (window.confirm(statusLine.textContent + ". Read the files again (your edits are dropped)?")) {
-          return reload();
-        }
-      } else if (data.backupsInTheWay.length > 0) {
-        const text = "Older backups differ from the files as the studio read them: " +
-          data.backupsInTheWay.join(", ") + ". Replace them?";
-        if (window.confirm(text)) return save(true);
-        say("nothing was saved: the older backups are kept", true);
-      }
-    });
+    return queue(() => saveNow(replaceBackups));
   }
 
+  // Unsaved edits and their history are dropped only when the user says so.
   function reload() {
-    return queue(async () => {
-      const { status, data } = await call("/api/reload", {});
-      if (status !== 200) return say(data.error, true);
-      undoStack.length = 0;
-      redoStack.length = 0;
-      say("read the files again");
-      return show(data);
+    return queue(() => {
+      const question = "Read the files again? Your unsaved edits and their undo history are dropped.";
+      if (view && view.dirty && !window.confirm(question)) return undefined;
+      return reloadNow();
     });
   }
 
   buttons.undo.addEventListener("click", undo);
   buttons.redo.addEventListener("click", redo);
   buttons.save.addEventListener("click", () => save(false));
-  buttons.reload.addEventListener("click", reload);
+  buttons.reload.addEventListener("click", () => reload());
   document.addEventListener("keydown", (e) => {
     if (!(e.ctrlKey || e.metaKey) || e.target.tagName === "INPUT") return;
     if (e.key === "z") undo();

@@ -4,12 +4,14 @@
 #include "check/check.h"
 #include "check/format_lookup.h"
 #include "check/profile_scan.h"
+#include "common/diagnostic_line.h"
 #include "common/number_text.h"
 #include "common/tool_error.h"
 #include "gauges/c_mirevane.h"
 #include "plot/svg_plot.h"
 #include "replay/consumer_thread.h"
 #include "replay/replay.h"
+#include "replay/scenario_columns.h"
 #include "run/gauge_titles.h"
 #include "studio/step_response.h"
 
@@ -48,33 +50,35 @@ private:
     std::vector<DialGeometry>& dials_;
 };
 
-// Without a scenario: twenty seconds in which every quantity a gauge reads rises from 0 to
-// the top of its gauges' tables and falls back, at 30 frames a second.
+// Without a scenario: twenty seconds at 30 frames a second in which every gauge's source (a
+// vehicle quantity, a panel or a sound entry) sweeps over the tables of the gauges that read
+// it, from the lowest value of any of them to the highest in 10 s and back in 10 s more.
 std::string SweepScenario(const CheckReport& report) {
-    // The scenario column of each vehicle quantity, by the unit and name the check gives.
-    std::map<std::string, double> top;
+    std::map<std::string, std::pair<double, double>> range; // column -> lowest, highest
     for (const GaugeSummary& g : report.gauges) {
-        std::string column;
-        if (g.unit == "km/h") {
-            column = "speed";
-        } else if (g.unit == "A") {
-            column = "current";
-        } else if (g.unit == "kPa") {
-            column = g.subject;
+        const std::string column = ScenarioColumnFor(g.subject);
+        if (column.empty() || !g.table.found) {
+            continue;
         }
-        if (!column.empty()) {
-            top[column] = std::max(top[column], g.table.maxValue);
+        const auto [it, first] =
+            range.emplace(column, std::pair{g.table.minValue, g.table.maxValue});
+        if (!first) {
+            it->second.first = std::min(it->second.first, g.table.minValue);
+            it->second.second = std::max(it->second.second, g.table.maxValue);
         }
     }
     std::string header = "time";
-    std::string up = "10000";
-    std::string zero;
-    for (const auto& [column, value] : top) {
+    std::string low;
+    std::string high;
+    for (const auto& [column, ends] : range) {
+        // Panel and sound entries hold whole numbers: the ends are rounded outwards.
+        int entry = 0;
+        const bool integer = FindScenarioColumn(column, entry)->integer;
         header += "," + column;
-        up += "," + Shortest(value);
-        zero += ",0";
+        low += "," + Shortest(integer ? std::floor(ends.first) : ends.first);
+        high += "," + Shortest(integer ? std::ceil(ends.second) : ends.second);
     }
-    return header + "\n0" + zero + "\n" + up + "\n20000" + zero + "\n";
+    return header + "\n0" + low + "\n10000" + high + "\n20000" + low + "\n";
 }
 
 } // namespace
@@ -96,11 +100,13 @@ Session::Session(const StudioOptions& options)
 //                             "written": text in the file or null, "edited",
 //                             "effective": what Load made of it}],
 //               "rows": [[value, angle], ...] as the table file holds them,
+//               "rowsEdited": [[value edited, angle edited], ...] against the file on disk,
 //               "step": [[seconds, fraction], ...] (empty: no damping),
 //               "face": {"picture": data URI, "width", "height", "hub": [x, y], "radius"}
 //                       (only for a gauge given --dial)}],
-//   "diagnostics": [{"file", "line", "column", "severity", "code", "message"}],
-//   "errors", "warnings",
+//   "diagnostics": [{"file", "line", "column", "severity", "code", "message",
+//                    "text": the line as check writes it}],
+//   "errors", "warnings", "summary": "1 error, 2 warnings",
 //   "run": the dial page's parts of the run: {"note", "dials": [...], "plotsHead",
 //          "plots": [...], "plotsTail", "data"} (dial/page.h),
 //   "page": the dial page of the run, as HTML (only when asked for)
@@ -174,8 +180,16 @@ nlohmann::json Session::View(bool wholePage) {
                              {"radius", f.radius}};
         }
         gauge["rows"] = json::array();
-        for (const TableRow& row : TableRows(workspace_.tableOf(n).current)) {
+        gauge["rowsEdited"] = json::array();
+        const CabFile& table = workspace_.tableOf(n);
+        const std::vector<TableRow> read = TableRows(table.base);
+        for (const TableRow& row : TableRows(table.current)) {
             gauge["rows"].push_back({row.value, row.angle});
+            // A row is matched by its value: a new value is a new row, a changed angle an edit.
+            const auto same = std::find_if(read.begin(), read.end(),
+                                           [&](const TableRow& r) { return r.value == row.value; });
+            gauge["rowsEdited"].push_back(
+                {same == read.end(), same == read.end() || same->angle != row.angle});
         }
         gauge["step"] = json::array();
         if (g.elliptic) {
@@ -187,15 +201,20 @@ nlohmann::json Session::View(bool wholePage) {
     }
     view["diagnostics"] = json::array();
     for (const Diagnostic& d : report.diagnostics) {
-        view["diagnostics"].push_back({{"file", workspace_.ShownPath(d.file)},
+        const Located shown{
+            workspace_.ShownPath(d.file),    d.line,      d.column, d.kind->severity,
+            workspace_.ShownPath(d.message), d.kind->code};
+        view["diagnostics"].push_back({{"file", shown.file},
                                        {"line", d.line},
                                        {"column", d.column},
                                        {"severity", SeverityName(d.kind->severity)},
                                        {"code", d.kind->code},
-                                       {"message", workspace_.ShownPath(d.message)}});
+                                       {"message", shown.message},
+                                       {"text", DiagnosticLine(shown)}});
     }
     view["errors"] = report.errors();
     view["warnings"] = report.warnings();
+    view["summary"] = DiagnosticCounts(report.errors(), report.warnings());
     const DialPageParts& parts = page.parts();
     const DialPagePlots plots = page.Plots();
     const auto shown = [&](const std::vector<std::string>& pieces) {

@@ -7,9 +7,14 @@
 
 namespace mirevane::tool {
 
+// The time every step response covers, whatever the settings: two settings drawn one after
+// the other are then read on the same time axis. A needle that settles within about a second
+// (the example cab's) is seen to settle; a sluggish one is seen to lag.
+constexpr double kStepResponseSeconds = 5.0;
+
 // (seconds, fraction of the step) at the host's 60 frames a second, from rest at 0 towards a
-// target of 1, long enough to show the needle settle (at least 0.5 s, at most 10 s). Empty
-// when the damping is off (naturalFrequency <= 0): the needle follows at once.
+// target of 1, over kStepResponseSeconds. Empty when the damping is off (naturalFrequency <=
+// 0): the needle follows at once.
 std::vector<std::pair<double, double>> StepResponse(double naturalFrequency, double dampingRatio);
 
 } // namespace mirevane::tool
