@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace mirevane::tool {
 namespace {
@@ -156,12 +157,19 @@ TEST_F(CabSaveTest, ASaveOfAStudioThatMayStillRunIsLeftAlone) {
     EXPECT_EQ(running.Replace(), std::vector<std::string>{});
 }
 
-TEST_F(CabSaveTest, ARecordLeftEmptyByAKillGoesOnlyWhenOld) {
+TEST_F(CabSaveTest, ARecordLeftEmptyByAKillGoesOnceItStaysEmpty) {
     const std::string record = dir.Write(".mirevane-save", "");
-    EXPECT_FALSE(FinishInterruptedSave(cab)); // perhaps a studio writing it this moment
-    fs::last_write_time(record, fs::last_write_time(record) - std::chrono::seconds(10));
-    EXPECT_TRUE(FinishInterruptedSave(cab));
+    EXPECT_TRUE(FinishInterruptedSave(cab)); // waits until it is old enough to be abandoned
     EXPECT_FALSE(fs::exists(record));
+    // A record written while the next start waits is a live studio's: it stays.
+    dir.Write(".mirevane-save", "");
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        dir.Write(".mirevane-save", "a studio's record, written late");
+    });
+    EXPECT_FALSE(FinishInterruptedSave(cab));
+    writer.join();
+    EXPECT_TRUE(fs::exists(record));
     dir.Write(".mirevane-save", "not a record of a save");
     fs::last_write_time(record, fs::last_write_time(record) - std::chrono::seconds(10));
     EXPECT_FALSE(FinishInterruptedSave(cab)); // not the studio's: left for a person to look at

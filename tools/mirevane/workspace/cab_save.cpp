@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace mirevane::tool {
 namespace fs = std::filesystem;
@@ -281,17 +282,29 @@ void CabSave::PutBack() noexcept {
 }
 
 // A record made and never written: its studio was killed between the two, before any other
-// file of the save existed. A live studio writes it at once, so one that stayed empty for
-// seconds is of a dead studio.
+// file of the save existed. A live studio writes it at once, so one that stays empty for
+// seconds is of a dead studio. A younger one is waited for (a kill just before a restart
+// leaves one), so the next start still finds the cab as a save left it.
 bool IsAbandonedEmptyRecord(const fs::path& cab) {
-    std::error_code error;
+    constexpr auto kWritten = std::chrono::seconds(2);
     const fs::path path = RecordPath(cab);
-    if (fs::symlink_status(path, error).type() != fs::file_type::regular ||
-        fs::file_size(path, error) != 0 || error) {
+    const auto empty = [&path] {
+        std::error_code error;
+        return fs::symlink_status(path, error).type() == fs::file_type::regular &&
+               fs::file_size(path, error) == 0 && !error;
+    };
+    if (!empty()) {
         return false;
     }
+    std::error_code error;
     const auto age = fs::file_time_type::clock::now() - fs::last_write_time(path, error);
-    return !error && age > std::chrono::seconds(2);
+    if (error) {
+        return false;
+    }
+    if (age < kWritten) {
+        std::this_thread::sleep_for(age.count() > 0 ? kWritten - age : kWritten);
+    }
+    return empty();
 }
 
 bool FinishInterruptedSave(const fs::path& cab) {
