@@ -574,6 +574,9 @@ def main():
         suite.addTests(loader.loadTestsFromTestCase(KilledMidSave))
         print("The browser tests need python3-selenium, chromium-driver and chromium "
               "(scripts/install-deps); only the server's own tests run.")
+    named = [name for name in rest if not name.startswith("-")]  # only these classes, if any
+    if named:
+        suite = unittest.TestSuite(t for t in suite if type(t).__name__ in named)
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     return 0 if result.wasSuccessful() else 1
 
