@@ -17,12 +17,15 @@ import json
 import math
 import os
 import re
+import select
 import shutil
 import signal
+import socket
 import statistics
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -227,6 +230,208 @@ class KilledMidSave(unittest.TestCase):
             studio.stop()
         # Some kills fell after the files were replaced (before it, every file is old).
         self.assertIn(("Mirevane.csv", True), outcomes)
+
+
+class SlowConnections:
+    """`count` connections that each send a request's header one line every `interval`
+    seconds and never end it; one the server closes is opened again, so that `count` stay
+    open, as an attacker would keep them."""
+
+    def __init__(self, port, count, interval=2.0):
+        self.port = port
+        self.interval = interval
+        self.sockets = [self.open() for _ in range(count)]
+        self.done = threading.Event()
+        self.thread = threading.Thread(target=self.drip, daemon=True)
+        self.thread.start()
+
+    def open(self):
+        s = socket.create_connection(("127.0.0.1", self.port))
+        s.sendall(b"GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n" % self.port)
+        return s
+
+    def drip(self):
+        line = 0
+        next_line = time.time() + self.interval
+        while not self.done.is_set():
+            readable, _, _ = select.select(self.sockets, [], [], max(0, next_line - time.time()))
+            for s in readable:  # answered (refused) or closed: open another in its place
+                s.close()
+                self.sockets[self.sockets.index(s)] = self.open()
+            if time.time() >= next_line:
+                line += 1
+                next_line += self.interval
+                for s in self.sockets:
+                    try:
+                        s.sendall(b"X-Slow-%d: %s\r\n" % (line, b"a" * 40))
+                    except OSError:
+                        pass  # closed: select finds it next
+
+    def close(self):
+        self.done.set()
+        self.thread.join()
+        for s in self.sockets:
+            s.close()
+
+
+def rss_kib(pid):
+    with open("/proc/%d/status" % pid) as f:
+        return int(re.search(r"VmRSS:\s+(\d+) kB", f.read()).group(1))
+
+
+def stream_until_refused(port, head, pieces, seconds):
+    """Sends `head`, then the byte strings of `pieces` until the server answers or closes
+    or `seconds` pass. Returns (bytes the server took, the status it answered, or None)."""
+    s = socket.create_connection(("127.0.0.1", port))
+    s.setsockopt(socket.SOL_SOCKET, socket.SO_SNDBUF, 64 * 1024)
+    s.sendall(head)
+    sent = len(head)
+    deadline = time.time() + seconds
+    answer = b""
+    try:
+        for piece in pieces:
+            if time.time() > deadline:
+                break
+            readable, _, _ = select.select([s], [], [], 0)
+            if readable:
+                break
+            s.sendall(piece)
+            sent += len(piece)
+        s.settimeout(10)
+        answer = s.recv(200)
+    except OSError:
+        try:
+            s.settimeout(1)
+            answer = s.recv(200)
+        except OSError:
+            pass
+    s.close()
+    match = re.match(rb"HTTP/1\.1 (\d+)", answer)
+    return sent, int(match.group(1)) if match else None
+
+
+class SlowClients(unittest.TestCase):
+    """Connections that never finish a request neither lock out the page nor make the server
+    grow: a header must arrive whole within 5 s and within 64 kB, a body is refused as soon as
+    it passes the limit. The figures print for the record (this machine's, whatever it is)."""
+
+    def setUp(self):
+        self.studio = Studio()
+
+    def tearDown(self):
+        self.studio.stop()
+
+    def page_request_seconds(self, path):
+        start = time.time()
+        try:
+            connection = http.client.HTTPConnection("127.0.0.1", self.studio.port, timeout=10)
+            connection.request("GET", path, headers={
+                "Host": "127.0.0.1:%d" % self.studio.port, "X-Mirevane-Token": self.studio.token})
+            response = connection.getresponse()
+            response.read()
+            connection.close()
+            self.assertEqual(response.status, 200)
+        except OSError:
+            pass  # timed out: the 10 s count
+        return time.time() - start
+
+    def test_the_page_is_answered_with_slow_connections_open(self):
+        for count in (8, 64):
+            with self.subTest(count=count):
+                slow = SlowConnections(self.studio.port, count)
+                try:
+                    # Over 6 s: past the moment the first slow connections are cut off and
+                    # opened again.
+                    times = []
+                    while len(times) < 8 and max(times, default=0) < 1:
+                        times.append(max(self.page_request_seconds("/"),
+                                         self.page_request_seconds("/api/view")))
+                        time.sleep(0.5)
+                finally:
+                    slow.close()
+                print("\n  %d slow connections: the page's requests took at most %.3f s "
+                      "(median %.3f s)" % (count, max(times), statistics.median(times)))
+                self.assertLess(max(times), 1.0)
+
+    def test_a_header_that_never_ends_is_cut_off(self):
+        port = self.studio.port
+        def slowly():
+            for i in range(40):
+                yield b"X-Line: %d\r\n" % i
+                time.sleep(0.5)
+
+        start = time.time()
+        sent, status = stream_until_refused(
+            port, b"GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n" % port, slowly(), 20)
+        took = time.time() - start
+        print("\n  a header sent a line at a time was refused with %s after %.1f s"
+              % (status, took))
+        self.assertEqual(status, 408)
+        self.assertLess(took, 7)  # 5 s and the time to notice
+
+        start = time.time()
+        sent, status = stream_until_refused(
+            port, b"GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n" % port,
+            (b"X-Line: %s\r\n" % (b"a" * 1000) for _ in range(1000)), 20)
+        print("  a header of 1 MB was refused with %s after %d bytes" % (status, sent))
+        self.assertEqual(status, 431)
+        self.assertLess(time.time() - start, 2)
+
+    def test_a_long_header_stream_leaves_the_server_its_size(self):
+        if TOOL.windows:
+            self.skipTest("the server's memory is read from /proc, natively")
+        port = self.studio.port
+        self.assertEqual(self.studio.request("GET", "/api/view")[0], 200)
+        before = rss_kib(self.studio.process.pid)
+        line = b"X-Line: %s\r\n" % (b"a" * 1000)
+        taken = 0
+        for _ in range(20):  # 20 connections of up to 1 MB each, none with a token
+            sent, _ = stream_until_refused(
+                port, b"GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n" % port,
+                (line for _ in range(1000)), 10)
+            taken += sent
+        growth = rss_kib(self.studio.process.pid) - before
+        print("\n  after %.1f MB of header lines the server grew by %.1f MB"
+              % (taken / 1e6, growth / 1024))
+        self.assertLess(growth, 8 * 1024)
+
+    def test_an_over_limit_body_is_refused_at_the_limit(self):
+        port = self.studio.port
+        head = ("POST /api/edit HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nOrigin: http://127.0.0.1:%d\r\n"
+                "X-Mirevane-Token: %s\r\n" % (port, port, self.studio.token)).encode()
+        piece = b"a" * 65536
+        cases = [
+            ("chunked", head + b"Transfer-Encoding: chunked\r\n\r\n",
+             (b"%x\r\n%s\r\n" % (len(piece), piece) for _ in range(600))),
+            ("declared length", head + b"Content-Length: 40000000\r\n\r\n",
+             (piece for _ in range(600))),
+        ]
+        for name, request, body in cases:
+            with self.subTest(name):
+                sent, status = stream_until_refused(port, request, body, 30)
+                print("\n  a %s body of 40 MB: %s when %.2f MB had been sent (what the "
+                      "sockets' buffers hold included)" % (name, status, sent / 1e6))
+                self.assertEqual(status, 413)
+                self.assertLess(sent, 8e6)
+        self.assertEqual(self.studio.request("GET", "/api/view")[0], 200)
+
+
+class ExclusivePort(unittest.TestCase):
+    """No other program, not even one of the same user, can listen on the studio's port
+    beside it and so take some of the page's requests, token and all."""
+
+    def test_a_second_listener_cannot_share_the_port(self):
+        studio = Studio()
+        try:
+            other = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+            other.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+            other.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEPORT, 1)
+            with self.assertRaises(OSError):
+                other.bind(("127.0.0.1", studio.port))
+                other.listen()
+            other.close()
+        finally:
+            studio.stop()
 
 
 def trace_rows(path):
@@ -564,6 +769,8 @@ def main():
     suite = unittest.TestSuite()
     loader = unittest.TestLoader()
     suite.addTests(loader.loadTestsFromTestCase(HostileRequests))
+    for case in (SlowClients, ExclusivePort):
+        suite.addTests(loader.loadTestsFromTestCase(case))
     if TOOL.windows:
         TOOL.keep_wine_running()  # the server's own tests: the browser's are the native's
     elif browser:
