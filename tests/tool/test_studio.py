@@ -42,7 +42,8 @@ BROWSER_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic"
 class Studio:
     """A studio on a fresh copy of the example cab, in a folder of its own."""
 
-    def __init__(self, cab=None, scenario=None, fps="30", extra=()):
+    def __init__(self, cab=None, scenario=None, fps="30", extra=(), browser_env=None):
+        self.browser_env = browser_env  # an environment to open a browser in; None: none opened
         self.folder = tempfile.mkdtemp(prefix="mirevane-studio-test-")
         shutil.copytree(cab or os.path.join(EXAMPLES, "cab"), os.path.join(self.folder, "cab"))
         shutil.copy(scenario or os.path.join(EXAMPLES, "scenarios", "run.csv"),
@@ -55,8 +56,9 @@ class Studio:
     def restart(self):
         self.process = subprocess.Popen(
             TOOL.command(["studio", os.path.join("cab", "Mirevane.dll"), "--scenario", "run.csv",
-                          "--fps", self.fps, "--no-browser"] + self.extra),
-            cwd=self.folder, env=TOOL.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                          "--fps", self.fps] + self.extra +
+                         (["--no-browser"] if self.browser_env is None else [])),
+            cwd=self.folder, env=TOOL.env if self.browser_env is None else self.browser_env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
             text=True)
         line = ""
         deadline = time.time() + 60
@@ -434,6 +436,57 @@ class ExclusivePort(unittest.TestCase):
             studio.stop()
 
 
+FAKE_BROWSER = """#!/usr/bin/python3
+import json, os, sys
+path = sys.argv[1] if len(sys.argv) > 1 else ""
+record = {"argv": sys.argv[1:]}
+if os.path.isfile(path):
+    record["mode"] = os.stat(path).st_mode & 0o777
+    record["folder_mode"] = os.stat(os.path.dirname(path)).st_mode & 0o777
+    record["content"] = open(path).read()
+with open(os.environ["FAKE_BROWSER_RECORD"] + ".partial", "w") as f:
+    json.dump(record, f)
+os.rename(os.environ["FAKE_BROWSER_RECORD"] + ".partial", os.environ["FAKE_BROWSER_RECORD"])
+"""
+
+
+class BrowserOpening(unittest.TestCase):
+    """The browser is opened on a file only the user can read that forwards to the tokened
+    address, so the token is on no command line another user could see."""
+
+    def test_the_browser_gets_a_private_file_and_no_token(self):
+        if TOOL.windows:
+            self.skipTest("the Windows tool opens the file through the shell; its file is "
+                          "tested in the tool's unit tests")
+        fake = tempfile.mkdtemp(prefix="mirevane-fake-browser-")
+        record = os.path.join(fake, "record.json")
+        program = os.path.join(fake, "xdg-open")
+        with open(program, "w") as f:
+            f.write(FAKE_BROWSER)
+        os.chmod(program, 0o755)
+        env = dict(TOOL.env, PATH=fake + os.pathsep + TOOL.env.get("PATH", ""),
+                   FAKE_BROWSER_RECORD=record)
+        studio = Studio(browser_env=env)
+        try:
+            deadline = time.time() + 20
+            while not os.path.exists(record) and time.time() < deadline:
+                time.sleep(0.05)
+            with open(record) as f:
+                seen = json.load(f)
+            self.assertEqual(len(seen["argv"]), 1, seen["argv"])
+            self.assertNotIn(studio.token, seen["argv"][0])
+            self.assertEqual(seen.get("mode"), 0o600)
+            self.assertEqual(seen.get("folder_mode"), 0o700)
+            self.assertIn('url=%s"' % studio.address, seen["content"])
+            self.assertTrue(os.path.exists(seen["argv"][0]))
+            studio.stop_server()
+            self.assertFalse(os.path.exists(seen["argv"][0]))
+            self.assertFalse(os.path.exists(os.path.dirname(seen["argv"][0])))
+        finally:
+            studio.stop()
+            shutil.rmtree(fake, ignore_errors=True)
+
+
 def trace_rows(path):
     with open(path, newline="") as f:
         return {int(row["time"]): row for row in csv.DictReader(f)}
@@ -769,7 +822,7 @@ def main():
     suite = unittest.TestSuite()
     loader = unittest.TestLoader()
     suite.addTests(loader.loadTestsFromTestCase(HostileRequests))
-    for case in (SlowClients, ExclusivePort):
+    for case in (SlowClients, ExclusivePort, BrowserOpening):
         suite.addTests(loader.loadTestsFromTestCase(case))
     if TOOL.windows:
         TOOL.keep_wine_running()  # the server's own tests: the browser's are the native's

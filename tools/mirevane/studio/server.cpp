@@ -4,6 +4,7 @@
 
 #ifndef MIREVANE_NO_HTTP
 #include "studio/api.h"
+#include "studio/browser_opener.h"
 #include "studio/connection_gate.h"
 #include "studio/connection_stream.h"
 #include "studio/loopback_socket.h"
@@ -15,8 +16,8 @@
 
 #include <csignal>
 #include <cstdint>
-#include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <mutex>
 
 namespace mirevane::tool {
@@ -44,18 +45,6 @@ ConnectionGate* running = nullptr;
 void StopOnSignal(int) {
     if (running != nullptr) {
         running->Stop();
-    }
-}
-
-void OpenInBrowser(const std::string& address) {
-    // The address holds only [0-9a-z:/.?=]: nothing a shell would read as its own.
-#ifdef _WIN32
-    const std::string command = "start \"\" \"" + address + "\"";
-#else
-    const std::string command = "xdg-open '" + address + "' >/dev/null 2>&1 &";
-#endif
-    if (std::system(command.c_str()) != 0) {
-        std::cerr << "mirevane studio: could not open a browser: open the address above\n";
     }
 }
 
@@ -171,8 +160,15 @@ int RunStudio(const StudioOptions& options, const StudioServerOptions& serverOpt
     std::cout << "Mirevane studio for " << options.argument << "\n  " << address
               << "\nCtrl-C stops it; unsaved edits are lost.\n"
               << std::flush;
+    std::unique_ptr<ForwardingFile> forwarding;
     if (serverOptions.openBrowser) {
-        OpenInBrowser(address);
+        try {
+            forwarding = std::make_unique<ForwardingFile>(address);
+        } catch (const std::exception&) {
+        }
+        if (!forwarding || !OpenInBrowser(forwarding->Path())) {
+            std::cerr << "mirevane studio: could not open a browser: open the address above\n";
+        }
     }
     running = &gate;
     std::signal(SIGINT, StopOnSignal);
