@@ -6,6 +6,7 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <thread>
 
 namespace mirevane::tool {
 namespace {
@@ -58,6 +59,9 @@ void ConnectionGate::Return(const std::shared_ptr<Connection>& connection) {
 void ConnectionGate::Accept(Waiting& waiting) {
     const Socket socket = AcceptFrom(listener_);
     if (socket == kNoSocket) {
+        // Out of file handles, say: the connection stays queued and the listener readable, so
+        // wait a moment rather than spin.
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return;
     }
     if (waiting.size() >= kMostWaiting) {
