@@ -338,22 +338,26 @@ class SlowClients(unittest.TestCase):
         return time.time() - start
 
     def test_the_page_is_answered_with_slow_connections_open(self):
+        # The view is the engine's work as well as the server's: what it takes alone is the
+        # baseline its answers are held to (the page itself is the server's alone).
+        alone = statistics.median(self.page_request_seconds("/api/view") for _ in range(3))
         for count in (8, 64):
             with self.subTest(count=count):
                 slow = SlowConnections(self.studio.port, count)
                 try:
                     # Over 6 s: past the moment the first slow connections are cut off and
                     # opened again.
-                    times = []
-                    while len(times) < 8 and max(times, default=0) < 1:
-                        times.append(max(self.page_request_seconds("/"),
-                                         self.page_request_seconds("/api/view")))
+                    page, view = [], []
+                    while len(page) < 8 and max(page + view, default=0) < 1 + alone:
+                        page.append(self.page_request_seconds("/"))
+                        view.append(self.page_request_seconds("/api/view"))
                         time.sleep(0.5)
                 finally:
                     slow.close()
-                print("\n  %d slow connections: the page's requests took at most %.3f s "
-                      "(median %.3f s)" % (count, max(times), statistics.median(times)))
-                self.assertLess(max(times), 1.0)
+                print("\n  %d slow connections: the page took at most %.3f s, the view %.3f s "
+                      "(%.3f s alone)" % (count, max(page), max(view), alone))
+                self.assertLess(max(page), 1.0)
+                self.assertLess(max(view), 1.0 + alone)
 
     def test_a_header_that_never_ends_is_cut_off(self):
         port = self.studio.port

@@ -7,8 +7,9 @@
 #include <thread>
 
 #ifdef _WIN32
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 #else
 #include <cstdlib>
 #include <fcntl.h>

@@ -4,6 +4,7 @@
 #include "studio/request_guard.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace mirevane::tool {
