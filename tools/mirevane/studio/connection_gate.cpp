@@ -147,6 +147,7 @@ void ConnectionGate::Run() {
             }
             Connection& connection = *waiting[i];
             char bytes[16 * 1024];
+            // Above 0: Sort has refused every connection that holds a whole 64 kB.
             const std::size_t room = kMostHeaderBytes - connection.received.size();
             const long got = ReadSome(connection.socket, bytes, std::min(sizeof bytes, room));
             if (got > 0) {
