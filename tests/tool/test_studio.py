@@ -18,12 +18,15 @@ import json
 import math
 import os
 import re
+import select
 import shutil
 import signal
+import socket
 import statistics
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -40,8 +43,10 @@ BROWSER_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic"
 class Studio:
     """A studio on a fresh copy of the example cab, in a folder of its own."""
 
-    def __init__(self, cab=None, scenario=None, fps="30", extra=(), env=None, sweep=False):
+    def __init__(self, cab=None, scenario=None, fps="30", extra=(), env=None, sweep=False,
+                 browser_env=None):
         self.env = env or TOOL.env
+        self.browser_env = browser_env  # an environment to open a browser in; None: none opened
         self.folder = tempfile.mkdtemp(prefix="mirevane-studio-test-")
         shutil.copytree(cab or os.path.join(EXAMPLES, "cab"), os.path.join(self.folder, "cab"))
         shutil.copy(scenario or os.path.join(EXAMPLES, "scenarios", "run.csv"),
@@ -56,8 +61,10 @@ class Studio:
         self.process = subprocess.Popen(
             TOOL.command(["studio", os.path.join("cab", "Mirevane.dll")] +
                          ([] if self.sweep else ["--scenario", "run.csv"]) +
-                         ["--fps", self.fps, "--no-browser"] + self.extra),
-            cwd=self.folder, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                         ["--fps", self.fps] + self.extra +
+                         (["--no-browser"] if self.browser_env is None else [])),
+            cwd=self.folder, env=self.env if self.browser_env is None else self.browser_env,
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE,
             text=True)
         line = ""
         deadline = time.time() + 60
@@ -504,6 +511,263 @@ def race(tries):
         print("%d tries: %s" % (tries, ", ".join("%s %d" % kv for kv in outcomes.items())))
     finally:
         studio.stop()
+
+
+class SlowConnections:
+    """`count` connections that each send a request's header one line every `interval`
+    seconds and never end it; one the server closes is opened again, so that `count` stay
+    open, as an attacker would keep them."""
+
+    def __init__(self, port, count, interval=2.0):
+        self.port = port
+        self.interval = interval
+        self.sockets = [self.open() for _ in range(count)]
+        self.done = threading.Event()
+        self.thread = threading.Thread(target=self.drip, daemon=True)
+        self.thread.start()
+
+    def open(self):
+        s = socket.create_connection(("127.0.0.1", self.port))
+        s.sendall(b"GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n" % self.port)
+        return s
+
+    def drip(self):
+        line = 0
+        next_line = time.time() + self.interval
+        while not self.done.is_set():
+            readable, _, _ = select.select(self.sockets, [], [], max(0, next_line - time.time()))
+            for s in readable:  # answered (refused) or closed: open another in its place
+                s.close()
+                self.sockets[self.sockets.index(s)] = self.open()
+            if time.time() >= next_line:
+                line += 1
+                next_line += self.interval
+                for s in self.sockets:
+                    try:
+                        s.sendall(b"X-Slow-%d: %s\r\n" % (line, b"a" * 40))
+                    except OSError:
+                        pass  # closed: select finds it next
+
+    def close(self):
+        self.done.set()
+        self.thread.join()
+        for s in self.sockets:
+            s.close()
+
+
+def rss_kib(pid):
+    with open("/proc/%d/status" % pid) as f:
+        return int(re.search(r"VmRSS:\s+(\d+) kB", f.read()).group(1))
+
+
+def stream_until_refused(port, head, pieces, seconds):
+    """Sends `head`, then the byte strings of `pieces` until the server answers or closes
+    or `seconds` pass. Returns (bytes the server took, the status it answered, or None)."""
+    s = socket.create_connection(("127.0.0.1", port))
+    s.setsockopt(socket.SOL_SOCKET, socket.SO_SNDBUF, 64 * 1024)
+    s.sendall(head)
+    sent = len(head)
+    deadline = time.time() + seconds
+    answer = b""
+    try:
+        for piece in pieces:
+            if time.time() > deadline:
+                break
+            readable, _, _ = select.select([s], [], [], 0)
+            if readable:
+                break
+            s.sendall(piece)
+            sent += len(piece)
+        s.settimeout(10)
+        answer = s.recv(200)
+    except OSError:
+        try:
+            s.settimeout(1)
+            answer = s.recv(200)
+        except OSError:
+            pass
+    s.close()
+    match = re.match(rb"HTTP/1\.1 (\d+)", answer)
+    return sent, int(match.group(1)) if match else None
+
+
+class SlowClients(unittest.TestCase):
+    """Connections that never finish a request neither lock out the page nor make the server
+    grow: a header must arrive whole within 5 s and within 64 kB, a body is refused as soon as
+    it passes the limit. The figures print for the record (this machine's, whatever it is)."""
+
+    def setUp(self):
+        self.studio = Studio()
+
+    def tearDown(self):
+        self.studio.stop()
+
+    def page_request_seconds(self, path):
+        start = time.time()
+        try:
+            connection = http.client.HTTPConnection("127.0.0.1", self.studio.port, timeout=10)
+            connection.request("GET", path, headers={
+                "Host": "127.0.0.1:%d" % self.studio.port, "X-Mirevane-Token": self.studio.token})
+            response = connection.getresponse()
+            response.read()
+            connection.close()
+            self.assertEqual(response.status, 200)
+        except OSError:
+            pass  # timed out: the 10 s count
+        return time.time() - start
+
+    def test_the_page_is_answered_with_slow_connections_open(self):
+        # The view is the engine's work as well as the server's: what it takes alone is the
+        # baseline its answers are held to (the page itself is the server's alone).
+        alone = statistics.median(self.page_request_seconds("/api/view") for _ in range(3))
+        for count in (8, 64):
+            with self.subTest(count=count):
+                slow = SlowConnections(self.studio.port, count)
+                try:
+                    # Over 6 s: past the moment the first slow connections are cut off and
+                    # opened again.
+                    page, view = [], []
+                    while len(page) < 8 and max(page + view, default=0) < 1 + alone:
+                        page.append(self.page_request_seconds("/"))
+                        view.append(self.page_request_seconds("/api/view"))
+                        time.sleep(0.5)
+                finally:
+                    slow.close()
+                print("\n  %d slow connections: the page took at most %.3f s, the view %.3f s "
+                      "(%.3f s alone)" % (count, max(page), max(view), alone))
+                self.assertLess(max(page), 1.0)
+                self.assertLess(max(view), 1.0 + alone)
+
+    def test_a_header_that_never_ends_is_cut_off(self):
+        port = self.studio.port
+        def slowly():
+            for i in range(40):
+                yield b"X-Line: %d\r\n" % i
+                time.sleep(0.5)
+
+        start = time.time()
+        sent, status = stream_until_refused(
+            port, b"GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n" % port, slowly(), 20)
+        took = time.time() - start
+        print("\n  a header sent a line at a time was refused with %s after %.1f s"
+              % (status, took))
+        self.assertEqual(status, 408)
+        self.assertLess(took, 7)  # 5 s and the time to notice
+
+        start = time.time()
+        sent, status = stream_until_refused(
+            port, b"GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n" % port,
+            (b"X-Line: %s\r\n" % (b"a" * 1000) for _ in range(1000)), 20)
+        print("  a header of 1 MB was refused with %s after %d bytes" % (status, sent))
+        self.assertEqual(status, 431)
+        self.assertLess(time.time() - start, 2)
+
+    def test_a_long_header_stream_leaves_the_server_its_size(self):
+        if TOOL.windows:
+            self.skipTest("the server's memory is read from /proc, natively")
+        port = self.studio.port
+        self.assertEqual(self.studio.request("GET", "/api/view")[0], 200)
+        before = rss_kib(self.studio.process.pid)
+        line = b"X-Line: %s\r\n" % (b"a" * 1000)
+        taken = 0
+        for _ in range(20):  # 20 connections of up to 1 MB each, none with a token
+            sent, _ = stream_until_refused(
+                port, b"GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n" % port,
+                (line for _ in range(1000)), 10)
+            taken += sent
+        growth = rss_kib(self.studio.process.pid) - before
+        print("\n  after %.1f MB of header lines the server grew by %.1f MB"
+              % (taken / 1e6, growth / 1024))
+        self.assertLess(growth, 8 * 1024)
+
+    def test_an_over_limit_body_is_refused_at_the_limit(self):
+        port = self.studio.port
+        head = ("POST /api/edit HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nOrigin: http://127.0.0.1:%d\r\n"
+                "X-Mirevane-Token: %s\r\n" % (port, port, self.studio.token)).encode()
+        piece = b"a" * 65536
+        cases = [
+            ("chunked", head + b"Transfer-Encoding: chunked\r\n\r\n",
+             (b"%x\r\n%s\r\n" % (len(piece), piece) for _ in range(600))),
+            ("declared length", head + b"Content-Length: 40000000\r\n\r\n",
+             (piece for _ in range(600))),
+        ]
+        for name, request, body in cases:
+            with self.subTest(name):
+                sent, status = stream_until_refused(port, request, body, 30)
+                print("\n  a %s body of 40 MB: %s when %.2f MB had been sent (what the "
+                      "sockets' buffers hold included)" % (name, status, sent / 1e6))
+                self.assertEqual(status, 413)
+                self.assertLess(sent, 8e6)
+        self.assertEqual(self.studio.request("GET", "/api/view")[0], 200)
+
+
+class ExclusivePort(unittest.TestCase):
+    """No other program, not even one of the same user, can listen on the studio's port
+    beside it and so take some of the page's requests, token and all."""
+
+    def test_a_second_listener_cannot_share_the_port(self):
+        studio = Studio()
+        try:
+            other = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+            other.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+            other.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEPORT, 1)
+            with self.assertRaises(OSError):
+                other.bind(("127.0.0.1", studio.port))
+                other.listen()
+            other.close()
+        finally:
+            studio.stop()
+
+
+FAKE_BROWSER = """#!/usr/bin/python3
+import json, os, sys
+path = sys.argv[1] if len(sys.argv) > 1 else ""
+record = {"argv": sys.argv[1:]}
+if os.path.isfile(path):
+    record["mode"] = os.stat(path).st_mode & 0o777
+    record["folder_mode"] = os.stat(os.path.dirname(path)).st_mode & 0o777
+    record["content"] = open(path).read()
+with open(os.environ["FAKE_BROWSER_RECORD"] + ".partial", "w") as f:
+    json.dump(record, f)
+os.rename(os.environ["FAKE_BROWSER_RECORD"] + ".partial", os.environ["FAKE_BROWSER_RECORD"])
+"""
+
+
+class BrowserOpening(unittest.TestCase):
+    """The browser is opened on a file only the user can read that forwards to the tokened
+    address, so the token is on no command line another user could see."""
+
+    def test_the_browser_gets_a_private_file_and_no_token(self):
+        if TOOL.windows:
+            self.skipTest("the Windows tool opens the file through the shell; its file is "
+                          "tested in the tool's unit tests")
+        fake = tempfile.mkdtemp(prefix="mirevane-fake-browser-")
+        record = os.path.join(fake, "record.json")
+        program = os.path.join(fake, "xdg-open")
+        with open(program, "w") as f:
+            f.write(FAKE_BROWSER)
+        os.chmod(program, 0o755)
+        env = dict(TOOL.env, PATH=fake + os.pathsep + TOOL.env.get("PATH", ""),
+                   FAKE_BROWSER_RECORD=record)
+        studio = Studio(browser_env=env)
+        try:
+            deadline = time.time() + 20
+            while not os.path.exists(record) and time.time() < deadline:
+                time.sleep(0.05)
+            with open(record) as f:
+                seen = json.load(f)
+            self.assertEqual(len(seen["argv"]), 1, seen["argv"])
+            self.assertNotIn(studio.token, seen["argv"][0])
+            self.assertEqual(seen.get("mode"), 0o600)
+            self.assertEqual(seen.get("folder_mode"), 0o700)
+            self.assertIn('url=%s"' % studio.address, seen["content"])
+            self.assertTrue(os.path.exists(seen["argv"][0]))
+            studio.stop_server()
+            self.assertFalse(os.path.exists(seen["argv"][0]))
+            self.assertFalse(os.path.exists(os.path.dirname(seen["argv"][0])))
+        finally:
+            studio.stop()
+            shutil.rmtree(fake, ignore_errors=True)
 
 
 def trace_rows(path):
@@ -1261,7 +1525,8 @@ def main():
         return 0
     suite = unittest.TestSuite()
     loader = unittest.TestLoader()
-    for case in (HostileRequests, SaveChecksEveryFileRead, GaugeNamedTheWindowsWay):
+    for case in (HostileRequests, SaveChecksEveryFileRead, GaugeNamedTheWindowsWay, SlowClients,
+                 ExclusivePort, BrowserOpening):
         suite.addTests(loader.loadTestsFromTestCase(case))
     if TOOL.windows:
         TOOL.keep_wine_running()  # the server's own tests: the browser's are the native's

@@ -29,5 +29,8 @@ std::string NewToken();
 
 // The largest request body the studio reads (a table of some thousand rows fits).
 constexpr std::size_t kMostRequestBytes = 256 * 1024;
+// The most a request's body may take on the wire, its chunk framing included: the largest body
+// fits in chunks of 16 bytes or more, and no line of a framing grows without bound.
+constexpr std::size_t kMostBodyWireBytes = 2 * kMostRequestBytes;
 
 } // namespace mirevane::tool

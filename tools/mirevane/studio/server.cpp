@@ -1,17 +1,23 @@
 #include "studio/server.h"
 
 #include "common/tool_error.h"
+
+#ifndef MIREVANE_NO_HTTP
 #include "studio/api.h"
+#include "studio/browser_opener.h"
+#include "studio/connection_gate.h"
+#include "studio/connection_stream.h"
+#include "studio/loopback_socket.h"
 #include "studio/page_assets.h"
 #include "studio/request_guard.h"
 
-#ifndef MIREVANE_NO_HTTP
 #include <httplib.h>
 #endif
 
 #include <csignal>
-#include <cstdlib>
+#include <cstdint>
 #include <iostream>
+#include <memory>
 #include <mutex>
 
 namespace mirevane::tool {
@@ -34,24 +40,33 @@ constexpr const char* kPolicy = "default-src 'none'; script-src 'unsafe-inline';
                                 "frame-src 'self'; frame-ancestors 'none'; base-uri 'none'; "
                                 "form-action 'none'";
 
-httplib::Server* running = nullptr;
+ConnectionGate* running = nullptr;
 
 void StopOnSignal(int) {
     if (running != nullptr) {
-        running->stop();
+        running->Stop();
     }
 }
 
-void OpenInBrowser(const std::string& address) {
-    // The address holds only [0-9a-z:/.?=]: nothing a shell would read as its own.
-#ifdef _WIN32
-    const std::string command = "start \"\" \"" + address + "\"";
-#else
-    const std::string command = "xdg-open '" + address + "' >/dev/null 2>&1 &";
-#endif
-    if (std::system(command.c_str()) != 0) {
-        std::cerr << "mirevane studio: could not open a browser: open the address above\n";
+// The HTTP library parses and answers one request at a time on a stream of ours; which
+// connection is read, and when, is the connection gate's.
+class StudioServer : public httplib::Server {
+public:
+    // True when the connection may carry another request.
+    bool Answer(Connection& connection) {
+        ConnectionStream stream(connection);
+        bool closed = false;
+        const bool answered = process_request(stream, false, closed, nullptr);
+        // After a refusal the rest of the request may be unread: the connection ends.
+        return answered && !closed && !stream.Overran() && stream.Status() < 400;
     }
+};
+
+void RefuseAsTooLarge(httplib::Response& response) {
+    response.status = 413;
+    response.set_content("the request is larger than the studio reads (" +
+                             std::to_string(kMostRequestBytes / 1024) + " kB)\n",
+                         "text/plain; charset=utf-8");
 }
 
 RequestFacts FactsOf(const httplib::Request& request) {
@@ -73,8 +88,7 @@ int RunStudio(const StudioOptions& options, const StudioServerOptions& serverOpt
     session.View(false); // the first run: a cab that cannot be replayed fails here, not in the page
     std::mutex engine;   // one request at a time reaches the session
 
-    httplib::Server server;
-    server.set_payload_max_length(kMostRequestBytes);
+    StudioServer server;
     const std::string token = NewToken();
     int port = 0;
     server.set_pre_routing_handler(
@@ -83,50 +97,85 @@ int RunStudio(const StudioOptions& options, const StudioServerOptions& serverOpt
             response.set_header("Cache-Control", "no-store");
             response.set_header("Referrer-Policy", "no-referrer");
             response.set_header("X-Content-Type-Options", "nosniff");
-            if (verdict.status == 0) {
-                return httplib::Server::HandlerResponse::Unhandled;
+            if (verdict.status != 0) {
+                response.status = verdict.status;
+                response.set_content(verdict.message + "\n", "text/plain; charset=utf-8");
+                return httplib::Server::HandlerResponse::Handled;
             }
-            response.status = verdict.status;
-            response.set_content(verdict.message + "\n", "text/plain; charset=utf-8");
-            return httplib::Server::HandlerResponse::Handled;
+            // Refused before a byte of it is read.
+            if (request.get_header_value<std::uint64_t>("Content-Length") > kMostRequestBytes) {
+                RefuseAsTooLarge(response);
+                return httplib::Server::HandlerResponse::Handled;
+            }
+            return httplib::Server::HandlerResponse::Unhandled;
         });
     server.Get("/", [&](const httplib::Request&, httplib::Response& response) {
         response.set_header("Content-Security-Policy", kPolicy);
         response.set_content(kStudioPage, "text/html; charset=utf-8");
     });
-    const auto api = [&](const httplib::Request& request, httplib::Response& response) {
+    const auto api = [&](const httplib::Request& request, const std::string& body,
+                         httplib::Response& response) {
         std::lock_guard<std::mutex> lock(engine);
-        const ApiReply reply = HandleApi(session, request.method, request.path, request.body);
+        const ApiReply reply = HandleApi(session, request.method, request.path, body);
         response.status = reply.status;
         // Not "application/json" alone: the library would compress that for a browser that
         // accepts it, and brotli on a view of a megabyte takes over a second on loopback,
         // where it saves nothing.
         response.set_content(reply.body, "application/json; charset=utf-8");
     };
-    server.Get(R"(/api/.*)", api);
-    server.Post(R"(/api/.*)", api);
+    server.Get(R"(/api/.*)", [&](const httplib::Request& request, httplib::Response& response) {
+        api(request, request.body, response);
+    });
+    // The body is read here, so that one sent in chunks is refused as soon as it passes the
+    // limit rather than once the library has read all of it.
+    server.Post(R"(/api/.*)", [&](const httplib::Request& request, httplib::Response& response,
+                                  const httplib::ContentReader& read) {
+        std::string body;
+        bool tooLarge = false;
+        const bool whole = read([&](const char* data, std::size_t size) {
+            tooLarge = body.size() + size > kMostRequestBytes;
+            if (!tooLarge) {
+                body.append(data, size);
+            }
+            return !tooLarge;
+        });
+        if (tooLarge) {
+            RefuseAsTooLarge(response);
+        } else if (whole) {
+            api(request, body, response);
+        } // otherwise the library's status for a body it could not read
+    });
 
-    port = serverOptions.port == 0
-               ? server.bind_to_any_port("127.0.0.1")
-               : (server.bind_to_port("127.0.0.1", serverOptions.port) ? serverOptions.port : -1);
-    if (port <= 0) {
+    const Socket listener = ListenOnLoopback(serverOptions.port);
+    if (listener == kNoSocket) {
         throw InputError("--port", 0, 0,
                          "cannot listen on 127.0.0.1:" + std::to_string(serverOptions.port) +
                              ": another program has it; choose another --port or leave it out",
                          "studio-port");
     }
+    port = PortOf(listener);
+    ConnectionGate gate(listener,
+                        [&](Connection& connection) { return server.Answer(connection); });
     const std::string address = "http://127.0.0.1:" + std::to_string(port) + "/?token=" + token;
     std::cout << "Mirevane studio for " << options.argument << "\n  " << address
               << "\nCtrl-C stops it; unsaved edits are lost.\n"
               << std::flush;
+    std::unique_ptr<ForwardingFile> forwarding;
     if (serverOptions.openBrowser) {
-        OpenInBrowser(address);
+        try {
+            forwarding = std::make_unique<ForwardingFile>(address);
+        } catch (const std::exception&) {
+        }
+        if (!forwarding || !OpenInBrowser(forwarding->Path())) {
+            std::cerr << "mirevane studio: could not open a browser: open the address above\n";
+        }
     }
-    running = &server;
+    running = &gate;
     std::signal(SIGINT, StopOnSignal);
     std::signal(SIGTERM, StopOnSignal);
-    server.listen_after_bind();
+    gate.Run();
     running = nullptr;
+    CloseSocket(listener);
     return 0;
 }
 
