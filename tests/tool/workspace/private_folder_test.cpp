@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace mirevane::tool {
 namespace {
@@ -38,7 +40,10 @@ TEST(PrivateFolderTest, StaleFoldersOfDeadStudiosOnlyAreRemoved) {
         {"mirevane-studio-00000000000000cc", nullptr, false}, // unmarked: maybe not ours
         {"mirevane-studio-00000000000000dd", &notAMark, false},
         {"mirevane-studio-test-0000000000aa", &ofDead, false}, // another name
+#ifndef _WIN32
+        // Windows names this the folder of the first case, whatever the letter case.
         {"mirevane-studio-00000000000000AA", &ofDead, false},
+#endif
     };
     for (const Case& c : cases) {
         Folder(temp.path(), c.name, c.mark);
@@ -57,7 +62,9 @@ TEST(PrivateFolderTest, StaleFoldersOfDeadStudiosOnlyAreRemoved) {
         EXPECT_TRUE(fs::exists(made.path()));
     }
     EXPECT_EQ(RemoveStaleFolders(temp.path()), 0); // each removed its own on ending
-    EXPECT_EQ(std::distance(fs::directory_iterator(temp.path()), fs::directory_iterator()), 5);
+    const auto kept =
+        std::count_if(std::begin(cases), std::end(cases), [](const Case& c) { return !c.removed; });
+    EXPECT_EQ(std::distance(fs::directory_iterator(temp.path()), fs::directory_iterator()), kept);
 }
 
 #ifndef _WIN32
