@@ -24,7 +24,8 @@ set(CORE_UPWARD_INCLUDES
 """
 # A clean tree: every file and what it includes.
 FILES = {
-    "tools/mirevane/base/open.h": ['"base/hidden.h"', '"low/low.h"'],
+    "tools/mirevane/base/open.h": ['"low/low.h"'],
+    "tools/mirevane/base/open.cpp": ['"base/open.h"', '"base/hidden.h"'],
     "tools/mirevane/base/hidden.h": [],
     "tools/mirevane/middle/middle.h": ['"base/open.h"'],
     "tools/mirevane/middle/inner.h": [],
@@ -40,7 +41,7 @@ FILES = {
 # (what is planted, file, its new include or None for a text change, what the report names)
 PLANTED = [
     ("a room includes a room above it", "tools/mirevane/base/open.h", '"middle/middle.h"',
-     'open.h:3: "middle/middle.h": room middle is not one'),
+     'open.h:2: "middle/middle.h": room middle is not one'),
     ("a room includes a private header of a room below", "tools/mirevane/top/main.cpp",
      '"base/hidden.h"', 'main.cpp:4: "base/hidden.h": a private header of room base'),
     ("a room includes a room it does not declare", "tools/mirevane/top/main.cpp",
@@ -51,6 +52,8 @@ PLANTED = [
      'low.h:1: "high/high.h": src/high is above src/low'),
     ("a unit test includes another room's private header", "tests/tool/base/hidden_test.cpp",
      '"middle/inner.h"', 'hidden_test.cpp:3: "middle/inner.h": a private header of room middle'),
+    ("a face header includes a private one of its room", "tools/mirevane/middle/middle.h",
+     '"middle/inner.h"', 'middle.h:2: "middle/inner.h": a face header includes a private one'),
     ("a fuzz target includes a private header", "fuzz/one_fuzz.cpp", '"top/main.h"',
      'one_fuzz.cpp:3: "top/main.h": a private header of room top'),
 ]
