@@ -18,7 +18,7 @@ mirevane_room(middle USES base
 mirevane_room(top USES base middle)
 """
 CORE = """\
-set(CORE_FOLDERS low high)
+set(CORE_FOLDERS low high low/side)
 set(CORE_UPWARD_INCLUDES
     src/low/knot.cpp:high/high.h)
 """
@@ -33,6 +33,7 @@ FILES = {
     "src/low/low.h": [],
     "src/low/knot.cpp": ['"high/high.h"'],
     "src/high/high.h": ['"low/low.h"'],
+    "src/low/side/side.cpp": ['"high/high.h"', '"low/low.h"'],
     "tests/tool/base/hidden_test.cpp": ['"base/hidden.h"', '"middle/middle.h"'],
     "tests/tool/runner.cpp": ['"support/temp_dir.h"', '"middle/middle.h"'],
     "fuzz/one_fuzz.cpp": ['"fuzz_cab.h"', '"base/open.h"'],
@@ -50,6 +51,8 @@ PLANTED = [
      'high.h:2: "middle/middle.h": the core includes only src/'),
     ("a core folder includes one above it", "src/low/low.h", '"high/high.h"',
      'low.h:1: "high/high.h": src/high is above src/low'),
+    ("a folder includes a more specific folder above it", "src/low/low.h", '"low/side/x.h"',
+     'low.h:1: "low/side/x.h": src/low/side is above src/low'),
     ("a unit test includes another room's private header", "tests/tool/base/hidden_test.cpp",
      '"middle/inner.h"', 'hidden_test.cpp:3: "middle/inner.h": a private header of room middle'),
     ("a face header includes a private one of its room", "tools/mirevane/middle/middle.h",
