@@ -17,6 +17,8 @@ REGISTRY = """\
     };
 """
 RAISES = """\
+// A row is used however its code reaches DiagnosticOf, here through a note of its own.
+const Note kTwice{"--key", "key-bound-twice"};
 constexpr const char* kRefused = "output-refused";
 constexpr const char* kDefault = "up-cw";
 void Pass() {
@@ -30,13 +32,14 @@ void Pass() {
 # (what is planted, the text of raises.cpp, the text of the registry, what the report names)
 PLANTED = [
     ("a raise of an unknown code", RAISES.replace('Add("table-missing"', 'Add("table-mising"'),
-     REGISTRY, "raises.cpp:4: table-mising is not in"),
+     REGISTRY, "raises.cpp:6: table-mising is not in"),
     ("an unknown code through a constant", RAISES.replace('= "output-refused"', '= "out-refused"'),
-     REGISTRY, "raises.cpp:6: out-refused is not in"),
+     REGISTRY, "raises.cpp:8: out-refused is not in"),
     ("an unknown code in a choice", RAISES.replace('"key-bound-twice" :', '"key-bound-2x" :'),
-     REGISTRY, "raises.cpp:7: key-bound-2x is not in"),
-    ("a row nothing raises", RAISES.replace('twice ? "key-bound-twice" : ', ""), REGISTRY,
-     "key-bound-twice is raised nowhere"),
+     REGISTRY, "raises.cpp:9: key-bound-2x is not in"),
+    ("a row nothing names", RAISES.replace('twice ? "key-bound-twice" : ', "")
+     .replace('"--key", "key-bound-twice"', '"--key"'), REGISTRY,
+     "key-bound-twice is named nowhere"),
     ("a row written twice", RAISES, REGISTRY.replace("    };", '        {"table-missing", '
                                                      'S::kError, "s", "e", "f"},\n    };'),
      "table-missing has two rows"),
