@@ -6,8 +6,8 @@
 #include "dynamics/ellipse_gauge.h"
 #include "dynamics/needle_scale.h"
 #include "dynamics/needle_vibration.h"
+#include "gauges/load_observer.h"
 #include "gauges/subject.h"
-#include "loading/load_observer.h"
 #include "plugin/host_records.h"
 #include "plugin/panel_value.h"
 

@@ -8,7 +8,7 @@
 #include "common/subject_name.h"
 #include "common/tool_error.h"
 #include "dynamics/angle_units.h"
-#include "loading/load_observer.h"
+#include "gauges/load_observer.h"
 #include "platform/platform.h"
 
 #include <algorithm>

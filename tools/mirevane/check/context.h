@@ -3,11 +3,11 @@
 #pragma once
 
 #include "check/check.h"
-#include "check/format_lookup.h"
-#include "check/profile_scan.h"
 #include "config/settings_model.h"
 #include "dynamics/scale_table_file.h"
 #include "gauges/c_mirevane.h"
+#include "profile/format_lookup.h"
+#include "profile/profile_scan.h"
 
 #include <map>
 #include <string>

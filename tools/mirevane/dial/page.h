@@ -4,12 +4,12 @@
 // forbids every request, and script, style, plots and pictures are all inside the file.
 #pragma once
 
+#include "common/frame_consumer.h"
 #include "common/output_file.h"
 #include "dial/angle_convention.h"
 #include "dial/geometry.h"
 #include "dial/recorder.h"
 #include "dial/svg.h"
-#include "replay/frame_consumer.h"
 
 #include <map>
 #include <string>

@@ -4,7 +4,7 @@
 // long the run and the frames kept are always every stride-th one, plus the latest.
 #pragma once
 
-#include "replay/frame_consumer.h"
+#include "common/frame_consumer.h"
 
 #include <nlohmann/json.hpp>
 

@@ -5,9 +5,10 @@
 // stay the same size however long the run.
 #pragma once
 
+#include "common/frame_consumer.h"
+#include "common/key_label.h"
 #include "common/output_file.h"
 #include "plot/column_decimator.h"
-#include "replay/frame_consumer.h"
 
 #include <array>
 #include <map>
@@ -15,12 +16,6 @@
 #include <vector>
 
 namespace mirevane::tool {
-
-// A host key as the cab binds it: the name written in the profile and the actions it runs.
-struct KeyLabel {
-    std::string name;    // "D"
-    std::string actions; // "SwitchAdjustMode"
-};
 
 // The picture in pieces: the document's start (with the title), one chart per gauge, and its
 // end; the file is their concatenation.

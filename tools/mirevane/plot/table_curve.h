@@ -4,8 +4,8 @@
 // shaded.
 #pragma once
 
+#include "common/frame_consumer.h"
 #include "plot/svg_document.h"
-#include "replay/frame_consumer.h"
 
 namespace mirevane::tool {
 

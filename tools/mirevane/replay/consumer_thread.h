@@ -5,7 +5,7 @@
 // side, each on a thread of its own, so no consumer may read another's output in End.
 #pragma once
 
-#include "replay/frame_consumer.h"
+#include "common/frame_consumer.h"
 
 #include <condition_variable>
 #include <cstddef>

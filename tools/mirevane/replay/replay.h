@@ -3,7 +3,7 @@
 // frame goes to the consumers as it is made.
 #pragma once
 
-#include "replay/frame_consumer.h"
+#include "common/frame_consumer.h"
 #include "replay/scenario.h"
 
 #include <string>

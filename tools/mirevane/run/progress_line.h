@@ -3,7 +3,7 @@
 // longer than two seconds, and it is erased when the run ends.
 #pragma once
 
-#include "replay/frame_consumer.h"
+#include "common/frame_consumer.h"
 
 #include <chrono>
 

@@ -1,6 +1,7 @@
 #include "run/run_command.h"
 
 #include "check/check.h"
+#include "check/gauge_titles.h"
 #include "common/diagnostic_line.h"
 #include "common/output_file.h"
 #include "common/tool_error.h"
@@ -8,7 +9,6 @@
 #include "plot/svg_plot.h"
 #include "replay/replay.h"
 #include "replay/scenario.h"
-#include "run/gauge_titles.h"
 #include "run/progress_line.h"
 #include "run/trace_csv.h"
 

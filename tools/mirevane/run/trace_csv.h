@@ -4,8 +4,8 @@
 // every gauge's stages.
 #pragma once
 
+#include "common/frame_consumer.h"
 #include "common/output_file.h"
-#include "replay/frame_consumer.h"
 
 #include <string>
 

@@ -2,17 +2,17 @@
 
 #include "calibrate/ellipse_fit.h"
 #include "check/check.h"
-#include "check/format_lookup.h"
-#include "check/profile_scan.h"
+#include "check/gauge_titles.h"
 #include "common/diagnostic_line.h"
 #include "common/number_text.h"
 #include "common/tool_error.h"
 #include "gauges/c_mirevane.h"
 #include "plot/svg_plot.h"
+#include "profile/format_lookup.h"
+#include "profile/profile_scan.h"
 #include "replay/consumer_thread.h"
 #include "replay/replay.h"
 #include "replay/scenario_columns.h"
-#include "run/gauge_titles.h"
 #include "studio/step_response.h"
 
 #include <algorithm>

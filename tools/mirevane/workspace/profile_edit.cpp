@@ -1,7 +1,7 @@
 #include "workspace/profile_edit.h"
 
-#include "check/profile_scan.h"
 #include "config/text.h"
+#include "profile/profile_scan.h"
 
 namespace mirevane::tool {
 namespace {

@@ -1,11 +1,11 @@
 #include "workspace/workspace.h"
 
 #include "check/check.h"
-#include "check/profile_scan.h"
 #include "common/tool_error.h"
 #include "common/utf16_text.h"
 #include "config/text.h"
 #include "platform/platform.h"
+#include "profile/profile_scan.h"
 #include "workspace/cab_save.h"
 #include "workspace/profile_edit.h"
 

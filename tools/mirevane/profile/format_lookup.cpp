@@ -1,4 +1,4 @@
-#include "check/format_lookup.h"
+#include "profile/format_lookup.h"
 
 #include "common/number_text.h"
 #include "config/text.h"

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "check/check.h"
-#include "plot/svg_plot.h"
+#include "common/key_label.h"
 
 #include <map>
 #include <string>

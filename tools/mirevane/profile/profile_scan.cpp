@@ -1,4 +1,4 @@
-#include "check/profile_scan.h"
+#include "profile/profile_scan.h"
 
 #include "common/utf16_text.h"
 #include "config/text.h"

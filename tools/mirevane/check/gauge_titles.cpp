@@ -1,4 +1,4 @@
-#include "run/gauge_titles.h"
+#include "check/gauge_titles.h"
 
 #include <filesystem>
 
