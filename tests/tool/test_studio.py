@@ -1433,10 +1433,12 @@ class OvalCalibrationInTheBrowser(BrowserTest):
 
 
 class PictureChosenInTheBrowser(BrowserTest):
-    """A dial picture chosen in the page (no --dial): the picker keeps its name and the
-    picture shows."""
+    """A dial picture chosen in the page (no --dial): the picker keeps its name, the picture
+    shows, and once its hub and a mark are set it is drawn under the run's dial; a malformed
+    picture request is refused and changes nothing."""
 
     def test_the_chosen_picture_shows_and_the_picker_names_it(self):
+        from selenium.webdriver.common.action_chains import ActionChains
         from selenium.webdriver.common.by import By
         picture = os.path.join(OUT, "chosen-dial.png")
         write_dial_png(picture, 120, (60, 60), 50, [])
@@ -1459,6 +1461,65 @@ class PictureChosenInTheBrowser(BrowserTest):
             self.assertTrue(image.get_attribute("href").startswith("data:image/png"))
             self.assertTrue(image.is_displayed())
             b.driver.save_screenshot(os.path.join(OUT, "studio-chosen-picture.png"))
+
+            # Under the run's dial once the hub and a mark give its radius; not before.
+            dial = 'svg.dial[data-gauge="1"]'
+
+            def run_dial_images():
+                b.driver.switch_to.frame(b.driver.find_element(By.ID, "run"))
+                try:
+                    return [i.get_attribute("href")
+                            for i in b.driver.find_elements(By.CSS_SELECTOR, dial + " image")]
+                finally:
+                    b.driver.switch_to.default_content()
+
+            def click_picture(x, y):
+                svg = b.driver.find_element(By.CSS_SELECTOR, card + "svg.picture")
+                b.js("arguments[0].scrollIntoView({block: 'center'})", svg)
+                ActionChains(b.driver).move_to_element_with_offset(svg, x - 60, y - 60).click().perform()
+                b.wait_idle()
+
+            uri = b.js("return window.mirevaneStudio.calibration(1).picture")
+            self.assertEqual(run_dial_images(), [])
+            self.assertNotIn("face", b.view()["gauges"][1])
+            click_picture(60, 60)
+            self.assertEqual(run_dial_images(), [], "a hub alone gives no radius")
+            click_picture(60, 20)
+            self.assertEqual(run_dial_images(), [uri])
+            c = b.js("return window.mirevaneStudio.calibration(1)")
+            face = b.view()["gauges"][1]["face"]
+            self.assertEqual(face["picture"], uri)
+            self.assertEqual(face["hub"], c["hub"])
+            self.assertAlmostEqual(face["radius"], math.hypot(c["marks"][0]["x"] - c["hub"][0],
+                                                              c["marks"][0]["y"] - c["hub"][1]),
+                                   places=1)
+            self.assertAlmostEqual(face["radius"], 40, delta=2)
+            self.assertIn("farthest mark", b.driver.find_element(By.CSS_SELECTOR, card + "p.face-hint").text)
+            b.driver.save_screenshot(os.path.join(OUT, "studio-chosen-picture-under-the-dial.png"))
+
+            # Malformed pictures and sizes are refused and change nothing.
+            good = {"gauge": 1, "picture": uri, "width": 120, "height": 120, "hub": [60, 60],
+                    "radius": 30}
+            before = json.loads(studio.request("GET", "/api/view")[1])
+            for name, change in [
+                    ("not an image", {"picture": "data:text/html;base64,PHNjcmlwdD4="}),
+                    ("not base64", {"picture": uri[:40] + '"/><script>x</script>'}),
+                    ("not the PNG it claims", {"picture": "data:image/png;base64,aGVsbG8gd29ybGQh"}),
+                    ("a negative radius", {"radius": -5}),
+                    ("no radius", {"radius": None}),
+                    ("a hub of one number", {"hub": [60]}),
+                    ("an unknown gauge", {"gauge": 7})]:
+                with self.subTest(name):
+                    status, payload = studio.request("POST", "/api/face", dict(good, **change))
+                    self.assertIn(status, (400, 404), payload[:300])
+                    self.assertIn(b"error", payload)
+            after = json.loads(studio.request("GET", "/api/view")[1])
+            self.assertEqual(after["gauges"][1]["face"], before["gauges"][1]["face"])
+            self.assertEqual(after["run"], before["run"])
+            # The well-formed request itself is taken: the check above can fail.
+            status, payload = studio.request("POST", "/api/face", good)
+            self.assertEqual(status, 200, payload[:300])
+            self.assertEqual(json.loads(payload)["gauges"][1]["face"]["radius"], 30)
         finally:
             studio.stop()
 

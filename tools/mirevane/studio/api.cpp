@@ -5,6 +5,7 @@
 #include "studio/session.h"
 
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 namespace mirevane::tool {
@@ -150,6 +151,74 @@ json Calibrate(Session& session, const json& body) {
     return session.Calibrate(gauge, request);
 }
 
+// The picture goes into an attribute of the dial's SVG as it is, so it must be exactly a
+// base64 data: URI of a PNG or JPEG picture: nothing else can close the attribute or smuggle
+// markup, and the first bytes show it is the picture it claims to be.
+constexpr char kBase64Digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+std::string PictureUri(const json& body) {
+    const std::string uri = Text(body, "picture");
+    static const std::pair<std::string, std::string> kKinds[] = {
+        {"data:image/png;base64,", "\x89PNG\r\n\x1a\n"},
+        {"data:image/jpeg;base64,", "\xff\xd8\xff"}};
+    for (const auto& [prefix, signature] : kKinds) {
+        if (uri.compare(0, prefix.size(), prefix) != 0) {
+            continue;
+        }
+        const std::string digits = uri.substr(prefix.size());
+        const auto value = [](char c) -> int {
+            const char* at = std::strchr(kBase64Digits, c);
+            return c != '\0' && at != nullptr ? static_cast<int>(at - kBase64Digits) : -1;
+        };
+        const std::size_t padding = digits.size() - digits.find_last_not_of('=') - 1;
+        bool valid = !digits.empty() && digits.size() % 4 == 0 && padding <= 2;
+        for (std::size_t i = 0; valid && i < digits.size() - padding; ++i) {
+            valid = value(digits[i]) >= 0;
+        }
+        std::string head;
+        for (std::size_t i = 0; valid && i + 4 <= digits.size() && head.size() < 12; i += 4) {
+            if (digits[i + 2] == '=' || digits[i + 3] == '=') {
+                break; // the padded last group: the signatures lie before it
+            }
+            const auto group =
+                static_cast<uint32_t>(value(digits[i]) << 18 | value(digits[i + 1]) << 12 |
+                                      value(digits[i + 2]) << 6 | value(digits[i + 3]));
+            head += static_cast<char>(group >> 16 & 0xff);
+            head += static_cast<char>(group >> 8 & 0xff);
+            head += static_cast<char>(group & 0xff);
+        }
+        if (!valid || head.compare(0, signature.size(), signature) != 0) {
+            throw BadRequest{400, "'picture' is not a PNG or JPEG picture in base64"};
+        }
+        return uri;
+    }
+    throw BadRequest{400, "'picture' is a data: URI of image/png or image/jpeg in base64"};
+}
+
+double Positive(const json& body, const char* name) {
+    const double v = Number(Field(body, name), std::string("'") + name + "'");
+    if (!(v > 0) || v > 1e6) {
+        throw BadRequest{400, std::string("'") + name + "' is above 0 and at most 1000000 pixels"};
+    }
+    return v;
+}
+
+json Face(Session& session, const json& body) {
+    const int gauge = Integer(body, "gauge");
+    DialFace face;
+    face.dataUri = PictureUri(body);
+    face.width = Positive(body, "width");
+    face.height = Positive(body, "height");
+    const Point hub = PointOf(Field(body, "hub"), "'hub'");
+    if (std::abs(hub.x) > 1e6 || std::abs(hub.y) > 1e6) {
+        throw BadRequest{400, "'hub' lies more than 1000000 pixels away"};
+    }
+    face.hubX = hub.x;
+    face.hubY = hub.y;
+    face.radius = Positive(body, "radius");
+    return session.ShowFace(gauge, std::move(face));
+}
+
 ApiReply Reply(int status, const std::string& message) {
     return {status, Dump(json{{"error", message}})};
 }
@@ -167,7 +236,7 @@ ApiReply HandleApi(Session& session, const std::string& method, const std::strin
                                    : Reply(405, "use GET for " + path);
         }
         const bool known = path == "/api/edit" || path == "/api/save" || path == "/api/reload" ||
-                           path == "/api/angle" || path == "/api/calibrate";
+                           path == "/api/angle" || path == "/api/calibrate" || path == "/api/face";
         if (!known) {
             return Reply(404, "no such request: " + path);
         }
@@ -191,6 +260,9 @@ ApiReply HandleApi(Session& session, const std::string& method, const std::strin
         }
         if (path == "/api/calibrate") {
             return {200, Dump(Calibrate(session, request))};
+        }
+        if (path == "/api/face") {
+            return {200, Dump(Face(session, request))};
         }
         return {200, Dump(Angle(session, request))};
     } catch (const BadRequest& e) {

@@ -13,6 +13,9 @@
 //   POST /api/calibrate {"gauge", "hub": [x, y], "marks": [[value, x, y], ...],
 //                        "rim": [[x, y], ...]}  Session::Calibrate: angles for the marks of a
 //                                                dial picture, the ellipse of its rim
+//   POST /api/face {"gauge", "picture": data:image/png or image/jpeg base64 URI, "width",
+//                   "height", "hub": [x, y], "radius"}   the picture drawn under the gauge's
+//                                                needles in the run, as --dial; the view
 // An edit, a save and a reload answer with the new view.
 #pragma once
 

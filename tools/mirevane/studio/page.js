@@ -28,11 +28,13 @@
       headers: { "X-Mirevane-Token": token, "Content-Type": "application/json" },
       body: body === undefined ? undefined : JSON.stringify(body),
     });
+    // A refusal before the body is read (too large) comes as plain text: that text is the error.
+    const text = await response.text();
     let data = {};
     try {
-      data = await response.json();
+      data = JSON.parse(text);
     } catch (e) {
-      data = { error: "the studio answered " + response.status };
+      data = { error: text.trim() || "the studio answered " + response.status };
     }
     return { status: response.status, data };
   }
@@ -214,6 +216,36 @@
     c.result = data;
   }
 
+  // The dial radius of a picture chosen in the page: the fitted rim's major semi-axis, else the
+  // hub's distance to the farthest point clicked; null until there is one.
+  function faceRadius(c) {
+    if (c.result && c.result.fit) return { radius: c.result.fit.major, from: "the fitted ellipse's major semi-axis" };
+    const points = c.marks.map((m) => [m.x, m.y]).concat(c.rim);
+    const far = Math.max(0, ...points.map((p) => Math.hypot(p[0] - c.hub[0], p[1] - c.hub[1])));
+    return far > 0 ? { radius: +far.toFixed(2), from: "the farthest mark or rim point from the hub" } : null;
+  }
+
+  // A picture chosen in the page goes under the run's dial once its hub and radius are known,
+  // and again whenever they change; the server answers with the new view.
+  async function showFace(number, c) {
+    if (!c.chosen || !c.hub) return;
+    const r = faceRadius(c);
+    if (!r) return;
+    const face = { gauge: number, picture: c.picture, width: c.width, height: c.height, hub: c.hub, radius: r.radius };
+    if (c.shown && c.shown.picture === face.picture && c.shown.radius === face.radius &&
+        c.shown.hub[0] === face.hub[0] && c.shown.hub[1] === face.hub[1]) return;
+    const { status, data } = await call("/api/face", face);
+    if (status !== 200) {
+      c.faceError = status === 413
+        ? "The picture is too large to show under the run's dial (" + data.error + "); choose a smaller one."
+        : data.error;
+      return say(c.faceError, true);
+    }
+    c.faceError = null;
+    c.shown = face;
+    await show(data);
+  }
+
   // The table the server made of the marks and the gauge's present table (as calibrate
   // --write makes it) becomes the gauge's table, as one edit; nothing when it refused them.
   async function marksIntoTable(number, c) {
@@ -238,7 +270,8 @@
         const image = new Image();
         image.onload = () => {
           Object.assign(c, { picture: reader.result, width: image.naturalWidth, height: image.naturalHeight,
-                             hub: null, marks: [], rim: [], result: null, mode: "hub", open: true });
+                             hub: null, marks: [], rim: [], result: null, mode: "hub", open: true,
+                             chosen: true, faceError: null });
           show(view);
         };
         image.src = reader.result;
@@ -277,6 +310,12 @@
       c.mode === "hub" ? "Click the needle's pivot." :
       c.mode === "mark" ? "Click a mark of the scale, then type its value." :
       "Click five or more points on the dial's rim."));
+    if (c.chosen) {
+      const r = c.hub ? faceRadius(c) : null;
+      details.append(element("p", { class: "hint face-hint" + (c.faceError ? " error" : "") }, c.faceError ||
+        (r ? "Shown under the run's dial with radius " + r.radius + " px: " + r.from + "."
+           : "Set the hub and click a mark or rim point to show the picture under the run's dial.")));
+    }
 
     const box = element("div", { class: "picture-box" });
     const svg = svgElement("svg", { class: "picture", viewBox: "0 0 " + c.width + " " + c.height,
@@ -318,6 +357,7 @@
       queue(async () => {
         await recalibrate(g.number, c);
         await show(view);
+        await showFace(g.number, c);
         const empty = editors.querySelector('section[data-gauge="' + g.number + '"] table.marks input.pending');
         if (empty) empty.focus();
       });
@@ -340,7 +380,7 @@
       const remove = element("button", { type: "button", title: "forget this mark" }, "\u2715");
       remove.addEventListener("click", () => {
         c.marks.splice(i, 1);
-        queue(async () => { await recalibrate(g.number, c); await show(view); });
+        queue(async () => { await recalibrate(g.number, c); await show(view); await showFace(g.number, c); });
       });
       tr.append(cell(value), element("td", {}, "at " + m.x + ", " + m.y),
                 element("td", { class: "mark-angle" }, row ? row[1] + "\u00b0" : ""),

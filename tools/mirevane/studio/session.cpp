@@ -103,7 +103,7 @@ Session::Session(const StudioOptions& options)
 //               "rowsEdited": [[value edited, angle edited], ...] against the file on disk,
 //               "step": [[seconds, fraction], ...] (empty: no damping),
 //               "face": {"picture": data URI, "width", "height", "hub": [x, y], "radius"}
-//                       (only for a gauge given --dial)}],
+//                       (only for a gauge given --dial or a picture by /api/face)}],
 //   "diagnostics": [{"file", "line", "column", "severity", "code", "message",
 //                    "text": the line as check writes it}],
 //   "errors", "warnings", "summary": "1 error, 2 warnings",
@@ -249,8 +249,17 @@ double Session::TableAngleAt(int gauge, double x, double y, double near) const {
 //  "rows": [[value, angle], ...] the table to edit in (null when refused),
 //  "kept": [[value, angle], ...] present rows no mark gave,
 //  "refused": null or {"option", "code", "message"}, "warnings": [{"option", "code", "message"}],
-//  "fit": null or {"flattening", "rotateAngle", "residual" (px), "outline": [[x, y], ...],
+//  "fit": null or {"flattening", "rotateAngle", "residual" (px), "major": semi-axis (px),
+//                  "outline": [[x, y], ...],
 //                  "settings": {"Flattening", "RotateAngle"} as the profile takes them}}
+nlohmann::json Session::ShowFace(int gauge, DialFace face) {
+    if (gauge < 0 || static_cast<std::size_t>(gauge) >= dials_.size()) {
+        throw EditRefused(404, "there is no gauge " + std::to_string(gauge));
+    }
+    page_.faces[gauge] = std::move(face);
+    return View(false);
+}
+
 nlohmann::json Session::Calibrate(int gauge, const CalibrationRequest& request) const {
     using nlohmann::json;
     if (gauge < 0 || static_cast<std::size_t>(gauge) >= dials_.size()) {
@@ -321,6 +330,7 @@ nlohmann::json Session::Calibrate(int gauge, const CalibrationRequest& request) 
                 {"flattening", fit->flattening},
                 {"rotateAngle", fit->rotateDegrees},
                 {"residual", fit->residualPixels},
+                {"major", fit->majorPixels},
                 {"outline", std::move(outline)},
                 {"settings",
                  {{"Flattening", settings.flattening}, {"RotateAngle", settings.rotateAngle}}}};

@@ -45,6 +45,10 @@ public:
     // or more rim points the ellipse about the hub that fits them (format in the .cpp).
     nlohmann::json Calibrate(int gauge, const CalibrationRequest& request) const;
 
+    // The picture drawn under gauge's needles on the dial page of the run from now on, as
+    // --dial draws one; the cab is not changed. Answers with the new view.
+    nlohmann::json ShowFace(int gauge, DialFace face);
+
     Workspace& workspace() noexcept { return workspace_; }
 
 private:
