@@ -6,6 +6,7 @@
 #include "check/profile_scan.h"
 #include "common/number_text.h"
 #include "common/tool_error.h"
+#include "dynamics/angle_units.h"
 #include "gauges/c_mirevane.h"
 #include "plot/svg_plot.h"
 #include "replay/consumer_thread.h"
@@ -19,8 +20,6 @@
 
 namespace mirevane::tool {
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 // What the page edits beside each dial, in its order: the subject, the tremble, the damping
 // and the oval.
