@@ -218,7 +218,8 @@ nlohmann::json Session::View(bool wholePage) {
 
 double Session::TableAngleAt(int gauge, double x, double y, double near) const {
     if (gauge < 0 || static_cast<std::size_t>(gauge) >= dials_.size()) {
-        throw EditRefused(404, "there is no gauge " + std::to_string(gauge));
+        throw EditRefused(RefusalReason::kNoSuchGauge,
+                          "there is no gauge " + std::to_string(gauge));
     }
     const double frame = page_.convention.FrameDegrees(Point{x, y});
     return dials_[static_cast<std::size_t>(gauge)].AngleDrawnAt(frame, near + 180.0) - 180.0;
@@ -234,7 +235,8 @@ double Session::TableAngleAt(int gauge, double x, double y, double near) const {
 nlohmann::json Session::Calibrate(int gauge, const CalibrationRequest& request) const {
     using nlohmann::json;
     if (gauge < 0 || static_cast<std::size_t>(gauge) >= dials_.size()) {
-        throw EditRefused(404, "there is no gauge " + std::to_string(gauge));
+        throw EditRefused(RefusalReason::kNoSuchGauge,
+                          "there is no gauge " + std::to_string(gauge));
     }
     const DialGeometry& dial = dials_[static_cast<std::size_t>(gauge)];
     const AngleConvention& convention = page_.convention;
