@@ -41,8 +41,6 @@ void RequireSound(const tool::CheckReport& report) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     using namespace mirevane;
-    static const fuzz::FuzzCab cab;
-    cab.Lay(data, size);
-    RequireSound(tool::RunCheck(cab.library()));
+    RequireSound(tool::RunCheck(fuzz::LayCab(data, size).cab.library()));
     return 0;
 }

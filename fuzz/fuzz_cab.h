@@ -52,4 +52,21 @@ private:
     test::TempDir work_;
 };
 
+// How every target that loads a cab starts: the one cab folder of this process (a fuzzer runs
+// its inputs one after another), laid out from this input. own: the parts after the cab's
+// files, the target's own.
+struct LaidCab {
+    const FuzzCab& cab;
+    std::vector<std::string_view> own;
+};
+
+inline LaidCab LayCab(const uint8_t* data, std::size_t size) {
+    static const FuzzCab cab;
+    const std::vector<std::string_view> parts = cab.Lay(data, size);
+    return {cab,
+            parts.size() > FuzzCab::kFirstOwnPart
+                ? std::vector<std::string_view>(parts.begin() + FuzzCab::kFirstOwnPart, parts.end())
+                : std::vector<std::string_view>()};
+}
+
 } // namespace mirevane::fuzz

@@ -63,12 +63,10 @@ double Location(fuzz::ByteReader& script) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     using namespace mirevane;
-    static const fuzz::FuzzCab cab;
-    const std::vector<std::string_view> parts = cab.Lay(data, size);
-    constexpr std::size_t kScriptPart = fuzz::FuzzCab::kFirstOwnPart;
-    fuzz::ByteReader script(kScriptPart < parts.size() ? parts[kScriptPart] : std::string_view());
+    const fuzz::LaidCab laid = fuzz::LayCab(data, size);
+    fuzz::ByteReader script(laid.own.empty() ? std::string_view() : laid.own.front());
 
-    const std::string library = cab.library();
+    const std::string library = laid.cab.library();
     CMirevane set;
     set.Load(library);
     RequireConsistent(set);

@@ -38,9 +38,8 @@ std::set<std::string> FilesIn(const std::filesystem::path& folder) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     using namespace mirevane;
-    static const fuzz::FuzzCab cab;
-    const std::vector<std::string_view> parts = cab.Lay(data, size);
-    const std::filesystem::path folder = std::filesystem::path(cab.library()).parent_path();
+    const fuzz::LaidCab laid = fuzz::LayCab(data, size);
+    const std::filesystem::path folder = std::filesystem::path(laid.cab.library()).parent_path();
     for (const std::string& name : FilesIn(folder)) {
         if (name.size() > 4 && name.compare(name.size() - 4, 4, ".bak") == 0) {
             std::filesystem::remove(folder / name);
@@ -52,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         scenario << "time,speed,bc,current,panel60\n0,0,0,0,0\n100,50,300,200,1000\n";
     }
     tool::StudioOptions options;
-    options.argument = cab.library();
-    options.pluginPath = cab.library();
+    options.argument = laid.cab.library();
+    options.pluginPath = laid.cab.library();
     options.scenario = "scenario.csv";
     std::optional<tool::Session> session;
     try {
@@ -62,8 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         return 0; // no main profile: the studio does not start
     }
     const std::set<std::string> before = FilesIn(folder);
-    for (std::size_t i = fuzz::FuzzCab::kFirstOwnPart; i < parts.size(); ++i) {
-        const std::string_view part = parts[i];
+    for (const std::string_view part : laid.own) {
         const std::size_t newline = part.find('\n');
         const std::string head(part.substr(0, newline));
         const std::string body(newline == std::string_view::npos ? std::string_view()

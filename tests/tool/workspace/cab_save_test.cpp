@@ -151,7 +151,8 @@ TEST_F(CabSaveTest, ASaveOfAStudioThatMayStillRunIsLeftAlone) {
         second.Prepare();
         ADD_FAILURE() << "two saves of one cab at once";
     } catch (const EditRefused& e) {
-        EXPECT_EQ(e.status(), 409) << e.what();
+        EXPECT_EQ(e.reason(), RefusalReason::kSaveInProgress) << e.what();
+        EXPECT_EQ(e.file(), (cab / ".mirevane-save").string());
     }
     EXPECT_EQ(HiddenFiles(cab), hidden);
     EXPECT_EQ(running.Replace(), std::vector<std::string>{});

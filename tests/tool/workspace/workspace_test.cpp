@@ -222,24 +222,25 @@ TEST_F(WorkspaceTest, RefusedEdits) {
         const char* section;
         const char* key;
         const char* value;
-        int status;
+        RefusalReason reason;
     };
     const Refusal refusals[] = {
-        {2, "Damping", "NaturalFreq", "8", 404}, // no such gauge
-        {-1, "Damping", "NaturalFreq", "8", 404},
-        {0, "Damping", "NaturalFrequency", "8", 400}, // not a key of the format
-        {0, "..", "Subject", "x", 400},
-        {0, "Damping", "NaturalFreq", "nan", 422},            // the plug-in would take NaN
-        {0, "Damping", "NaturalFreq", "1e999", 422},          // and infinity
-        {0, "SubjectKey", "Subject", "bc\r\n[Damping]", 422}, // a second line
-        {0, "SubjectKey", "Subject", " bc", 422},
+        {2, "Damping", "NaturalFreq", "8", RefusalReason::kNoSuchGauge},
+        {-1, "Damping", "NaturalFreq", "8", RefusalReason::kNoSuchGauge},
+        {0, "Damping", "NaturalFrequency", "8", RefusalReason::kNotAKey},
+        {0, "..", "Subject", "x", RefusalReason::kNotAKey},
+        {0, "FileName", "Gauge3", "cd", RefusalReason::kGaugeListKey},
+        {0, "Damping", "NaturalFreq", "nan", RefusalReason::kBadValue},   // the plug-in takes NaN
+        {0, "Damping", "NaturalFreq", "1e999", RefusalReason::kBadValue}, // and infinity
+        {0, "SubjectKey", "Subject", "bc\r\n[Damping]", RefusalReason::kBadValue}, // a second line
+        {0, "SubjectKey", "Subject", " bc", RefusalReason::kBadValue},
     };
     for (const Refusal& r : refusals) {
         try {
             ws.SetSetting(r.gauge, r.section, r.key, r.value);
             ADD_FAILURE() << r.section << " " << r.key << " = " << r.value << " was taken";
         } catch (const EditRefused& e) {
-            EXPECT_EQ(e.status(), r.status) << r.key << " = " << r.value << ": " << e.what();
+            EXPECT_EQ(e.reason(), r.reason) << r.key << " = " << r.value << ": " << e.what();
         }
     }
     EXPECT_THROW(ws.SetTable(1, std::vector<TableRow>{{0, std::nan("")}}), EditRefused);
@@ -339,7 +340,7 @@ TEST_F(WorkspaceTest, AFileReachedThroughALinkOutOfTheCabIsNeverWritten) {
             ws.SetTable(1, std::vector<TableRow>{{0, 2}});
             ADD_FAILURE() << "an edit of a file outside the cab was taken";
         } catch (const EditRefused& e) {
-            EXPECT_EQ(e.status(), 422) << e.what();
+            EXPECT_EQ(e.reason(), RefusalReason::kLeadsOutOfTheCab) << e.what();
         }
         EXPECT_EQ(Read(elsewhere / "bc.csv"), "0,1\n");
     }
@@ -356,7 +357,7 @@ TEST_F(WorkspaceTest, AFileReachedThroughALinkOutOfTheCabIsNeverWritten) {
         ws.Save(false);
         ADD_FAILURE() << "a save through a link out of the cab went ahead";
     } catch (const EditRefused& e) {
-        EXPECT_EQ(e.status(), 422) << e.what();
+        EXPECT_EQ(e.reason(), RefusalReason::kLeadsOutOfTheCab) << e.what();
     }
     EXPECT_EQ(Read(elsewhere / "bc.csv"), "0,1\n");
     EXPECT_FALSE(std::filesystem::exists(elsewhere / "bc.csv.bak"));

@@ -31,14 +31,41 @@ std::string NoteLine(const CalibrationNote& note) {
     return DiagnosticLine({note.option, 0, 0, kind.severity, note.message, kind.code});
 }
 
-} // namespace
+// The diagnostic a refusal of the workspace is reported as.
+const char* CodeOf(RefusalReason reason) {
+    switch (reason) {
+    case RefusalReason::kSaveInProgress:
+        return "save-refused";
+    case RefusalReason::kPrivateFolderFailed:
+        return "output-unwritable";
+    case RefusalReason::kNoSuchGauge:
+    case RefusalReason::kNotAKey:
+    case RefusalReason::kGaugeListKey:
+    case RefusalReason::kBadValue:
+    case RefusalReason::kOutsideTheCab:
+    case RefusalReason::kLeadsOutOfTheCab:
+    case RefusalReason::kUnreadableByPlugin:
+    case RefusalReason::kNotReplaceable:
+        break;
+    }
+    return "cab-file-refused";
+}
 
-int CalibrateCommand(const CalibrateOptions& o) {
+// What the options ask for: the marks and rim in picture pixels, and the rim about the hub as
+// the fit takes it (empty: no --rim).
+struct Asked {
+    AngleConvention convention;
+    CalibrationRequest request;
+    std::vector<Point> rim;
+};
+
+Asked ReadOptions(const CalibrateOptions& o) {
     const std::optional<AngleConvention> convention = AngleConvention::Parse(o.angles);
     if (!convention) {
         throw Bad("--angles", o.angles, std::string("not ") + AngleConvention::kHelp);
     }
-    CalibrationRequest request;
+    Asked asked{*convention, {}, {}};
+    CalibrationRequest& request = asked.request;
     request.hub = ReadPoint("--hub", o.hub);
     request.replace = o.replace;
     request.turns = o.turns;
@@ -51,50 +78,55 @@ int CalibrateCommand(const CalibrateOptions& o) {
         mark.picture = ReadPoint("--mark", text.substr(at + 1));
         request.marks.push_back(mark);
     }
-    std::vector<Point> rim;
     for (const std::string& text : o.rim) {
         request.rim.push_back(ReadPoint("--rim", text));
-        rim.push_back({request.rim.back().x - request.hub.x, request.rim.back().y - request.hub.y});
+        asked.rim.push_back(
+            {request.rim.back().x - request.hub.x, request.rim.back().y - request.hub.y});
     }
-    if (!rim.empty() && rim.size() < 5) {
+    if (!asked.rim.empty() && asked.rim.size() < 5) {
         throw InputError("--rim", 0, 0,
                          "an ellipse needs five or more points on the rim, " +
-                             std::to_string(rim.size()) + " given",
+                             std::to_string(asked.rim.size()) + " given",
                          "calibrate-option");
     }
+    return asked;
+}
 
-    Workspace workspace(o.pluginPath);
-    if (o.gauge < 0 || o.gauge >= workspace.gaugeCount()) {
-        throw InputError("--gauge", 0, 0,
-                         std::to_string(o.gauge) + " is no gauge of " + o.argument + " (it has " +
-                             std::to_string(workspace.gaugeCount()) + ")",
+// The oval's settings from the rim, put into the workspace so that the marks are read through
+// the fitted ellipse, as the plug-in will draw them.
+std::optional<EllipseFit> FitRim(Workspace& workspace, int gauge, const Asked& asked,
+                                 EllipseSettingsText& settings) {
+    if (asked.rim.empty()) {
+        return std::nullopt;
+    }
+    const std::optional<EllipseFit> fit = FitEllipse(asked.rim, asked.convention);
+    if (!fit) {
+        throw InputError("--rim", 0, 0, "the rim points lie on no ellipse about the hub",
                          "calibrate-option");
     }
-    std::optional<EllipseFit> fit;
-    EllipseSettingsText settings;
-    if (!rim.empty()) {
-        fit = FitEllipse(rim, *convention);
-        if (!fit) {
-            throw InputError("--rim", 0, 0, "the rim points lie on no ellipse about the hub",
-                             "calibrate-option");
-        }
-        // The marks are then read through the fitted ellipse, as the plug-in will draw them.
-        settings = SettingsText(*fit);
-        workspace.SetSetting(o.gauge, "Ellipse", "Flattening", settings.flattening);
-        workspace.SetSetting(o.gauge, "Ellipse", "RotateAngle", settings.rotateAngle);
-    }
+    settings = SettingsText(*fit);
+    workspace.SetSetting(gauge, "Ellipse", "Flattening", settings.flattening);
+    workspace.SetSetting(gauge, "Ellipse", "RotateAngle", settings.rotateAngle);
+    return fit;
+}
+
+// The marks read through the gauge as the plug-in loads the workspace.
+Calibration CalibrateGauge(Workspace& workspace, int gauge, const Asked& asked) {
     workspace.LayOut();
     CMirevane gauges;
     gauges.Load(workspace.shadowPluginPath());
-    const DialGeometry dial(gauges, o.gauge);
-    Calibration calibration;
+    const DialGeometry dial(gauges, gauge);
     try {
-        calibration =
-            Calibrate(dial, *convention, TableRows(workspace.tableOf(o.gauge).current), request);
+        return Calibrate(dial, asked.convention, TableRows(workspace.tableOf(gauge).current),
+                         asked.request);
     } catch (const CalibrationRefused& e) {
         throw InputError(e.note().option, 0, 0, e.note().message, e.note().code);
     }
+}
 
+void Print(const CalibrateOptions& o, const Workspace& workspace, const Calibration& calibration,
+           const std::optional<EllipseFit>& fit, const EllipseSettingsText& settings,
+           std::size_t rimPoints) {
     std::cout << "; gauge " << o.gauge << ", table " << workspace.tableOf(o.gauge).path << ": "
               << calibration.reading.angles.size() << " marks, hub " << o.hub << ", --angles "
               << o.angles << "\n";
@@ -104,7 +136,7 @@ int CalibrateCommand(const CalibrateOptions& o) {
     std::cout << "; " << SenseText(calibration.reading.sense) << "\n";
     if (fit) {
         std::cout
-            << "; from " << rim.size() << " rim points, " << Rounded(fit->residualPixels, 3)
+            << "; from " << rimPoints << " rim points, " << Rounded(fit->residualPixels, 3)
             << " px from the fitted ellipse (root mean square, along each point's "
                "radius); [Ellipse] of "
             << workspace.SettingFile(o.gauge, *Workspace::FindKey("Ellipse", "Flattening")).path
@@ -115,27 +147,29 @@ int CalibrateCommand(const CalibrateOptions& o) {
     for (const CalibrationNote& note : calibration.warnings) {
         std::cerr << NoteLine(note) << "\n";
     }
-    if (!o.write) {
-        return 0;
+}
+
+std::string Listed(const std::vector<std::string>& files) {
+    std::string list;
+    for (const std::string& f : files) {
+        list += (list.empty() ? "" : ", ") + f;
     }
+    return list;
+}
+
+// The table saved into the cab through the studio's safe save.
+void Write(int gauge, Workspace& workspace, const Calibration& calibration) {
     if (const std::optional<CalibrationNote> kept = KeptRowsNote(calibration.table)) {
         std::cerr << NoteLine(*kept) << "\n";
     }
-    workspace.SetTable(o.gauge, calibration.table.rows);
+    workspace.SetTable(gauge, calibration.table.rows);
     const SaveOutcome outcome = workspace.Save(false);
+    if (!outcome.conflicts.empty()) {
+        throw InputError(Listed(outcome.conflicts), 0, 0,
+                         "changed on disk while calibrating: nothing was saved", "save-refused");
+    }
     if (!outcome.saved) {
-        std::string files;
-        for (const std::string& f : outcome.conflicts) {
-            files += (files.empty() ? "" : ", ") + f;
-        }
-        if (!files.empty()) {
-            throw InputError(files, 0, 0, "changed on disk while calibrating: nothing was saved",
-                             "save-refused");
-        }
-        for (const std::string& f : outcome.backupsInTheWay) {
-            files += (files.empty() ? "" : ", ") + f;
-        }
-        throw InputError(files, 0, 0,
+        throw InputError(Listed(outcome.backupsInTheWay), 0, 0,
                          "an older backup differs from the file: nothing was saved (move it "
                          "away to keep it, then run again)",
                          "save-refused");
@@ -149,7 +183,33 @@ int CalibrateCommand(const CalibrateOptions& o) {
             }
         }
     }
-    return 0;
+}
+
+} // namespace
+
+int CalibrateCommand(const CalibrateOptions& o) {
+    const Asked asked = ReadOptions(o);
+    try {
+        Workspace workspace(o.pluginPath);
+        if (o.gauge < 0 || o.gauge >= workspace.gaugeCount()) {
+            throw InputError("--gauge", 0, 0,
+                             std::to_string(o.gauge) + " is no gauge of " + o.argument +
+                                 " (it has " + std::to_string(workspace.gaugeCount()) + ")",
+                             "calibrate-option");
+        }
+        EllipseSettingsText settings;
+        const std::optional<EllipseFit> fit = FitRim(workspace, o.gauge, asked, settings);
+        const Calibration calibration = CalibrateGauge(workspace, o.gauge, asked);
+        Print(o, workspace, calibration, fit, settings, asked.rim.size());
+        if (o.write) {
+            Write(o.gauge, workspace, calibration);
+        }
+        return 0;
+    } catch (const EditRefused& e) {
+        // Located at the file refused, so that an editor can open it.
+        throw InputError(e.file().empty() ? o.argument : e.file(), 0, 0, e.what(),
+                         CodeOf(e.reason()));
+    }
 }
 
 } // namespace mirevane::tool

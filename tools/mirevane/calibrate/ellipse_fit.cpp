@@ -1,6 +1,7 @@
 #include "calibrate/ellipse_fit.h"
 
 #include "common/number_text.h"
+#include "dynamics/angle_units.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,8 +9,6 @@
 
 namespace mirevane::tool {
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 // The quadratic form's value along the unit direction at `radians`.
 double FormAt(double a, double b, double c, double radians) {

@@ -4,8 +4,6 @@
 
 #include "check/context.h"
 #include "common/diagnostics.h"
-#include "common/gauge_entries.h"
-#include "common/subject_name.h"
 #include "common/tool_error.h"
 #include "dynamics/angle_units.h"
 #include "gauges/load_observer.h"
@@ -64,17 +62,13 @@ GaugeSummary Summarise(const CMirevane& gauges, int32_t g, const Profile& profil
     const CEllipseGauge& ellipse = gauges.ellipses()[g];
     const SettingsModel& s = profile.settings;
     GaugeSummary gauge;
+    static_cast<GaugeDescription&>(gauge) = DescribeGauge(gauges, g);
     gauge.number = g;
     gauge.profile = profile.path;
     gauge.tableFile = profile.table;
     gauge.subjectText = s.Subject;
-    gauge.subject = SubjectName(subject);
-    gauge.subjectMeaning = SubjectMeaning(subject);
-    gauge.unit = SubjectUnit(subject);
     gauge.maxIndex = subject.maxIndex();
-    gauge.elliptic = gauges.isElliptic()[g];
     gauge.needle = gauges.needlePanelIndex()[g];
-    gauge.entries = EntriesWrittenBy(gauges, g);
     gauge.amplitude = vibration.amplitude();
     gauge.period = s.Period;
     gauge.wavelength = vibration.amplitude() != 0.0 && vibration.spatialFrequency() != 0.0

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/diagnostics.h"
+#include "common/gauge_description.h"
 #include "config/settings_model.h"
 
 #include <cstdint>
@@ -29,18 +30,15 @@ struct TableSummary {
     double maxAngle = 0.0;
 };
 
-struct GaugeSummary {
+// A gauge as the report shows it: the tool's description of it (subject: "kmph", "panel60",
+// "nothing"), then what only the report tells.
+struct GaugeSummary : GaugeDescription {
     int number = 0;
     std::string profile;
     std::string tableFile;
     std::string subjectText; // as written
-    std::string subject;     // what the built subject reads: "kmph", "panel60", "nothing"
-    std::string subjectMeaning;
-    std::string unit; // of the subject's values; empty for array entries
     int32_t maxIndex = 255;
-    bool elliptic = false;
     int32_t needle = -1;
-    std::vector<int32_t> entries; // panel entries it writes
     double amplitude = 0.0;
     double period = 0.0;     // the setting: seconds per cycle at 10 km/h
     double wavelength = 0.0; // metres per cycle; 0: no tremble

@@ -270,9 +270,18 @@ const std::vector<DiagnosticKind>& Diagnostics() {
          "last with --turns N (the studio's 'sweep in turns')",
          "calibrate"},
         {"save-refused", S::kError,
-         "calibrate --write saved nothing: a file changed on disk, or an older backup differs",
+         "calibrate --write saved nothing: a file changed on disk, an older backup differs, or "
+         "a studio is saving the cab",
          "the table edited in another program while calibrate ran",
          "run calibrate again; move an older NAME.bak away to keep it", "calibrate"},
+        {"cab-file-refused", S::kError,
+         "calibrate changes no file that lies outside the cab's folder or leads out of it "
+         "through a link, that the plug-in cannot read (saved as UTF-16) or that is not a "
+         "regular file",
+         "a gauge's table named ../shared/speed.csv, or a table saved as UTF-16",
+         "calibrate without --write and copy the printed rows into the file; save a UTF-16 "
+         "file as ANSI or UTF-8",
+         "calibrate"},
         {"calibrate-small-dial", S::kWarning,
          "the marks and rim points lie under 40 px from the hub: a pixel there turns the needle "
          "by more than a degree, far coarser than the thousandths printed",

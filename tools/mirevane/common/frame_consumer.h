@@ -4,6 +4,7 @@
 // consumers hold, not what its frames weigh.
 #pragma once
 
+#include "common/gauge_description.h"
 #include "dynamics/needle_scale.h"
 
 #include <cstddef>
@@ -18,13 +19,8 @@ class CMirevane;
 
 namespace mirevane::tool {
 
-struct GaugeInfo {
-    bool elliptic = false;
-    std::string subject;          // what it reads, as SubjectName gives it
-    std::string subjectMeaning;   // and in words
-    std::string unit;             // of the subject's values; empty for array entries
-    std::vector<int32_t> entries; // the panel entries it can write
-    NeedleScale scale;            // as loaded: its calibration table, before any key press
+struct GaugeInfo : GaugeDescription {
+    NeedleScale scale; // as loaded: its calibration table, before any key press
 };
 
 // What a run is about, known before its first frame.

@@ -17,6 +17,8 @@
 
 namespace mirevane::tool {
 
+class Svg;
+
 // The picture in pieces: the document's start (with the title), one chart per gauge, and its
 // end; the file is their concatenation.
 struct SvgPlotParts {
@@ -63,8 +65,18 @@ private:
         AdjustMode mode = AdjustMode::None;
     };
 
+    struct ChartArea;
+
     std::size_t ColumnOf(int64_t time) const noexcept;
+    void TakeKeys(const std::vector<int32_t>& keys, std::size_t column, int64_t axis);
+    // Gauge g's chart, its steps in the order they are drawn.
     void Chart(std::string& svg, double top, std::size_t g) const;
+    ChartArea AreaOf(double top, std::size_t g) const;
+    void Axes(Svg& svg, const ChartArea& area, const GaugeInfo& gauge) const;
+    void Events(Svg& svg, const ChartArea& area, const GaugeSeries& series) const;
+    void KeyNames(Svg& svg, const ChartArea& area) const;
+    void Legend(Svg& svg, const ChartArea& area, double top, std::size_t g) const;
+    void ImageStrip(Svg& svg, const ChartArea& area, const GaugeSeries& series) const;
     static void AddMark(std::vector<Mark>& marks, std::size_t column, int64_t time,
                         std::string_view text);
 

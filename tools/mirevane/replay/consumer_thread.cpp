@@ -32,12 +32,7 @@ void ConsumerThread::Begin(const RunHeader& run) {
 void ConsumerThread::Take(const FrameRecord& frame) {
     Batch& b = *filling_;
     Batch::Stored& stored = b.frames[b.count];
-    stored.index = frame.index;
-    stored.time = frame.time;
-    stored.axis = frame.axis;
-    stored.jumpedBack = frame.jumpedBack;
-    stored.timeBefore = frame.timeBefore;
-    stored.initialize = frame.initialize;
+    stored.record = frame;
     stored.clipboardStart = b.clipboards.size();
     stored.clipboardSize = frame.clipboard.size();
     b.clipboards.append(frame.clipboard);
@@ -125,13 +120,7 @@ void ConsumerThread::Work() {
         try {
             for (std::size_t i = 0; i < batch->count; ++i) {
                 const Batch::Stored& stored = batch->frames[i];
-                FrameRecord record;
-                record.index = stored.index;
-                record.time = stored.time;
-                record.axis = stored.axis;
-                record.jumpedBack = stored.jumpedBack;
-                record.timeBefore = stored.timeBefore;
-                record.initialize = stored.initialize;
+                FrameRecord record = stored.record;
                 record.clipboard = std::string_view(batch->clipboards)
                                        .substr(stored.clipboardStart, stored.clipboardSize);
                 record.keys = &stored.keys;

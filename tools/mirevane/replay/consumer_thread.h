@@ -38,12 +38,9 @@ private:
     // Frames copied out of their records, which are valid only during Take.
     struct Batch {
         struct Stored {
-            std::size_t index = 0;
-            int32_t time = 0;
-            int64_t axis = 0;
-            bool jumpedBack = false;
-            int32_t timeBefore = 0;
-            bool initialize = false;
+            // As taken; what it points to is the caller's and gone after Take: the thread
+            // points it at the batch's own copies below before handing it on.
+            FrameRecord record;
             std::size_t clipboardStart = 0;
             std::size_t clipboardSize = 0;
             std::vector<int32_t> keys;

@@ -2,8 +2,8 @@
 
 #include "dynamics/angle_units.h"
 
+#include "common/gauge_description.h"
 #include "common/gauge_entries.h"
-#include "common/subject_name.h"
 #include "platform/platform.h"
 #include "plugin/plugin.h"
 
@@ -59,6 +59,73 @@ std::string PressKeys(Plugin& plugin, const std::vector<int32_t>& keys) {
     return now;
 }
 
+using HostArray = std::array<int32_t, kHostArrayLast + 1>;
+
+RunHeader HeaderOf(const CMirevane& gauges, const Scenario& scenario, bool observe) {
+    RunHeader run;
+    run.observed = observe;
+    run.panelColumns = EntriesWritten(gauges);
+    run.firstAxis = scenario.firstAxis();
+    run.lastAxis = scenario.lastAxis();
+    run.axisIsHostTime = scenario.axisIsHostTime();
+    run.frameCount = scenario.frameCount();
+    run.gaugeSet = &gauges;
+    for (int32_t g = 0; g < gauges.gaugeCount(); ++g) {
+        run.gauges.push_back({DescribeGauge(gauges, g), gauges.scales()[g]});
+    }
+    return run;
+}
+
+// What the host does before Elapse: Initialize, the handles, the array entries it sets.
+void HandOverInputs(Plugin& plugin, const Frame& frame, HostArray& panel, HostArray& sound) {
+    if (frame.initialize) {
+        plugin.Initialize();
+    }
+    if (frame.brake) {
+        plugin.SetBrake(*frame.brake);
+    }
+    if (frame.power) {
+        plugin.SetPower(*frame.power);
+    }
+    if (frame.reverser) {
+        plugin.SetReverser(*frame.reverser);
+    }
+    for (const auto& [entry, value] : frame.panel) {
+        panel[entry] = value;
+    }
+    for (const auto& [entry, value] : frame.sound) {
+        sound[entry] = value;
+    }
+}
+
+// Elapse with every gauge's stages written into samples, one per gauge.
+void ElapseObserving(Plugin& plugin, const AtsVehicleState& state, HostArray& panel,
+                     const HostArray& sound, std::vector<GaugeSample>& samples) {
+    const CMirevane& gauges = plugin.gaugeSet();
+    plugin.gaugeSet().ElapseObserved(
+        state, panel.data(), sound.data(),
+        [&](int32_t g, double value, double vibrated, double angle) noexcept {
+            GaugeSample& s = samples[g];
+            s.value = value;
+            s.vibrated = vibrated;
+            s.angle = angle;
+            s.shown = angle;
+            s.mode = gauges.scales()[g].mode();
+            if (!gauges.isElliptic()[g]) {
+                return;
+            }
+            const CEllipseGauge& ellipse = gauges.ellipses()[g];
+            // The damping holds radians and passes the angle through when it is off.
+            s.damped = ellipse.damping().naturalFrequency() > 0.0
+                           ? ellipse.damping().output() * kDegreesPerRadian
+                           : angle;
+            s.entry = ellipse.previousEntry();
+            s.shown = IsHostArrayIndex(s.entry)
+                          ? panel[static_cast<std::size_t>(s.entry)] / kPanelUnitsPerDegree
+                          : std::numeric_limits<double>::quiet_NaN();
+        });
+}
+
 } // namespace
 
 int Replay(const std::string& pluginPath, Scenario& scenario, bool observe,
@@ -69,79 +136,23 @@ int Replay(const std::string& pluginPath, Scenario& scenario, bool observe,
     plugin->Load();
     const CMirevane& gauges = plugin->gaugeSet();
 
-    RunHeader run;
-    run.observed = observe;
-    run.panelColumns = EntriesWritten(gauges);
-    run.firstAxis = scenario.firstAxis();
-    run.lastAxis = scenario.lastAxis();
-    run.axisIsHostTime = scenario.axisIsHostTime();
-    run.frameCount = scenario.frameCount();
-    run.gaugeSet = &gauges;
-    for (int32_t g = 0; g < gauges.gaugeCount(); ++g) {
-        GaugeInfo info;
-        info.elliptic = gauges.isElliptic()[g];
-        info.subject = SubjectName(gauges.subjects()[g]);
-        info.subjectMeaning = SubjectMeaning(gauges.subjects()[g]);
-        info.unit = SubjectUnit(gauges.subjects()[g]);
-        info.entries = EntriesWrittenBy(gauges, g);
-        info.scale = gauges.scales()[g];
-        run.gauges.push_back(std::move(info));
-    }
+    const RunHeader run = HeaderOf(gauges, scenario, observe);
     for (FrameConsumer* consumer : consumers) {
         consumer->Begin(run);
     }
 
     std::vector<GaugeSample> samples(observe ? run.gauges.size() : 0);
     std::vector<int32_t> panelRow(run.panelColumns.size());
-    std::array<int32_t, kHostArrayLast + 1> panel{};
-    std::array<int32_t, kHostArrayLast + 1> sound{};
+    HostArray panel{};
+    HostArray sound{};
     Frame frame;
     scenario.Rewind();
     for (std::size_t f = 0; scenario.Next(frame); ++f) {
-        if (frame.initialize) {
-            plugin->Initialize();
-        }
-        if (frame.brake) {
-            plugin->SetBrake(*frame.brake);
-        }
-        if (frame.power) {
-            plugin->SetPower(*frame.power);
-        }
-        if (frame.reverser) {
-            plugin->SetReverser(*frame.reverser);
-        }
-        for (const auto& [entry, value] : frame.panel) {
-            panel[entry] = value;
-        }
-        for (const auto& [entry, value] : frame.sound) {
-            sound[entry] = value;
-        }
+        HandOverInputs(*plugin, frame, panel, sound);
         const std::string clipboard = PressKeys(*plugin, frame.keys);
-
         const AtsVehicleState state = StateOf(frame);
         if (observe) {
-            plugin->gaugeSet().ElapseObserved(
-                state, panel.data(), sound.data(),
-                [&](int32_t g, double value, double vibrated, double angle) noexcept {
-                    GaugeSample& s = samples[g];
-                    s.value = value;
-                    s.vibrated = vibrated;
-                    s.angle = angle;
-                    s.shown = angle;
-                    s.mode = gauges.scales()[g].mode();
-                    if (!gauges.isElliptic()[g]) {
-                        return;
-                    }
-                    const CEllipseGauge& ellipse = gauges.ellipses()[g];
-                    // The damping holds radians and passes the angle through when it is off.
-                    s.damped = ellipse.damping().naturalFrequency() > 0.0
-                                   ? ellipse.damping().output() * kDegreesPerRadian
-                                   : angle;
-                    s.entry = ellipse.previousEntry();
-                    s.shown = IsHostArrayIndex(s.entry)
-                                  ? panel[static_cast<std::size_t>(s.entry)] / kPanelUnitsPerDegree
-                                  : std::numeric_limits<double>::quiet_NaN();
-                });
+            ElapseObserving(*plugin, state, panel, sound, samples);
         } else {
             plugin->Elapse(state, panel.data(), sound.data());
         }

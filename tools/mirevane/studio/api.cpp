@@ -219,6 +219,30 @@ json Face(Session& session, const json& body) {
     return session.ShowFace(gauge, std::move(face));
 }
 
+// What each refusal of the workspace is to the page: the one place that knows HTTP's words for
+// them. A switch, so that a new reason without a status does not compile clean.
+int StatusOf(RefusalReason reason) {
+    switch (reason) {
+    case RefusalReason::kNoSuchGauge:
+        return 404;
+    case RefusalReason::kNotAKey:
+    case RefusalReason::kGaugeListKey:
+        return 400;
+    case RefusalReason::kOutsideTheCab:
+        return 403;
+    case RefusalReason::kSaveInProgress:
+        return 409;
+    case RefusalReason::kBadValue:
+    case RefusalReason::kLeadsOutOfTheCab:
+    case RefusalReason::kUnreadableByPlugin:
+    case RefusalReason::kNotReplaceable:
+        return 422;
+    case RefusalReason::kPrivateFolderFailed:
+        break;
+    }
+    return 500;
+}
+
 ApiReply Reply(int status, const std::string& message) {
     return {status, Dump(json{{"error", message}})};
 }
@@ -268,7 +292,7 @@ ApiReply HandleApi(Session& session, const std::string& method, const std::strin
     } catch (const BadRequest& e) {
         return Reply(e.status, e.message);
     } catch (const EditRefused& e) {
-        return Reply(e.status(), e.what());
+        return Reply(StatusOf(e.reason()), e.what());
     } catch (const InputError& e) {
         return Reply(500, e.Line()); // a save that could not write: nothing half-written
     } catch (const json::exception& e) {

@@ -6,6 +6,7 @@
 #include "common/diagnostic_line.h"
 #include "common/number_text.h"
 #include "common/tool_error.h"
+#include "dynamics/angle_units.h"
 #include "gauges/c_mirevane.h"
 #include "plot/svg_plot.h"
 #include "profile/format_lookup.h"
@@ -21,8 +22,6 @@
 
 namespace mirevane::tool {
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 // What the page edits beside each dial, in its order: the subject, the tremble, the damping
 // and the oval.
@@ -238,10 +237,20 @@ nlohmann::json Session::View(bool wholePage) {
 
 double Session::TableAngleAt(int gauge, double x, double y, double near) const {
     if (gauge < 0 || static_cast<std::size_t>(gauge) >= dials_.size()) {
-        throw EditRefused(404, "there is no gauge " + std::to_string(gauge));
+        throw EditRefused(RefusalReason::kNoSuchGauge,
+                          "there is no gauge " + std::to_string(gauge));
     }
     const double frame = page_.convention.FrameDegrees(Point{x, y});
     return dials_[static_cast<std::size_t>(gauge)].AngleDrawnAt(frame, near + 180.0) - 180.0;
+}
+
+nlohmann::json Session::ShowFace(int gauge, DialFace face) {
+    if (gauge < 0 || static_cast<std::size_t>(gauge) >= dials_.size()) {
+        throw EditRefused(RefusalReason::kNoSuchGauge,
+                          "there is no gauge " + std::to_string(gauge));
+    }
+    page_.faces[gauge] = std::move(face);
+    return View(false);
 }
 
 // {"marks": [{"value", "angle", "entry", "drawn": screen degrees clockwise from right}],
@@ -252,18 +261,11 @@ double Session::TableAngleAt(int gauge, double x, double y, double near) const {
 //  "fit": null or {"flattening", "rotateAngle", "residual" (px), "major": semi-axis (px),
 //                  "outline": [[x, y], ...],
 //                  "settings": {"Flattening", "RotateAngle"} as the profile takes them}}
-nlohmann::json Session::ShowFace(int gauge, DialFace face) {
-    if (gauge < 0 || static_cast<std::size_t>(gauge) >= dials_.size()) {
-        throw EditRefused(404, "there is no gauge " + std::to_string(gauge));
-    }
-    page_.faces[gauge] = std::move(face);
-    return View(false);
-}
-
 nlohmann::json Session::Calibrate(int gauge, const CalibrationRequest& request) const {
     using nlohmann::json;
     if (gauge < 0 || static_cast<std::size_t>(gauge) >= dials_.size()) {
-        throw EditRefused(404, "there is no gauge " + std::to_string(gauge));
+        throw EditRefused(RefusalReason::kNoSuchGauge,
+                          "there is no gauge " + std::to_string(gauge));
     }
     const DialGeometry& dial = dials_[static_cast<std::size_t>(gauge)];
     const AngleConvention& convention = page_.convention;

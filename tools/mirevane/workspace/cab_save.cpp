@@ -207,7 +207,8 @@ CabSave::~CabSave() {
 void CabSave::Prepare() {
     for (const Replacement& f : files_) {
         if (f.target.string().find('\n') != std::string::npos) {
-            throw EditRefused(422, f.shown + ": a file whose name holds a line end is not saved");
+            throw EditRefused(RefusalReason::kNotReplaceable,
+                              f.shown + ": a file whose name holds a line end is not saved");
         }
     }
     const std::string text = RecordText(cab_, RecordOf(files_, owner_, token_));
@@ -217,9 +218,11 @@ void CabSave::Prepare() {
         file = CreateNewFile(record);
     }
     if (file == nullptr && errno == EEXIST) {
-        throw EditRefused(409, "another save of this cab is in progress (" + record +
-                                   "): try again; if no studio runs on the cab, look at that "
-                                   "file and remove it");
+        throw EditRefused(RefusalReason::kSaveInProgress,
+                          "another save of this cab is in progress (" + record +
+                              "): try again; if no studio runs on the cab, look at that file "
+                              "and remove it",
+                          record);
     }
     if (file == nullptr) {
         throw InputError(record, 0, 0, "cannot write a file in the cab's folder",

@@ -34,9 +34,9 @@ public:
     CabSave(const CabSave&) = delete;
     CabSave& operator=(const CabSave&) = delete;
 
-    // Writes the record and, beside each file, its new and old bytes; throws EditRefused (409)
-    // while a save of a studio that may still run is in progress on the cab, InputError when a
-    // file cannot be written.
+    // Writes the record and, beside each file, its new and old bytes; throws EditRefused
+    // (kSaveInProgress) while a save of a studio that may still run is in progress on the cab,
+    // InputError when a file cannot be written.
     void Prepare();
     // Replaces the files one by one, each right after comparing it with what the save read.
     // Returns the files found changed (then every file is put back as it was); empty: all

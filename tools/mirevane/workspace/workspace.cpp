@@ -69,22 +69,26 @@ bool IsInside(const fs::path& real, const fs::path& folder) {
 // A file the studio may not change: outside the cab's folder, or one the plug-in cannot read.
 void RefuseEditsOf(const CabFile& f) {
     if (NamesNoFile(f.path)) {
-        throw EditRefused(422, "a Gauge name with a NUL byte names no file (the plug-in reads "
-                               "nothing from it): the studio does not write it");
+        throw EditRefused(RefusalReason::kUnreadableByPlugin,
+                          "a Gauge name with a NUL byte names no file (the plug-in reads "
+                          "nothing from it): the studio does not write it");
     }
     if (f.linkedOut) {
-        throw EditRefused(422, f.path +
-                                   " leads out of the cab's folder through a symbolic link "
-                                   "(to " +
-                                   f.real + "): the studio does not write it");
+        throw EditRefused(RefusalReason::kLeadsOutOfTheCab,
+                          f.path + " leads out of the cab's folder through a symbolic link (to " +
+                              f.real + "): the studio does not write it",
+                          f.path);
     }
     if (!f.editable) {
-        throw EditRefused(403,
-                          f.path + " lies outside the cab's folder: the studio does not write it");
+        throw EditRefused(RefusalReason::kOutsideTheCab,
+                          f.path + " lies outside the cab's folder: the studio does not write it",
+                          f.path);
     }
     if (LooksLikeUtf16(f.base)) {
-        throw EditRefused(422, f.path + " is saved as UTF-16, which the plug-in cannot read: "
-                                        "save it as ANSI or UTF-8 first");
+        throw EditRefused(RefusalReason::kUnreadableByPlugin,
+                          f.path + " is saved as UTF-16, which the plug-in cannot read: save it "
+                                   "as ANSI or UTF-8 first",
+                          f.path);
     }
 }
 
@@ -92,13 +96,17 @@ void RefuseEditsOf(const CabFile& f) {
 fs::path WritableTarget(const fs::path& cab, const std::string& real, const std::string& shown) {
     const fs::path now = RealPath(real);
     if (!IsInside(now, cab)) {
-        throw EditRefused(422, shown + " now leads out of the cab's folder (to " + now.string() +
-                                   "): nothing was saved");
+        throw EditRefused(RefusalReason::kLeadsOutOfTheCab,
+                          shown + " now leads out of the cab's folder (to " + now.string() +
+                              "): nothing was saved",
+                          shown);
     }
     std::error_code error;
     const fs::file_type type = fs::symlink_status(now, error).type();
     if (type != fs::file_type::regular && type != fs::file_type::not_found) {
-        throw EditRefused(422, shown + " is not a file the studio may replace: nothing was saved");
+        throw EditRefused(RefusalReason::kNotReplaceable,
+                          shown + " is not a file the studio may replace: nothing was saved",
+                          shown);
     }
     return now;
 }
@@ -236,17 +244,20 @@ int Workspace::FileOf(int gauge, const SettingKey& key) const {
 void Workspace::SetSetting(int gauge, const std::string& section, const std::string& name,
                            const std::optional<std::string>& value) {
     if (gauge < 0 || gauge >= gaugeCount()) {
-        throw EditRefused(404, "there is no gauge " + std::to_string(gauge));
+        throw EditRefused(RefusalReason::kNoSuchGauge,
+                          "there is no gauge " + std::to_string(gauge));
     }
     const SettingKey* key = FindKey(section, name);
     if (key == nullptr) {
-        throw EditRefused(400, "[" + section + "] " + name + " is not a key of the profile format");
+        throw EditRefused(RefusalReason::kNotAKey,
+                          "[" + section + "] " + name + " is not a key of the profile format");
     }
     if (SameName(key->row->section, "FileName")) {
         // Gauge0..Gauge15 name further gauge files: the studio edits the gauges it loaded.
-        throw EditRefused(400, "[" + section + "] " + name +
-                                   " adds or removes a gauge: edit it in the profile and "
-                                   "start the studio again");
+        throw EditRefused(RefusalReason::kGaugeListKey,
+                          "[" + section + "] " + name +
+                              " adds or removes a gauge: edit it in the profile and "
+                              "start the studio again");
     }
     const int file = FileOf(gauge, *key);
     CabFile& f = files_[static_cast<std::size_t>(file)];
@@ -257,14 +268,16 @@ void Workspace::SetSetting(int gauge, const std::string& section, const std::str
         edits.erase(where);
     } else {
         if (!FitsOnAProfileLine(*value)) {
-            throw EditRefused(422, key->name + ": a value is one line of at most 255 characters, "
-                                               "without control characters or blanks at its ends");
+            throw EditRefused(RefusalReason::kBadValue,
+                              key->name + ": a value is one line of at most 255 characters, "
+                                          "without control characters or blanks at its ends");
         }
         if (key->row->type == SettingType::kDouble) {
             char* end = nullptr;
             const double number = std::strtod(value->c_str(), &end);
             if (!value->empty() && *end == '\0' && !std::isfinite(number)) {
-                throw EditRefused(422, key->name + " = " + *value + " is not a finite number");
+                throw EditRefused(RefusalReason::kBadValue,
+                                  key->name + " = " + *value + " is not a finite number");
             }
         }
         edits[where] = *value;
@@ -274,7 +287,8 @@ void Workspace::SetSetting(int gauge, const std::string& section, const std::str
 
 void Workspace::SetTable(int gauge, const std::optional<std::vector<TableRow>>& rows) {
     if (gauge < 0 || gauge >= gaugeCount()) {
-        throw EditRefused(404, "there is no gauge " + std::to_string(gauge));
+        throw EditRefused(RefusalReason::kNoSuchGauge,
+                          "there is no gauge " + std::to_string(gauge));
     }
     const int file = gaugeFiles_[static_cast<std::size_t>(gauge)].second;
     const CabFile& f = files_[static_cast<std::size_t>(file)];
@@ -284,7 +298,8 @@ void Workspace::SetTable(int gauge, const std::optional<std::vector<TableRow>>& 
     } else {
         for (const TableRow& row : *rows) {
             if (!std::isfinite(row.value) || !std::isfinite(row.angle)) {
-                throw EditRefused(422, "a table row holds finite numbers only");
+                throw EditRefused(RefusalReason::kBadValue,
+                                  "a table row holds finite numbers only");
             }
         }
         tableEdits_[file] = *rows;
@@ -342,7 +357,9 @@ void Workspace::LayOut() const {
         std::ofstream out(shadow, std::ios::binary | std::ios::trunc);
         out.write(f.current.data(), static_cast<std::streamsize>(f.current.size()));
         if (!out) {
-            throw EditRefused(500, "cannot lay out the edited cab in " + folder_.path().string());
+            throw EditRefused(RefusalReason::kPrivateFolderFailed,
+                              "cannot lay out the edited cab in " + folder_.path().string(),
+                              folder_.path().string());
         }
     }
 }

@@ -81,9 +81,9 @@ public:
     void LayOut() const;
     // Writes the edits into the cab's files (see the header comment and cab_save.h).
     // replaceBackups: an older .bak that differs may be replaced (the page asked the user).
-    // Throws EditRefused (422) when a file to write now lies outside the cab's folder or is
-    // not a regular file, (409) while another studio saves the cab; InputError when a file
-    // cannot be written. Nothing is written then.
+    // Throws EditRefused when a file to write now leads out of the cab's folder or is not a
+    // regular file, or while another studio saves the cab; InputError when a file cannot be
+    // written. Nothing is written then.
     SaveOutcome Save(bool replaceBackups);
     // Reads every file again from disk, dropping the edits.
     void Reload();
