@@ -78,7 +78,10 @@
       const label = (e.t / 1000).toFixed(3) + " s: " + what.join(", ");
       const x = last > first ? ((e.t - first) / (last - first)) * 1000 : 0;
       const mark = document.createElementNS(svgNamespace, "line");
-      mark.setAttribute("class", e.jump ? "jump" : e.copied ? "copy" : e.keys ? "key" : "initialize");
+      mark.setAttribute(
+        "class",
+        e.jump ? "jump" : e.copied ? "copy" : e.keys ? "key" : "initialize",
+      );
       mark.setAttribute("x1", x);
       mark.setAttribute("x2", x);
       mark.setAttribute("y1", e.copied ? 0 : 8);
@@ -168,14 +171,27 @@
       row(list, "value", number(g.value[f], 3) + (g.unit ? " " + g.unit : ""));
       // The developer mode in force, and what it holds fixed.
       const mode = g.mode[f];
-      if (mode === 1) row(list, "developer", "fixed value " + number(g.value[f], 3) + (g.unit ? " " + g.unit : ""));
+      if (mode === 1)
+        row(
+          list,
+          "developer",
+          "fixed value " + number(g.value[f], 3) + (g.unit ? " " + g.unit : ""),
+        );
       // Angles as the table and the developer keys write them, without the scale's offset;
       // the scale's own angle beside, named as the one that holds it.
       const tableAngle = g.angle[f] === null ? null : g.angle[f] - run.needleOffset;
       if (mode === 2) row(list, "developer", "fixed angle " + degrees(tableAngle));
       if (mode === 3) row(list, "developer", "rotating");
-      row(list, "table angle", degrees(tableAngle) + " (" + degrees(g.angle[f]) + " with the scale's +" +
-          run.needleOffset + ")");
+      row(
+        list,
+        "table angle",
+        degrees(tableAngle) +
+          " (" +
+          degrees(g.angle[f]) +
+          " with the scale's +" +
+          run.needleOffset +
+          ")",
+      );
       if (g.elliptic) {
         row(list, "damped", degrees(g.damped[f]));
         const drawn = panel[selected] ? degrees(panel[selected][f] / 1000) : "not drawn";
@@ -183,8 +199,13 @@
         row(list, "parked", parked.join(", ") || "\u2013");
       } else {
         const needle = needles[i][0];
-        row(list, "panel", needle ? "entry " + needle.dataset.entry + " at " +
-            degrees(needle.dataset.angle) : "not drawn");
+        row(
+          list,
+          "panel",
+          needle
+            ? "entry " + needle.dataset.entry + " at " + degrees(needle.dataset.angle)
+            : "not drawn",
+        );
       }
     });
     for (const c of run.cursors) {
@@ -242,7 +263,8 @@
   for (const button of document.querySelectorAll("#speeds button")) {
     button.addEventListener("click", () => {
       speed = +button.dataset.speed;
-      for (const b of document.querySelectorAll("#speeds button")) b.classList.toggle("active", b === button);
+      for (const b of document.querySelectorAll("#speeds button"))
+        b.classList.toggle("active", b === button);
     });
   }
   slider.addEventListener("input", () => {
@@ -256,13 +278,16 @@
   // than the gauge that was edited.
   let pieces = null;
   function node(text, svg) {
-    const holder = svg ? document.createElementNS(svgNamespace, "svg") : document.createElement("div");
+    const holder = svg
+      ? document.createElementNS(svgNamespace, "svg")
+      : document.createElement("div");
     holder.innerHTML = text;
     return holder.firstElementChild;
   }
   // False when the elements are not those of the earlier pieces.
   function redraw(elements, before, after, svg) {
-    if (!before || elements.length !== before.length || before.length !== after.length) return false;
+    if (!before || elements.length !== before.length || before.length !== after.length)
+      return false;
     after.forEach((text, i) => {
       if (text !== before[i]) elements[i].replaceWith(node(text, svg));
     });
@@ -272,12 +297,18 @@
     const time = run.times.length > 0 ? run.times[current] : null;
     document.querySelector("header .note").textContent = parts.note;
     const dials = document.getElementById("dials");
-    if (!redraw(dials.querySelectorAll("figure.gauge"), pieces && pieces.dials, parts.dials, false)) {
+    if (
+      !redraw(dials.querySelectorAll("figure.gauge"), pieces && pieces.dials, parts.dials, false)
+    ) {
       dials.innerHTML = parts.dials.join("");
     }
     const plots = document.getElementById("plots");
-    const sameFrame = pieces && pieces.plotsHead === parts.plotsHead && pieces.plotsTail === parts.plotsTail;
-    if (!sameFrame || !redraw(plots.querySelectorAll("g.gauge-plot"), pieces.plots, parts.plots, true)) {
+    const sameFrame =
+      pieces && pieces.plotsHead === parts.plotsHead && pieces.plotsTail === parts.plotsTail;
+    if (
+      !sameFrame ||
+      !redraw(plots.querySelectorAll("g.gauge-plot"), pieces.plots, parts.plots, true)
+    ) {
       plots.innerHTML = parts.plotsHead + parts.plots.join("") + parts.plotsTail;
     }
     pieces = parts;
