@@ -3,7 +3,9 @@
 // moves a cursor over the trace plots. window.mirevaneDial.seek(ms) and .state() serve tests
 // and the browser's console; .update(parts) shows another run in place (the studio).
 "use strict";
+/* global mirevanePage -- dial/page_helpers.js, which CMake puts before this script */
 (function () {
+  const { element, svgElement } = mirevanePage;
   // Runs of equal numbers come as [number, count].
   const expand = (runs) => {
     const out = [];
@@ -16,7 +18,6 @@
     }
     return out;
   };
-  const svgNamespace = "http://www.w3.org/2000/svg";
   const slider = document.getElementById("slider");
   const timeOutput = document.getElementById("time");
   const playButton = document.getElementById("play");
@@ -55,10 +56,11 @@
       let line = chart.querySelector("line.cursor"); // a chart the last update kept
       if (!line) {
         const area = chart.querySelector("rect");
-        line = document.createElementNS(svgNamespace, "line");
-        line.setAttribute("class", "cursor");
-        line.setAttribute("y1", area.getAttribute("y"));
-        line.setAttribute("y2", +area.getAttribute("y") + +area.getAttribute("height"));
+        line = svgElement("line", {
+          class: "cursor",
+          y1: area.getAttribute("y"),
+          y2: +area.getAttribute("y") + +area.getAttribute("height"),
+        });
         chart.appendChild(line);
       }
       const d = chart.dataset;
@@ -77,30 +79,23 @@
       if (e.jump) what.push("time jumps back: " + e.jump);
       const label = (e.t / 1000).toFixed(3) + " s: " + what.join(", ");
       const x = last > first ? ((e.t - first) / (last - first)) * 1000 : 0;
-      const mark = document.createElementNS(svgNamespace, "line");
-      mark.setAttribute(
-        "class",
-        e.jump ? "jump" : e.copied ? "copy" : e.keys ? "key" : "initialize",
-      );
-      mark.setAttribute("x1", x);
-      mark.setAttribute("x2", x);
-      mark.setAttribute("y1", e.copied ? 0 : 8);
-      mark.setAttribute("y2", 30);
-      const title = document.createElementNS(svgNamespace, "title");
-      title.textContent = label;
-      mark.appendChild(title);
+      const mark = svgElement("line", {
+        class: e.jump ? "jump" : e.copied ? "copy" : e.keys ? "key" : "initialize",
+        x1: x,
+        x2: x,
+        y1: e.copied ? 0 : 8,
+        y2: 30,
+      });
+      mark.appendChild(svgElement("title", {}, label));
       mark.addEventListener("click", () => seek(e.t));
       timeline.appendChild(mark);
-      const item = document.createElement("li");
-      item.textContent = label;
+      const item = element("li", {}, label);
       item.addEventListener("click", () => seek(e.t));
       eventList.appendChild(item);
       return { t: e.t, item };
     });
     if (data.eventsDropped > 0) {
-      const item = document.createElement("li");
-      item.textContent = data.eventsDropped + " more events not kept";
-      eventList.appendChild(item);
+      eventList.appendChild(element("li", {}, data.eventsDropped + " more events not kept"));
     }
     run = {
       times,
@@ -132,11 +127,7 @@
   }
 
   function row(list, term, text) {
-    const dt = document.createElement("dt");
-    dt.textContent = term;
-    const dd = document.createElement("dd");
-    dd.textContent = text;
-    list.append(dt, dd);
+    list.append(element("dt", {}, term), element("dd", {}, text));
   }
 
   function show(f) {
@@ -278,9 +269,7 @@
   // than the gauge that was edited.
   let pieces = null;
   function node(text, svg) {
-    const holder = svg
-      ? document.createElementNS(svgNamespace, "svg")
-      : document.createElement("div");
+    const holder = svg ? svgElement("svg") : element("div");
     holder.innerHTML = text;
     return holder.firstElementChild;
   }

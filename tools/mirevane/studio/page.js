@@ -2,7 +2,9 @@
 // page of the run, each gauge's settings and table as written, the check, the step response)
 // and sends edits back. It computes no needle itself. window.mirevaneStudio serves the tests.
 "use strict";
+/* global mirevanePage -- dial/page_helpers.js, which CMake puts before this script */
 (function () {
+  const { element, svgElement } = mirevanePage;
   const token = new URLSearchParams(location.search).get("token") || "";
   const frame = document.getElementById("run");
   const editors = document.getElementById("editors");
@@ -33,7 +35,7 @@
     let data = {};
     try {
       data = JSON.parse(text);
-    } catch (e) {
+    } catch {
       data = { error: text.trim() || "the studio answered " + response.status };
     }
     return { status: response.status, data };
@@ -46,15 +48,8 @@
   }
 
   // ---- drawing the view --------------------------------------------------------------------
-  function element(tag, attributes, text) {
-    const e = document.createElement(tag);
-    for (const [k, v] of Object.entries(attributes || {})) e.setAttribute(k, v);
-    if (text !== undefined) e.textContent = text;
-    return e;
-  }
-
   function cell(content) {
-    const td = document.createElement("td");
+    const td = element("td");
     td.append(content);
     return td;
   }
@@ -69,11 +64,6 @@
     for (const p of points) top = Math.max(top, p[1]);
     const x = (t) => 34 + (t / span) * 256;
     const y = (v) => 110 - (v / top) * 100;
-    const label = (attributes, text) => {
-      const e = svgElement("text", attributes);
-      e.textContent = text;
-      return e;
-    };
     svg.append(
       svgElement("line", { class: "axis", x1: x(0), x2: x(span), y1: y(0), y2: y(0) }),
       svgElement("line", { class: "axis", x1: x(0), x2: x(0), y1: y(0), y2: y(top) }),
@@ -81,7 +71,7 @@
     for (let t = 0; t <= span + 1e-9; t += 1) {
       svg.append(
         svgElement("line", { class: "tick", x1: x(t), x2: x(t), y1: y(0), y2: y(0) + 4 }),
-        label({ x: x(t), y: 124, "text-anchor": "middle" }, t + " s"),
+        svgElement("text", { x: x(t), y: 124, "text-anchor": "middle" }, t + " s"),
       );
     }
     for (const v of [0, 1, 2]) {
@@ -94,7 +84,7 @@
           y1: y(v),
           y2: y(v),
         }),
-        label({ x: x(0) - 7, y: y(v) + 3.5, "text-anchor": "end" }, String(v)),
+        svgElement("text", { x: x(0) - 7, y: y(v) + 3.5, "text-anchor": "end" }, String(v)),
       );
     }
     svg.append(
@@ -207,12 +197,6 @@
   }
 
   // ---- calibration from the dial picture ----------------------------------------------------
-  const SVG = "http://www.w3.org/2000/svg";
-  function svgElement(tag, attributes) {
-    const e = document.createElementNS(SVG, tag);
-    for (const [k, v] of Object.entries(attributes || {})) e.setAttribute(k, v);
-    return e;
-  }
   function calibrationOf(g) {
     if (!calibrations[g.number]) {
       const face = g.face;
