@@ -120,7 +120,24 @@
     const card = element("section", { class: "gauge-editor", "data-gauge": g.number });
     card.append(element("h2", {}, g.title));
     card.append(element("p", { class: "files" }, g.profile + "  \u00b7  " + g.table));
+    card.append(settingsTable(g, mine));
+    if (g.step.length > 0) {
+      card.append(element("h2", {}, "Step response of the damped needle"));
+      card.append(stepSvg(g.step));
+    }
+    card.append(element("h2", {}, "Calibration table (value, angle)"));
+    card.append(...tableRows(g));
+    card.append(calibrationSection(g));
+    if (mine.length > 0) {
+      const list = element("ul", { class: "gauge-diagnostics" });
+      for (const d of mine) list.append(element("li", { class: d.severity }, d.text));
+      card.append(list);
+    }
+    return card;
+  }
 
+  // The gauge's settings as written, each sent as an edit when changed.
+  function settingsTable(g, mine) {
     const settings = element("table", { class: "settings" });
     for (const s of g.settings) {
       const row = element("tr", { "data-key": s.section + "." + s.key });
@@ -145,14 +162,11 @@
       row.append(element("td", {}, s.key), cell(input), element("td", { class: "unit" }, s.unit));
       settings.append(row);
     }
-    card.append(settings);
+    return settings;
+  }
 
-    if (g.step.length > 0) {
-      card.append(element("h2", {}, "Step response of the damped needle"));
-      card.append(stepSvg(g.step));
-    }
-
-    card.append(element("h2", {}, "Calibration table (value, angle)"));
+  // The calibration table's rows and the button that adds one; a change sends the whole table.
+  function tableRows(g) {
     const rows = element("table", { class: "rows" });
     const rowsNow = () =>
       Array.from(rows.querySelectorAll("tr")).map((tr) =>
@@ -177,26 +191,24 @@
       tr.append(cell(remove));
       rows.append(tr);
     });
-    card.append(rows);
     const add = element("button", { type: "button", class: "add-row" }, "Add a row");
     // A row 10 past the last at its angle; an empty table starts at 0.
     add.addEventListener("click", () => {
       const last = g.rows[g.rows.length - 1];
       sendRows(g.rows.concat([last ? [last[0] + 10, last[1]] : [0, 0]]));
     });
-    card.append(add);
-
-    card.append(calibrationSection(g));
-
-    if (mine.length > 0) {
-      const list = element("ul", { class: "gauge-diagnostics" });
-      for (const d of mine) list.append(element("li", { class: d.severity }, d.text));
-      card.append(list);
-    }
-    return card;
+    return [rows, add];
   }
 
   // ---- calibration from the dial picture ----------------------------------------------------
+  // Where a pointer event lies in the SVG's own units, however the SVG is scaled or scrolled.
+  function svgPoint(svg, e) {
+    const point = svg.createSVGPoint();
+    point.x = e.clientX;
+    point.y = e.clientY;
+    return point.matrixTransform(svg.getScreenCTM().inverse());
+  }
+
   function calibrationOf(g) {
     if (!calibrations[g.number]) {
       const face = g.face;
@@ -335,12 +347,30 @@
     return file;
   }
 
+  // The calibration from a picture, in steps: the tools, what to click next, the picture with
+  // what was clicked and what the server made of it, the marks, the notes and the fitted rim.
   function calibrationSection(g) {
     const c = calibrationOf(g);
     const details = element("details", { class: "calibrate" });
     details.open = c.open;
     details.addEventListener("toggle", () => (c.open = details.open));
     details.append(element("summary", {}, "Calibrate from the dial picture"));
+    details.append(calibrationTools(g, c));
+    if (!c.picture) {
+      const hint = "Choose a picture of the dial (or start the studio with --dial).";
+      details.append(element("p", { class: "hint" }, hint));
+      return details;
+    }
+    details.append(...calibrationHints(c));
+    const box = element("div", { class: "picture-box" });
+    box.append(calibrationPicture(g, c));
+    details.append(box, marksTable(g, c), calibrationNotes(g, c));
+    if (c.rim.length > 0) details.append(fitLine(g, c));
+    return details;
+  }
+
+  // The picture's file, what a click on the picture sets, and the zoom.
+  function calibrationTools(g, c) {
     const tools = element("div", { class: "calibrate-tools" });
     tools.append(picturePicker(g, c));
     for (const [mode, label] of [
@@ -367,18 +397,12 @@
       });
       tools.append(b);
     }
-    details.append(tools);
-    if (!c.picture) {
-      details.append(
-        element(
-          "p",
-          { class: "hint" },
-          "Choose a picture of the dial (or start the studio with --dial).",
-        ),
-      );
-      return details;
-    }
-    details.append(
+    return tools;
+  }
+
+  // What a click does now, and for a picture chosen in the page, how it shows under the dial.
+  function calibrationHints(c) {
+    const hints = [
       element(
         "p",
         { class: "hint" },
@@ -388,10 +412,10 @@
             ? "Click a mark of the scale, then type its value."
             : "Click five or more points on the dial's rim.",
       ),
-    );
+    ];
     if (c.chosen) {
       const r = c.hub ? faceRadius(c) : null;
-      details.append(
+      hints.push(
         element(
           "p",
           { class: "hint face-hint" + (c.faceError ? " error" : "") },
@@ -402,8 +426,12 @@
         ),
       );
     }
+    return hints;
+  }
 
-    const box = element("div", { class: "picture-box" });
+  // The picture with the fitted rim, the rim points, the hub, the marks and the needles the
+  // server drew through them; a click adds what the mode says.
+  function calibrationPicture(g, c) {
     const svg = svgElement("svg", {
       class: "picture",
       viewBox: "0 0 " + c.width + " " + c.height,
@@ -445,34 +473,41 @@
     }
     for (const m of c.marks)
       svg.append(svgElement("circle", { class: "mark", cx: m.x, cy: m.y, r: dot }));
-    svg.addEventListener("click", (e) => {
-      const point = svg.createSVGPoint();
-      point.x = e.clientX;
-      point.y = e.clientY;
-      const p = point.matrixTransform(svg.getScreenCTM().inverse());
-      const x = +p.x.toFixed(2);
-      const y = +p.y.toFixed(2);
-      if (c.mode === "hub") {
-        c.hub = [x, y];
-        c.mode = "mark";
-      } else if (c.mode === "mark") {
-        c.marks.push({ value: NaN, x, y });
-      } else {
-        c.rim.push([x, y]);
-      }
-      queue(async () => {
-        await recalibrate(g.number, c);
-        await show(view);
-        await showFace(g.number, c);
-        const empty = editors.querySelector(
-          'section[data-gauge="' + g.number + '"] table.marks input.pending',
-        );
-        if (empty) empty.focus();
-      });
-    });
-    box.append(svg);
-    details.append(box);
+    svg.addEventListener("click", (e) => pictureClicked(g, c, svgPoint(svg, e)));
+    return svg;
+  }
 
+  function pictureClicked(g, c, p) {
+    const x = +p.x.toFixed(2);
+    const y = +p.y.toFixed(2);
+    if (c.mode === "hub") {
+      c.hub = [x, y];
+      c.mode = "mark";
+    } else if (c.mode === "mark") {
+      c.marks.push({ value: NaN, x, y });
+    } else {
+      c.rim.push([x, y]);
+    }
+    queue(async () => {
+      await pointsChanged(g, c);
+      const empty = editors.querySelector(
+        'section[data-gauge="' + g.number + '"] table.marks input.pending',
+      );
+      if (empty) empty.focus();
+    });
+  }
+
+  // After a point was added or forgotten: the server's reading of them, the editors drawn
+  // again with it, and a picture chosen in the page sent again under the run's dial.
+  async function pointsChanged(g, c) {
+    await recalibrate(g.number, c);
+    await show(view);
+    await showFace(g.number, c);
+  }
+
+  // The marks clicked: the value typed for each, where it lies, the angle the server gave it
+  // and, on an oval gauge, the needle image that draws it.
+  function marksTable(g, c) {
     const marks = element("table", { class: "marks" });
     c.marks.forEach((m, i) => {
       const tr = element("tr", { "data-mark": i });
@@ -492,11 +527,7 @@
       const remove = element("button", { type: "button", title: "forget this mark" }, "\u2715");
       remove.addEventListener("click", () => {
         c.marks.splice(i, 1);
-        queue(async () => {
-          await recalibrate(g.number, c);
-          await show(view);
-          await showFace(g.number, c);
-        });
+        queue(() => pointsChanged(g, c));
       });
       tr.append(
         cell(value),
@@ -507,44 +538,43 @@
       );
       marks.append(tr);
     });
-    details.append(marks);
-    details.append(calibrationNotes(g, c));
-    if (c.rim.length > 0) {
-      const fit = c.result && c.result.fit;
-      const p = element(
-        "p",
-        { class: "fit" },
-        fit
-          ? "Fitted: Flattening " +
-              fit.settings.Flattening +
-              ", RotateAngle " +
-              fit.settings.RotateAngle +
-              "\u00b0, " +
-              fit.residual.toFixed(2) +
-              " px from the rim points"
-          : c.rim.length + " rim points: five or more fit an ellipse",
-      );
-      if (fit) {
-        const use = element("button", { type: "button", class: "use-fit" }, "Use these settings");
-        use.addEventListener("click", () =>
-          queue(async () => {
-            for (const key of ["Flattening", "RotateAngle"]) {
-              const s = view.gauges[g.number].settings.find((x) => x.key === key);
-              const done = await send(
-                { gauge: g.number, section: "Ellipse", key, value: fit.settings[key] },
-                { gauge: g.number, section: "Ellipse", key, value: s.edited ? s.written : null },
-              );
-              if (!done) return;
-            }
-            // The marks read again through the new ellipse: their needles, angles and rows.
-            await marksIntoTable(g.number, c);
-          }),
-        );
-        p.append(use);
-      }
-      details.append(p);
-    }
-    return details;
+    return marks;
+  }
+
+  // The ellipse fitted to the rim points, and the button that makes it the gauge's.
+  function fitLine(g, c) {
+    const fit = c.result && c.result.fit;
+    const p = element(
+      "p",
+      { class: "fit" },
+      fit
+        ? "Fitted: Flattening " +
+            fit.settings.Flattening +
+            ", RotateAngle " +
+            fit.settings.RotateAngle +
+            "\u00b0, " +
+            fit.residual.toFixed(2) +
+            " px from the rim points"
+        : c.rim.length + " rim points: five or more fit an ellipse",
+    );
+    if (!fit) return p;
+    const use = element("button", { type: "button", class: "use-fit" }, "Use these settings");
+    use.addEventListener("click", () =>
+      queue(async () => {
+        for (const key of ["Flattening", "RotateAngle"]) {
+          const s = view.gauges[g.number].settings.find((x) => x.key === key);
+          const done = await send(
+            { gauge: g.number, section: "Ellipse", key, value: fit.settings[key] },
+            { gauge: g.number, section: "Ellipse", key, value: s.edited ? s.written : null },
+          );
+          if (!done) return;
+        }
+        // The marks read again through the new ellipse: their needles, angles and rows.
+        await marksIntoTable(g.number, c);
+      }),
+    );
+    p.append(use);
+    return p;
   }
 
   // Beside the marks: why the server refused them, or the sense it took and what the picture
@@ -610,16 +640,10 @@
     for (const svg of doc.querySelectorAll("svg.dial:not([data-draggable])")) {
       svg.dataset.draggable = "";
       const gauge = +svg.dataset.gauge;
-      const at = (e) => {
-        const point = svg.createSVGPoint();
-        point.x = e.clientX;
-        point.y = e.clientY;
-        return point.matrixTransform(svg.getScreenCTM().inverse());
-      };
       // A tick is thin: a press within a few dial units of its middle takes it.
       let dragged = null;
       svg.addEventListener("pointerdown", (e) => {
-        const p = at(e);
+        const p = svgPoint(svg, e);
         let best = 8;
         for (const tick of svg.querySelectorAll("line.tick")) {
           const x = (+tick.getAttribute("x1") + +tick.getAttribute("x2")) / 2;
@@ -640,7 +664,7 @@
         const tick = dragged;
         dragged = null;
         tick.classList.remove("dragging");
-        const p = at(e);
+        const p = svgPoint(svg, e);
         dropTick(gauge, +tick.dataset.value, p.x, p.y);
       });
     }
