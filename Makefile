@@ -56,6 +56,7 @@ format: deps
 format-check: deps
 	@$(CLANG_FORMAT) --dry-run -Werror $(FORMATTED) || \
 	    { echo "Sources differ from .clang-format: run make format"; exit 1; }
+	@scripts/page-scripts check
 
 # docs/configuration.md and the diagnostics of docs/tool.md are generated from the tables the
 # plug-in and the tool read: `make docs` rewrites them; `make test` fails when they are stale.
