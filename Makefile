@@ -42,16 +42,21 @@ fuzz-run:
 	    scripts/run-fuzzer $$t $(SECONDS) "$(RUNS)" $(FUZZ_JOBS) $(FUZZ_CORPUS) || exit 1; \
 	done
 
-# The sources follow .clang-format: `make format` rewrites them, `make test` checks them first.
+# The sources follow .clang-format, the pages' scripts .prettierrc.json (and eslint.config.js):
+# `make format` rewrites them, `make test` checks them first. Prettier and eslint come from npm at
+# the versions package-lock.json pins; without npm or the registry, scripts/page-scripts says so
+# in one line and skips them.
 CLANG_FORMAT := clang-format-14
 FORMATTED = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null || find src tests tools fuzz bench -name '*.cpp' -o -name '*.h')
 
 format: deps
 	$(CLANG_FORMAT) -i $(FORMATTED)
+	@scripts/page-scripts format
 
 format-check: deps
 	@$(CLANG_FORMAT) --dry-run -Werror $(FORMATTED) || \
 	    { echo "Sources differ from .clang-format: run make format"; exit 1; }
+	@scripts/page-scripts check
 
 # docs/configuration.md and the diagnostics of docs/tool.md are generated from the tables the
 # plug-in and the tool read: `make docs` rewrites them; `make test` fails when they are stale.

@@ -40,6 +40,7 @@ done <<'CASES'
 update fails, all installs work|none|0|warning: apt-get update failed
 wine32 cannot be installed|wine32:i386|0|could not install wine32:i386: the 32-bit DLL is checked as a binary
 the browser cannot be installed|chromium wine32:i386|0|the browser tests are skipped
+npm cannot be installed|npm|0|could not install npm: the pages' scripts are not format-checked or linted
 a package the build needs cannot be installed|libcli11-dev|1|error: the build needs
 the studio's library source cannot be fetched|none|0|could not fetch cpp-httplib's source package
 CASES

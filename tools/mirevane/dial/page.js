@@ -3,7 +3,9 @@
 // moves a cursor over the trace plots. window.mirevaneDial.seek(ms) and .state() serve tests
 // and the browser's console; .update(parts) shows another run in place (the studio).
 "use strict";
+/* global mirevanePage -- dial/page_helpers.js, which CMake puts before this script */
 (function () {
+  const { element, svgElement } = mirevanePage;
   // Runs of equal numbers come as [number, count].
   const expand = (runs) => {
     const out = [];
@@ -16,7 +18,6 @@
     }
     return out;
   };
-  const svgNamespace = "http://www.w3.org/2000/svg";
   const slider = document.getElementById("slider");
   const timeOutput = document.getElementById("time");
   const playButton = document.getElementById("play");
@@ -25,6 +26,7 @@
 
   const number = (v, digits) => (v === null || v === undefined ? "\u2013" : (+v).toFixed(digits));
   const degrees = (v) => number(v, 3) + "\u00b0";
+  const seconds = (ms) => (ms / 1000).toFixed(3) + " s";
 
   // The run shown: its frames and the page's elements that show them.
   let run = null;
@@ -49,56 +51,6 @@
     const last = times.length > 0 ? times[times.length - 1] : 0;
     slider.min = first;
     slider.max = last;
-
-    // Cursors over the plots: each chart gives its time axis's ends and their x.
-    const cursors = Array.from(document.querySelectorAll("#plots g.chart")).map((chart) => {
-      let line = chart.querySelector("line.cursor"); // a chart the last update kept
-      if (!line) {
-        const area = chart.querySelector("rect");
-        line = document.createElementNS(svgNamespace, "line");
-        line.setAttribute("class", "cursor");
-        line.setAttribute("y1", area.getAttribute("y"));
-        line.setAttribute("y2", +area.getAttribute("y") + +area.getAttribute("height"));
-        chart.appendChild(line);
-      }
-      const d = chart.dataset;
-      return { line, t0: +d.t0, t1: +d.t1, x0: +d.x0, x1: +d.x1 };
-    });
-
-    // The time line: a mark per key press, Initialize, copy and jump back of the host time;
-    // a list of them beside it.
-    timeline.replaceChildren();
-    eventList.replaceChildren();
-    const eventItems = data.events.map((e) => {
-      const what = [];
-      if (e.initialize) what.push("Initialize");
-      if (e.keys) what.push("keys " + e.keys);
-      if (e.copied) what.push("copied " + e.copied);
-      if (e.jump) what.push("time jumps back: " + e.jump);
-      const label = (e.t / 1000).toFixed(3) + " s: " + what.join(", ");
-      const x = last > first ? ((e.t - first) / (last - first)) * 1000 : 0;
-      const mark = document.createElementNS(svgNamespace, "line");
-      mark.setAttribute("class", e.jump ? "jump" : e.copied ? "copy" : e.keys ? "key" : "initialize");
-      mark.setAttribute("x1", x);
-      mark.setAttribute("x2", x);
-      mark.setAttribute("y1", e.copied ? 0 : 8);
-      mark.setAttribute("y2", 30);
-      const title = document.createElementNS(svgNamespace, "title");
-      title.textContent = label;
-      mark.appendChild(title);
-      mark.addEventListener("click", () => seek(e.t));
-      timeline.appendChild(mark);
-      const item = document.createElement("li");
-      item.textContent = label;
-      item.addEventListener("click", () => seek(e.t));
-      eventList.appendChild(item);
-      return { t: e.t, item };
-    });
-    if (data.eventsDropped > 0) {
-      const item = document.createElement("li");
-      item.textContent = data.eventsDropped + " more events not kept";
-      eventList.appendChild(item);
-    }
     run = {
       times,
       gauges,
@@ -108,10 +60,62 @@
       figures,
       needles: figures.map((f) => Array.from(f.querySelectorAll(".needle"))),
       readouts: figures.map((f) => f.querySelector(".readout")),
-      cursors,
-      eventItems,
+      cursors: plotCursors(),
+      eventItems: drawEvents(data, first, last),
       needleOffset: data.needleOffset,
     };
+  }
+
+  // Cursors over the plots: each chart gives its time axis's ends and their x.
+  function plotCursors() {
+    return Array.from(document.querySelectorAll("#plots g.chart")).map((chart) => {
+      let line = chart.querySelector("line.cursor"); // a chart the last update kept
+      if (!line) {
+        const area = chart.querySelector("rect");
+        line = svgElement("line", {
+          class: "cursor",
+          y1: area.getAttribute("y"),
+          y2: +area.getAttribute("y") + +area.getAttribute("height"),
+        });
+        chart.appendChild(line);
+      }
+      const d = chart.dataset;
+      return { line, t0: +d.t0, t1: +d.t1, x0: +d.x0, x1: +d.x1 };
+    });
+  }
+
+  // The time line: a mark per key press, Initialize, copy and jump back of the host time;
+  // a list of them beside it.
+  function drawEvents(data, first, last) {
+    timeline.replaceChildren();
+    eventList.replaceChildren();
+    const eventItems = data.events.map((e) => {
+      const what = [];
+      if (e.initialize) what.push("Initialize");
+      if (e.keys) what.push("keys " + e.keys);
+      if (e.copied) what.push("copied " + e.copied);
+      if (e.jump) what.push("time jumps back: " + e.jump);
+      const label = seconds(e.t) + ": " + what.join(", ");
+      const x = last > first ? ((e.t - first) / (last - first)) * 1000 : 0;
+      const mark = svgElement("line", {
+        class: e.jump ? "jump" : e.copied ? "copy" : e.keys ? "key" : "initialize",
+        x1: x,
+        x2: x,
+        y1: e.copied ? 0 : 8,
+        y2: 30,
+      });
+      mark.appendChild(svgElement("title", {}, label));
+      mark.addEventListener("click", () => seek(e.t));
+      timeline.appendChild(mark);
+      const item = element("li", {}, label);
+      item.addEventListener("click", () => seek(e.t));
+      eventList.appendChild(item);
+      return { t: e.t, item };
+    });
+    if (data.eventsDropped > 0) {
+      eventList.appendChild(element("li", {}, data.eventsDropped + " more events not kept"));
+    }
+    return eventItems;
   }
 
   // The last kept frame at or before the time.
@@ -129,63 +133,25 @@
   }
 
   function row(list, term, text) {
-    const dt = document.createElement("dt");
-    dt.textContent = term;
-    const dd = document.createElement("dd");
-    dd.textContent = text;
-    list.append(dt, dd);
+    list.append(element("dt", {}, term), element("dd", {}, text));
   }
 
   function show(f) {
     if (run.times.length === 0) return;
-    const { panel, figures, needles, readouts } = run;
     current = f;
     const t = run.times[f];
-    timeOutput.value = (t / 1000).toFixed(3) + " s";
+    timeOutput.value = seconds(t);
     document.body.dataset.time = t;
     run.gauges.forEach((g, i) => {
-      const figure = figures[i];
+      const figure = run.figures[i];
       if (!figure) return;
       const selected = g.elliptic ? g.entry[f] : null;
       figure.dataset.time = t;
       figure.dataset.value = g.value[f];
       figure.dataset.angle = g.angle[f];
       if (g.elliptic) figure.dataset.selectedEntry = selected;
-      const parked = [];
-      for (const line of needles[i]) {
-        const entry = +line.dataset.entry;
-        const values = panel[entry];
-        const angle = values ? values[f] / 1000 : g.shown[f];
-        const isSelected = !g.elliptic || entry === selected;
-        line.setAttribute("transform", "rotate(" + angle + ")");
-        line.dataset.angle = angle;
-        line.dataset.selected = isSelected;
-        line.classList.toggle("selected", isSelected);
-        if (!isSelected) parked.push(entry + " at " + degrees(angle));
-      }
-      const list = readouts[i];
-      list.replaceChildren();
-      row(list, "value", number(g.value[f], 3) + (g.unit ? " " + g.unit : ""));
-      // The developer mode in force, and what it holds fixed.
-      const mode = g.mode[f];
-      if (mode === 1) row(list, "developer", "fixed value " + number(g.value[f], 3) + (g.unit ? " " + g.unit : ""));
-      // Angles as the table and the developer keys write them, without the scale's offset;
-      // the scale's own angle beside, named as the one that holds it.
-      const tableAngle = g.angle[f] === null ? null : g.angle[f] - run.needleOffset;
-      if (mode === 2) row(list, "developer", "fixed angle " + degrees(tableAngle));
-      if (mode === 3) row(list, "developer", "rotating");
-      row(list, "table angle", degrees(tableAngle) + " (" + degrees(g.angle[f]) + " with the scale's +" +
-          run.needleOffset + ")");
-      if (g.elliptic) {
-        row(list, "damped", degrees(g.damped[f]));
-        const drawn = panel[selected] ? degrees(panel[selected][f] / 1000) : "not drawn";
-        row(list, "drawn on", "entry " + selected + " at " + drawn);
-        row(list, "parked", parked.join(", ") || "\u2013");
-      } else {
-        const needle = needles[i][0];
-        row(list, "panel", needle ? "entry " + needle.dataset.entry + " at " +
-            degrees(needle.dataset.angle) : "not drawn");
-      }
+      const parked = turnNeedles(g, run.needles[i], f, selected);
+      showReadout(run.readouts[i], g, run.needles[i], f, selected, parked);
     });
     for (const c of run.cursors) {
       const x = c.t1 > c.t0 ? c.x0 + ((t - c.t0) / (c.t1 - c.t0)) * (c.x1 - c.x0) : c.x0;
@@ -199,6 +165,57 @@
       if (e.t <= t) latest = e.item;
     }
     if (latest) eventList.scrollTop = latest.offsetTop - eventList.offsetTop;
+  }
+
+  // Each needle image of a gauge at the angle its panel entry holds in frame f; the entries
+  // parked, with their angles.
+  function turnNeedles(g, lines, f, selected) {
+    const parked = [];
+    for (const line of lines) {
+      const entry = +line.dataset.entry;
+      const values = run.panel[entry];
+      const angle = values ? values[f] / 1000 : g.shown[f];
+      const isSelected = !g.elliptic || entry === selected;
+      line.setAttribute("transform", "rotate(" + angle + ")");
+      line.dataset.angle = angle;
+      line.dataset.selected = isSelected;
+      line.classList.toggle("selected", isSelected);
+      if (!isSelected) parked.push(entry + " at " + degrees(angle));
+    }
+    return parked;
+  }
+
+  // Beside the dial: the value, the developer mode, the angles and the needles drawn on.
+  function showReadout(list, g, lines, f, selected, parked) {
+    const { panel } = run;
+    list.replaceChildren();
+    const value = number(g.value[f], 3) + (g.unit ? " " + g.unit : "");
+    row(list, "value", value);
+    // The developer mode in force, and what it holds fixed.
+    const mode = g.mode[f];
+    if (mode === 1) row(list, "developer", "fixed value " + value);
+    // Angles as the table and the developer keys write them, without the scale's offset;
+    // the scale's own angle beside, named as the one that holds it.
+    const tableAngle = g.angle[f] === null ? null : g.angle[f] - run.needleOffset;
+    if (mode === 2) row(list, "developer", "fixed angle " + degrees(tableAngle));
+    if (mode === 3) row(list, "developer", "rotating");
+    const scaleAngle = degrees(g.angle[f]) + " with the scale's +" + run.needleOffset;
+    row(list, "table angle", degrees(tableAngle) + " (" + scaleAngle + ")");
+    if (g.elliptic) {
+      row(list, "damped", degrees(g.damped[f]));
+      const drawn = panel[selected] ? degrees(panel[selected][f] / 1000) : "not drawn";
+      row(list, "drawn on", "entry " + selected + " at " + drawn);
+      row(list, "parked", parked.join(", ") || "\u2013");
+    } else {
+      const needle = lines[0];
+      row(
+        list,
+        "panel",
+        needle
+          ? "entry " + needle.dataset.entry + " at " + degrees(needle.dataset.angle)
+          : "not drawn",
+      );
+    }
   }
 
   function seek(ms) {
@@ -242,7 +259,8 @@
   for (const button of document.querySelectorAll("#speeds button")) {
     button.addEventListener("click", () => {
       speed = +button.dataset.speed;
-      for (const b of document.querySelectorAll("#speeds button")) b.classList.toggle("active", b === button);
+      for (const b of document.querySelectorAll("#speeds button"))
+        b.classList.toggle("active", b === button);
     });
   }
   slider.addEventListener("input", () => {
@@ -256,13 +274,14 @@
   // than the gauge that was edited.
   let pieces = null;
   function node(text, svg) {
-    const holder = svg ? document.createElementNS(svgNamespace, "svg") : document.createElement("div");
+    const holder = svg ? svgElement("svg") : element("div");
     holder.innerHTML = text;
     return holder.firstElementChild;
   }
   // False when the elements are not those of the earlier pieces.
   function redraw(elements, before, after, svg) {
-    if (!before || elements.length !== before.length || before.length !== after.length) return false;
+    if (!before || elements.length !== before.length || before.length !== after.length)
+      return false;
     after.forEach((text, i) => {
       if (text !== before[i]) elements[i].replaceWith(node(text, svg));
     });
@@ -272,12 +291,18 @@
     const time = run.times.length > 0 ? run.times[current] : null;
     document.querySelector("header .note").textContent = parts.note;
     const dials = document.getElementById("dials");
-    if (!redraw(dials.querySelectorAll("figure.gauge"), pieces && pieces.dials, parts.dials, false)) {
+    if (
+      !redraw(dials.querySelectorAll("figure.gauge"), pieces && pieces.dials, parts.dials, false)
+    ) {
       dials.innerHTML = parts.dials.join("");
     }
     const plots = document.getElementById("plots");
-    const sameFrame = pieces && pieces.plotsHead === parts.plotsHead && pieces.plotsTail === parts.plotsTail;
-    if (!sameFrame || !redraw(plots.querySelectorAll("g.gauge-plot"), pieces.plots, parts.plots, true)) {
+    const sameFrame =
+      pieces && pieces.plotsHead === parts.plotsHead && pieces.plotsTail === parts.plotsTail;
+    if (
+      !sameFrame ||
+      !redraw(plots.querySelectorAll("g.gauge-plot"), pieces.plots, parts.plots, true)
+    ) {
       plots.innerHTML = parts.plotsHead + parts.plots.join("") + parts.plotsTail;
     }
     pieces = parts;

@@ -2,7 +2,9 @@
 // page of the run, each gauge's settings and table as written, the check, the step response)
 // and sends edits back. It computes no needle itself. window.mirevaneStudio serves the tests.
 "use strict";
+/* global mirevanePage -- dial/page_helpers.js, which CMake puts before this script */
 (function () {
+  const { element, svgElement } = mirevanePage;
   const token = new URLSearchParams(location.search).get("token") || "";
   const frame = document.getElementById("run");
   const editors = document.getElementById("editors");
@@ -33,7 +35,7 @@
     let data = {};
     try {
       data = JSON.parse(text);
-    } catch (e) {
+    } catch {
       data = { error: text.trim() || "the studio answered " + response.status };
     }
     return { status: response.status, data };
@@ -46,15 +48,8 @@
   }
 
   // ---- drawing the view --------------------------------------------------------------------
-  function element(tag, attributes, text) {
-    const e = document.createElement(tag);
-    for (const [k, v] of Object.entries(attributes || {})) e.setAttribute(k, v);
-    if (text !== undefined) e.textContent = text;
-    return e;
-  }
-
   function cell(content) {
-    const td = document.createElement("td");
+    const td = element("td");
     td.append(content);
     return td;
   }
@@ -69,25 +64,35 @@
     for (const p of points) top = Math.max(top, p[1]);
     const x = (t) => 34 + (t / span) * 256;
     const y = (v) => 110 - (v / top) * 100;
-    const label = (attributes, text) => {
-      const e = svgElement("text", attributes);
-      e.textContent = text;
-      return e;
-    };
-    svg.append(svgElement("line", { class: "axis", x1: x(0), x2: x(span), y1: y(0), y2: y(0) }),
-               svgElement("line", { class: "axis", x1: x(0), x2: x(0), y1: y(0), y2: y(top) }));
+    svg.append(
+      svgElement("line", { class: "axis", x1: x(0), x2: x(span), y1: y(0), y2: y(0) }),
+      svgElement("line", { class: "axis", x1: x(0), x2: x(0), y1: y(0), y2: y(top) }),
+    );
     for (let t = 0; t <= span + 1e-9; t += 1) {
-      svg.append(svgElement("line", { class: "tick", x1: x(t), x2: x(t), y1: y(0), y2: y(0) + 4 }),
-                 label({ x: x(t), y: 124, "text-anchor": "middle" }, t + " s"));
+      svg.append(
+        svgElement("line", { class: "tick", x1: x(t), x2: x(t), y1: y(0), y2: y(0) + 4 }),
+        svgElement("text", { x: x(t), y: 124, "text-anchor": "middle" }, t + " s"),
+      );
     }
     for (const v of [0, 1, 2]) {
       const right = v === 1 ? x(span) : x(0); // the target runs across
-      svg.append(svgElement("line", { class: v === 1 ? "target" : "tick", x1: x(0) - 4, x2: right,
-                                      y1: y(v), y2: y(v) }),
-                 label({ x: x(0) - 7, y: y(v) + 3.5, "text-anchor": "end" }, String(v)));
+      svg.append(
+        svgElement("line", {
+          class: v === 1 ? "target" : "tick",
+          x1: x(0) - 4,
+          x2: right,
+          y1: y(v),
+          y2: y(v),
+        }),
+        svgElement("text", { x: x(0) - 7, y: y(v) + 3.5, "text-anchor": "end" }, String(v)),
+      );
     }
-    svg.append(svgElement("polyline", { class: "response",
-      points: points.map((p) => x(p[0]).toFixed(1) + "," + y(p[1]).toFixed(1)).join(" ") }));
+    svg.append(
+      svgElement("polyline", {
+        class: "response",
+        points: points.map((p) => x(p[0]).toFixed(1) + "," + y(p[1]).toFixed(1)).join(" "),
+      }),
+    );
     return svg;
   }
 
@@ -102,7 +107,9 @@
       return old && !all && old.key === key ? old : { key, card: editorCard(g, mine) };
     });
     if (next.length === cards.length) {
-      next.forEach((n, i) => { if (n !== cards[i]) cards[i].card.replaceWith(n.card); });
+      next.forEach((n, i) => {
+        if (n !== cards[i]) cards[i].card.replaceWith(n.card);
+      });
     } else {
       editors.replaceChildren(...next.map((n) => n.card));
     }
@@ -113,36 +120,63 @@
     const card = element("section", { class: "gauge-editor", "data-gauge": g.number });
     card.append(element("h2", {}, g.title));
     card.append(element("p", { class: "files" }, g.profile + "  \u00b7  " + g.table));
-
-    const settings = element("table", { class: "settings" });
-    for (const s of g.settings) {
-      const row = element("tr", { "data-key": s.section + "." + s.key });
-      if (s.edited) row.classList.add("edited");
-      if (s.line > 0 && mine.some((d) => d.file === s.file && d.line === s.line)) row.classList.add("has-diagnostic");
-      const input = element("input", { name: s.key, "aria-label": s.key, placeholder: s.effective, title: s.meaning });
-      input.value = s.written === null ? "" : s.written;
-      input.addEventListener("change", () => {
-        const before = s.edited ? s.written : null;
-        const after = input.value === "" && s.edited ? null : input.value;
-        edit({ gauge: g.number, section: s.section, key: s.key, value: after },
-             { gauge: g.number, section: s.section, key: s.key, value: before });
-      });
-      row.append(element("td", {}, s.key), cell(input), element("td", { class: "unit" }, s.unit));
-      settings.append(row);
-    }
-    card.append(settings);
-
+    card.append(settingsTable(g, mine));
     if (g.step.length > 0) {
       card.append(element("h2", {}, "Step response of the damped needle"));
       card.append(stepSvg(g.step));
     }
-
     card.append(element("h2", {}, "Calibration table (value, angle)"));
+    card.append(...tableRows(g));
+    card.append(calibrationSection(g));
+    if (mine.length > 0) {
+      const list = element("ul", { class: "gauge-diagnostics" });
+      for (const d of mine) list.append(element("li", { class: d.severity }, d.text));
+      card.append(list);
+    }
+    return card;
+  }
+
+  // The gauge's settings as written, each sent as an edit when changed.
+  function settingsTable(g, mine) {
+    const settings = element("table", { class: "settings" });
+    for (const s of g.settings) {
+      const row = element("tr", { "data-key": s.section + "." + s.key });
+      if (s.edited) row.classList.add("edited");
+      if (s.line > 0 && mine.some((d) => d.file === s.file && d.line === s.line))
+        row.classList.add("has-diagnostic");
+      const input = element("input", {
+        name: s.key,
+        "aria-label": s.key,
+        placeholder: s.effective,
+        title: s.meaning,
+      });
+      input.value = s.written === null ? "" : s.written;
+      input.addEventListener("change", () => {
+        const before = s.edited ? s.written : null;
+        const after = input.value === "" && s.edited ? null : input.value;
+        edit(
+          { gauge: g.number, section: s.section, key: s.key, value: after },
+          { gauge: g.number, section: s.section, key: s.key, value: before },
+        );
+      });
+      row.append(element("td", {}, s.key), cell(input), element("td", { class: "unit" }, s.unit));
+      settings.append(row);
+    }
+    return settings;
+  }
+
+  // The calibration table's rows and the button that adds one; a change sends the whole table.
+  function tableRows(g) {
     const rows = element("table", { class: "rows" });
-    const rowsNow = () => Array.from(rows.querySelectorAll("tr")).map((tr) =>
-      Array.from(tr.querySelectorAll("input")).map((i) => parseFloat(i.value)));
-    const sendRows = (next) => edit({ gauge: g.number, rows: next },
-                                    { gauge: g.number, rows: g.tableEdited ? g.rows : null });
+    const rowsNow = () =>
+      Array.from(rows.querySelectorAll("tr")).map((tr) =>
+        Array.from(tr.querySelectorAll("input")).map((i) => parseFloat(i.value)),
+      );
+    const sendRows = (next) =>
+      edit(
+        { gauge: g.number, rows: next },
+        { gauge: g.number, rows: g.tableEdited ? g.rows : null },
+      );
     g.rows.forEach((r, i) => {
       const tr = element("tr", { "data-row": i });
       for (const [k, v] of r.entries()) {
@@ -157,32 +191,24 @@
       tr.append(cell(remove));
       rows.append(tr);
     });
-    card.append(rows);
     const add = element("button", { type: "button", class: "add-row" }, "Add a row");
     // A row 10 past the last at its angle; an empty table starts at 0.
     add.addEventListener("click", () => {
       const last = g.rows[g.rows.length - 1];
       sendRows(g.rows.concat([last ? [last[0] + 10, last[1]] : [0, 0]]));
     });
-    card.append(add);
-
-    card.append(calibrationSection(g));
-
-    if (mine.length > 0) {
-      const list = element("ul", { class: "gauge-diagnostics" });
-      for (const d of mine) list.append(element("li", { class: d.severity }, d.text));
-      card.append(list);
-    }
-    return card;
+    return [rows, add];
   }
 
   // ---- calibration from the dial picture ----------------------------------------------------
-  const SVG = "http://www.w3.org/2000/svg";
-  function svgElement(tag, attributes) {
-    const e = document.createElementNS(SVG, tag);
-    for (const [k, v] of Object.entries(attributes || {})) e.setAttribute(k, v);
-    return e;
+  // Where a pointer event lies in the SVG's own units, however the SVG is scaled or scrolled.
+  function svgPoint(svg, e) {
+    const point = svg.createSVGPoint();
+    point.x = e.clientX;
+    point.y = e.clientY;
+    return point.matrixTransform(svg.getScreenCTM().inverse());
   }
+
   function calibrationOf(g) {
     if (!calibrations[g.number]) {
       const face = g.face;
@@ -192,11 +218,11 @@
         height: face ? face.height : 0,
         hub: face ? face.hub.slice() : null,
         marks: [], // {value, x, y}
-        rim: [],   // [x, y]
+        rim: [], // [x, y]
         mode: face ? "mark" : "hub",
         zoom: 1,
         replace: false, // the marks make the whole table
-        turns: null,    // the scale's sweep, where the marks cannot tell it
+        turns: null, // the scale's sweep, where the marks cannot tell it
         result: null,
         open: false,
       };
@@ -205,12 +231,18 @@
   }
 
   // The marks with a value, as the server takes them.
-  const readyMarks = (c) => c.marks.filter((m) => Number.isFinite(m.value)).map((m) => [m.value, m.x, m.y]);
+  const readyMarks = (c) =>
+    c.marks.filter((m) => Number.isFinite(m.value)).map((m) => [m.value, m.x, m.y]);
 
   async function recalibrate(number, c) {
     if (!c.hub) return;
     const { status, data } = await call("/api/calibrate", {
-      gauge: number, hub: c.hub, marks: readyMarks(c), rim: c.rim, replace: c.replace, turns: c.turns,
+      gauge: number,
+      hub: c.hub,
+      marks: readyMarks(c),
+      rim: c.rim,
+      replace: c.replace,
+      turns: c.turns,
     });
     if (status !== 200) return say(data.error, true);
     c.result = data;
@@ -219,10 +251,13 @@
   // The dial radius of a picture chosen in the page: the fitted rim's major semi-axis, else the
   // hub's distance to the farthest point clicked; null until there is one.
   function faceRadius(c) {
-    if (c.result && c.result.fit) return { radius: c.result.fit.major, from: "the fitted ellipse's major semi-axis" };
+    if (c.result && c.result.fit)
+      return { radius: c.result.fit.major, from: "the fitted ellipse's major semi-axis" };
     const points = c.marks.map((m) => [m.x, m.y]).concat(c.rim);
     const far = Math.max(0, ...points.map((p) => Math.hypot(p[0] - c.hub[0], p[1] - c.hub[1])));
-    return far > 0 ? { radius: +far.toFixed(2), from: "the farthest mark or rim point from the hub" } : null;
+    return far > 0
+      ? { radius: +far.toFixed(2), from: "the farthest mark or rim point from the hub" }
+      : null;
   }
 
   // A picture chosen in the page goes under the run's dial once its hub and radius are known,
@@ -231,14 +266,30 @@
     if (!c.chosen || !c.hub) return;
     const r = faceRadius(c);
     if (!r) return;
-    const face = { gauge: number, picture: c.picture, width: c.width, height: c.height, hub: c.hub, radius: r.radius };
-    if (c.shown && c.shown.picture === face.picture && c.shown.radius === face.radius &&
-        c.shown.hub[0] === face.hub[0] && c.shown.hub[1] === face.hub[1]) return;
+    const face = {
+      gauge: number,
+      picture: c.picture,
+      width: c.width,
+      height: c.height,
+      hub: c.hub,
+      radius: r.radius,
+    };
+    if (
+      c.shown &&
+      c.shown.picture === face.picture &&
+      c.shown.radius === face.radius &&
+      c.shown.hub[0] === face.hub[0] &&
+      c.shown.hub[1] === face.hub[1]
+    )
+      return;
     const { status, data } = await call("/api/face", face);
     if (status !== 200) {
-      c.faceError = status === 413
-        ? "The picture is too large to show under the run's dial (" + data.error + "); choose a smaller one."
-        : data.error;
+      c.faceError =
+        status === 413
+          ? "The picture is too large to show under the run's dial (" +
+            data.error +
+            "); choose a smaller one."
+          : data.error;
       return say(c.faceError, true);
     }
     c.faceError = null;
@@ -261,7 +312,11 @@
   const pickers = {};
   function picturePicker(g, c) {
     if (pickers[g.number]) return pickers[g.number];
-    const file = element("input", { type: "file", accept: "image/png,image/jpeg", "aria-label": "dial picture" });
+    const file = element("input", {
+      type: "file",
+      accept: "image/png,image/jpeg",
+      "aria-label": "dial picture",
+    });
     file.addEventListener("change", () => {
       const chosen = file.files[0];
       if (!chosen) return;
@@ -269,9 +324,19 @@
       reader.onload = () => {
         const image = new Image();
         image.onload = () => {
-          Object.assign(c, { picture: reader.result, width: image.naturalWidth, height: image.naturalHeight,
-                             hub: null, marks: [], rim: [], result: null, mode: "hub", open: true,
-                             chosen: true, faceError: null });
+          Object.assign(c, {
+            picture: reader.result,
+            width: image.naturalWidth,
+            height: image.naturalHeight,
+            hub: null,
+            marks: [],
+            rim: [],
+            result: null,
+            mode: "hub",
+            open: true,
+            chosen: true,
+            faceError: null,
+          });
           show(view);
         };
         image.src = reader.result;
@@ -282,50 +347,110 @@
     return file;
   }
 
+  // The calibration from a picture, in steps: the tools, what to click next, the picture with
+  // what was clicked and what the server made of it, the marks, the notes and the fitted rim.
   function calibrationSection(g) {
     const c = calibrationOf(g);
     const details = element("details", { class: "calibrate" });
     details.open = c.open;
     details.addEventListener("toggle", () => (c.open = details.open));
     details.append(element("summary", {}, "Calibrate from the dial picture"));
-    const tools = element("div", { class: "calibrate-tools" });
-    tools.append(picturePicker(g, c));
-    for (const [mode, label] of [["hub", "Set the hub"], ["mark", "Add marks"], ["rim", "Add rim points"]]) {
-      const b = element("button", { type: "button", "data-mode": mode }, label);
-      if (c.mode === mode) b.classList.add("active");
-      b.addEventListener("click", () => { c.mode = mode; show(view); });
-      tools.append(b);
-    }
-    for (const [label, factor] of [["+", 2], ["\u2212", 0.5]]) {
-      const b = element("button", { type: "button", class: "zoom", title: "zoom" }, label);
-      b.addEventListener("click", () => { c.zoom = Math.min(16, Math.max(0.25, c.zoom * factor)); show(view); });
-      tools.append(b);
-    }
-    details.append(tools);
+    details.append(calibrationTools(g, c));
     if (!c.picture) {
-      details.append(element("p", { class: "hint" }, "Choose a picture of the dial (or start the studio with --dial)."));
+      const hint = "Choose a picture of the dial (or start the studio with --dial).";
+      details.append(element("p", { class: "hint" }, hint));
       return details;
     }
-    details.append(element("p", { class: "hint" },
-      c.mode === "hub" ? "Click the needle's pivot." :
-      c.mode === "mark" ? "Click a mark of the scale, then type its value." :
-      "Click five or more points on the dial's rim."));
+    details.append(...calibrationHints(c));
+    const box = element("div", { class: "picture-box" });
+    box.append(calibrationPicture(g, c));
+    details.append(box, marksTable(g, c), calibrationNotes(g, c));
+    if (c.rim.length > 0) details.append(fitLine(g, c));
+    return details;
+  }
+
+  // The picture's file, what a click on the picture sets, and the zoom.
+  function calibrationTools(g, c) {
+    const tools = element("div", { class: "calibrate-tools" });
+    tools.append(picturePicker(g, c));
+    for (const [mode, label] of [
+      ["hub", "Set the hub"],
+      ["mark", "Add marks"],
+      ["rim", "Add rim points"],
+    ]) {
+      const b = element("button", { type: "button", "data-mode": mode }, label);
+      if (c.mode === mode) b.classList.add("active");
+      b.addEventListener("click", () => {
+        c.mode = mode;
+        show(view);
+      });
+      tools.append(b);
+    }
+    for (const [label, factor] of [
+      ["+", 2],
+      ["\u2212", 0.5],
+    ]) {
+      const b = element("button", { type: "button", class: "zoom", title: "zoom" }, label);
+      b.addEventListener("click", () => {
+        c.zoom = Math.min(16, Math.max(0.25, c.zoom * factor));
+        show(view);
+      });
+      tools.append(b);
+    }
+    return tools;
+  }
+
+  // What a click does now, and for a picture chosen in the page, how it shows under the dial.
+  function calibrationHints(c) {
+    const hints = [
+      element(
+        "p",
+        { class: "hint" },
+        c.mode === "hub"
+          ? "Click the needle's pivot."
+          : c.mode === "mark"
+            ? "Click a mark of the scale, then type its value."
+            : "Click five or more points on the dial's rim.",
+      ),
+    ];
     if (c.chosen) {
       const r = c.hub ? faceRadius(c) : null;
-      details.append(element("p", { class: "hint face-hint" + (c.faceError ? " error" : "") }, c.faceError ||
-        (r ? "Shown under the run's dial with radius " + r.radius + " px: " + r.from + "."
-           : "Set the hub and click a mark or rim point to show the picture under the run's dial.")));
+      hints.push(
+        element(
+          "p",
+          { class: "hint face-hint" + (c.faceError ? " error" : "") },
+          c.faceError ||
+            (r
+              ? "Shown under the run's dial with radius " + r.radius + " px: " + r.from + "."
+              : "Set the hub and click a mark or rim point to show the picture under the run's dial."),
+        ),
+      );
     }
+    return hints;
+  }
 
-    const box = element("div", { class: "picture-box" });
-    const svg = svgElement("svg", { class: "picture", viewBox: "0 0 " + c.width + " " + c.height,
-                                    width: c.width * c.zoom, height: c.height * c.zoom, "data-gauge": g.number });
+  // The picture with the fitted rim, the rim points, the hub, the marks and the needles the
+  // server drew through them; a click adds what the mode says.
+  function calibrationPicture(g, c) {
+    const svg = svgElement("svg", {
+      class: "picture",
+      viewBox: "0 0 " + c.width + " " + c.height,
+      width: c.width * c.zoom,
+      height: c.height * c.zoom,
+      "data-gauge": g.number,
+    });
     svg.append(svgElement("image", { href: c.picture, width: c.width, height: c.height }));
     const dot = c.width / 150;
     if (c.result && c.result.fit) {
-      svg.append(svgElement("polyline", { class: "fitted", points: c.result.fit.outline.map((p) => p.join(",")).join(" ") }));
+      svg.append(
+        svgElement("polyline", {
+          class: "fitted",
+          points: c.result.fit.outline.map((p) => p.join(",")).join(" "),
+        }),
+      );
     }
-    for (const p of c.rim) svg.append(svgElement("circle", { class: "rim", cx: p[0], cy: p[1], r: dot }));
+    for (const p of c.rim)
+      svg.append(svgElement("circle", { class: "rim", cx: p[0], cy: p[1], r: dot }));
     if (c.hub) {
       const [hx, hy] = c.hub;
       const marks = c.result ? c.result.marks : [];
@@ -333,42 +458,64 @@
         const source = c.marks.find((k) => k.value === m.value);
         const length = source ? Math.hypot(source.x - hx, source.y - hy) : c.width / 3;
         const t = (m.drawn * Math.PI) / 180;
-        svg.append(svgElement("line", { class: "needle", "data-value": m.value, x1: hx, y1: hy,
-                                        x2: hx + length * Math.cos(t), y2: hy + length * Math.sin(t) }));
+        svg.append(
+          svgElement("line", {
+            class: "needle",
+            "data-value": m.value,
+            x1: hx,
+            y1: hy,
+            x2: hx + length * Math.cos(t),
+            y2: hy + length * Math.sin(t),
+          }),
+        );
       }
       svg.append(svgElement("circle", { class: "hub", cx: hx, cy: hy, r: dot * 1.5 }));
     }
-    for (const m of c.marks) svg.append(svgElement("circle", { class: "mark", cx: m.x, cy: m.y, r: dot }));
-    svg.addEventListener("click", (e) => {
-      const point = svg.createSVGPoint();
-      point.x = e.clientX;
-      point.y = e.clientY;
-      const p = point.matrixTransform(svg.getScreenCTM().inverse());
-      const x = +p.x.toFixed(2);
-      const y = +p.y.toFixed(2);
-      if (c.mode === "hub") {
-        c.hub = [x, y];
-        c.mode = "mark";
-      } else if (c.mode === "mark") {
-        c.marks.push({ value: NaN, x, y });
-      } else {
-        c.rim.push([x, y]);
-      }
-      queue(async () => {
-        await recalibrate(g.number, c);
-        await show(view);
-        await showFace(g.number, c);
-        const empty = editors.querySelector('section[data-gauge="' + g.number + '"] table.marks input.pending');
-        if (empty) empty.focus();
-      });
-    });
-    box.append(svg);
-    details.append(box);
+    for (const m of c.marks)
+      svg.append(svgElement("circle", { class: "mark", cx: m.x, cy: m.y, r: dot }));
+    svg.addEventListener("click", (e) => pictureClicked(g, c, svgPoint(svg, e)));
+    return svg;
+  }
 
+  function pictureClicked(g, c, p) {
+    const x = +p.x.toFixed(2);
+    const y = +p.y.toFixed(2);
+    if (c.mode === "hub") {
+      c.hub = [x, y];
+      c.mode = "mark";
+    } else if (c.mode === "mark") {
+      c.marks.push({ value: NaN, x, y });
+    } else {
+      c.rim.push([x, y]);
+    }
+    queue(async () => {
+      await pointsChanged(g, c);
+      const empty = editors.querySelector(
+        'section[data-gauge="' + g.number + '"] table.marks input.pending',
+      );
+      if (empty) empty.focus();
+    });
+  }
+
+  // After a point was added or forgotten: the server's reading of them, the editors drawn
+  // again with it, and a picture chosen in the page sent again under the run's dial.
+  async function pointsChanged(g, c) {
+    await recalibrate(g.number, c);
+    await show(view);
+    await showFace(g.number, c);
+  }
+
+  // The marks clicked: the value typed for each, where it lies, the angle the server gave it
+  // and, on an oval gauge, the needle image that draws it.
+  function marksTable(g, c) {
     const marks = element("table", { class: "marks" });
     c.marks.forEach((m, i) => {
       const tr = element("tr", { "data-mark": i });
-      const value = element("input", { type: "number", step: "any", "aria-label": "value of the mark" });
+      const value = element("input", {
+        type: "number",
+        step: "any",
+        "aria-label": "value of the mark",
+      });
       if (Number.isFinite(m.value)) value.value = m.value;
       else value.classList.add("pending");
       value.addEventListener("change", () => {
@@ -380,38 +527,54 @@
       const remove = element("button", { type: "button", title: "forget this mark" }, "\u2715");
       remove.addEventListener("click", () => {
         c.marks.splice(i, 1);
-        queue(async () => { await recalibrate(g.number, c); await show(view); await showFace(g.number, c); });
+        queue(() => pointsChanged(g, c));
       });
-      tr.append(cell(value), element("td", {}, "at " + m.x + ", " + m.y),
-                element("td", { class: "mark-angle" }, row ? row[1] + "\u00b0" : ""),
-                element("td", {}, found && g.elliptic ? "image of entry " + found.entry : ""), cell(remove));
+      tr.append(
+        cell(value),
+        element("td", {}, "at " + m.x + ", " + m.y),
+        element("td", { class: "mark-angle" }, row ? row[1] + "\u00b0" : ""),
+        element("td", {}, found && g.elliptic ? "image of entry " + found.entry : ""),
+        cell(remove),
+      );
       marks.append(tr);
     });
-    details.append(marks);
-    details.append(calibrationNotes(g, c));
-    if (c.rim.length > 0) {
-      const fit = c.result && c.result.fit;
-      const p = element("p", { class: "fit" }, fit
-        ? "Fitted: Flattening " + fit.settings.Flattening + ", RotateAngle " + fit.settings.RotateAngle +
-          "\u00b0, " + fit.residual.toFixed(2) + " px from the rim points"
-        : c.rim.length + " rim points: five or more fit an ellipse");
-      if (fit) {
-        const use = element("button", { type: "button", class: "use-fit" }, "Use these settings");
-        use.addEventListener("click", () => queue(async () => {
-          for (const key of ["Flattening", "RotateAngle"]) {
-            const s = view.gauges[g.number].settings.find((x) => x.key === key);
-            const done = await send({ gauge: g.number, section: "Ellipse", key, value: fit.settings[key] },
-                                    { gauge: g.number, section: "Ellipse", key, value: s.edited ? s.written : null });
-            if (!done) return;
-          }
-          // The marks read again through the new ellipse: their needles, angles and rows.
-          await marksIntoTable(g.number, c);
-        }));
-        p.append(use);
-      }
-      details.append(p);
-    }
-    return details;
+    return marks;
+  }
+
+  // The ellipse fitted to the rim points, and the button that makes it the gauge's.
+  function fitLine(g, c) {
+    const fit = c.result && c.result.fit;
+    const p = element(
+      "p",
+      { class: "fit" },
+      fit
+        ? "Fitted: Flattening " +
+            fit.settings.Flattening +
+            ", RotateAngle " +
+            fit.settings.RotateAngle +
+            "\u00b0, " +
+            fit.residual.toFixed(2) +
+            " px from the rim points"
+        : c.rim.length + " rim points: five or more fit an ellipse",
+    );
+    if (!fit) return p;
+    const use = element("button", { type: "button", class: "use-fit" }, "Use these settings");
+    use.addEventListener("click", () =>
+      queue(async () => {
+        for (const key of ["Flattening", "RotateAngle"]) {
+          const s = view.gauges[g.number].settings.find((x) => x.key === key);
+          const done = await send(
+            { gauge: g.number, section: "Ellipse", key, value: fit.settings[key] },
+            { gauge: g.number, section: "Ellipse", key, value: s.edited ? s.written : null },
+          );
+          if (!done) return;
+        }
+        // The marks read again through the new ellipse: their needles, angles and rows.
+        await marksIntoTable(g.number, c);
+      }),
+    );
+    p.append(use);
+    return p;
   }
 
   // Beside the marks: why the server refused them, or the sense it took and what the picture
@@ -420,13 +583,20 @@
     const notes = element("div", { class: "calibrate-notes" });
     const r = c.result;
     if (r && r.refused) {
-      notes.append(element("p", { class: "calibrate-refused error" }, r.refused.message + " [" + r.refused.code + "]"));
+      notes.append(
+        element(
+          "p",
+          { class: "calibrate-refused error" },
+          r.refused.message + " [" + r.refused.code + "]",
+        ),
+      );
     } else if (r && r.sense.text) {
       notes.append(element("p", { class: "calibrate-sense" }, r.sense.text));
     }
     if (r && r.warnings.length > 0) {
       const list = element("ul", { class: "calibrate-warnings" });
-      for (const w of r.warnings) list.append(element("li", { class: "warning" }, w.message + " [" + w.code + "]"));
+      for (const w of r.warnings)
+        list.append(element("li", { class: "warning" }, w.message + " [" + w.code + "]"));
       notes.append(list);
     }
     const replace = element("input", { type: "checkbox", name: "replace" });
@@ -435,7 +605,13 @@
       c.replace = replace.checked;
       queue(() => marksIntoTable(g.number, c));
     });
-    const turns = element("input", { type: "number", step: "any", min: "0", name: "turns", placeholder: "from the marks" });
+    const turns = element("input", {
+      type: "number",
+      step: "any",
+      min: "0",
+      name: "turns",
+      placeholder: "from the marks",
+    });
     if (c.turns !== null) turns.value = c.turns;
     turns.addEventListener("change", () => {
       c.turns = turns.value === "" ? null : parseFloat(turns.value);
@@ -458,21 +634,16 @@
 
   // Calibration ticks on the dials can be dragged: the server says which table angle draws
   // the needle through the point let go, and that angle becomes the row's.
-  const tickStyle = "svg.dial line.tick { cursor: grab; } svg.dial line.tick.dragging { stroke: #d9822b; stroke-width: 3; }";
+  const tickStyle =
+    "svg.dial line.tick { cursor: grab; } svg.dial line.tick.dragging { stroke: #d9822b; stroke-width: 3; }";
   function makeTicksDraggable(doc) {
     for (const svg of doc.querySelectorAll("svg.dial:not([data-draggable])")) {
       svg.dataset.draggable = "";
       const gauge = +svg.dataset.gauge;
-      const at = (e) => {
-        const point = svg.createSVGPoint();
-        point.x = e.clientX;
-        point.y = e.clientY;
-        return point.matrixTransform(svg.getScreenCTM().inverse());
-      };
       // A tick is thin: a press within a few dial units of its middle takes it.
       let dragged = null;
       svg.addEventListener("pointerdown", (e) => {
-        const p = at(e);
+        const p = svgPoint(svg, e);
         let best = 8;
         for (const tick of svg.querySelectorAll("line.tick")) {
           const x = (+tick.getAttribute("x1") + +tick.getAttribute("x2")) / 2;
@@ -493,7 +664,7 @@
         const tick = dragged;
         dragged = null;
         tick.classList.remove("dragging");
-        const p = at(e);
+        const p = svgPoint(svg, e);
         dropTick(gauge, +tick.dataset.value, p.x, p.y);
       });
     }
@@ -606,13 +777,20 @@
     }
     if (status !== 409) return say(data.error, true);
     if (data.conflicts.length > 0) {
-      say(data.conflicts.join(", ") + " changed on disk since the studio read it: nothing was saved", true);
-      if (window.confirm(statusLine.textContent + ". Read the files again (your edits are dropped)?")) {
+      say(
+        data.conflicts.join(", ") + " changed on disk since the studio read it: nothing was saved",
+        true,
+      );
+      if (
+        window.confirm(statusLine.textContent + ". Read the files again (your edits are dropped)?")
+      ) {
         return reloadNow();
       }
     } else if (data.backupsInTheWay.length > 0) {
-      const text = "Older backups differ from the files as the studio read them: " +
-        data.backupsInTheWay.join(", ") + ". Replace them?";
+      const text =
+        "Older backups differ from the files as the studio read them: " +
+        data.backupsInTheWay.join(", ") +
+        ". Replace them?";
       if (window.confirm(text)) return saveNow(true);
       say("nothing was saved: the older backups are kept", true);
     }
@@ -634,7 +812,8 @@
   // Unsaved edits and their history are dropped only when the user says so.
   function reload() {
     return queue(() => {
-      const question = "Read the files again? Your unsaved edits and their undo history are dropped.";
+      const question =
+        "Read the files again? Your unsaved edits and their undo history are dropped.";
       if (view && view.dirty && !window.confirm(question)) return undefined;
       return reloadNow();
     });
