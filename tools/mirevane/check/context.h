@@ -82,6 +82,12 @@ private:
     // table.cpp
     // Returns the lines its points came from, for the checks of the points.
     TableLines CheckTable(GaugeSummary& gauge);
+    // False, with its one error, for a table that is a folder or saved as UTF-16.
+    bool CheckTableReadable(const GaugeSummary& gauge);
+    // A row as the plug-in read it: a point (a value again, a row read in part) or skipped.
+    void CheckTableRow(const std::string& file, int number, const std::string& text,
+                       const TableLine& parsed, bool mark, std::map<double, int>& lineOfValue,
+                       std::vector<LineFinding>& findings);
     void CheckPartlyRead(const std::string& file, int number, const std::string& text,
                          const TableLine& parsed, std::vector<LineFinding>& findings);
     // The first few findings of each kind in full, the rest as one line with their count, so
@@ -92,6 +98,14 @@ private:
     // drawing.cpp
     void CheckSubject(const GaugeUnderCheck& c);
     void CheckDrawing(const GaugeUnderCheck& c);
+    // A plain needle: its entry, or nothing drawn at all, and the damping it ignores.
+    void CheckPlainNeedle(const GaugeUnderCheck& c);
+    // An elliptic gauge: its division entries, their gaps and the entries left unused.
+    void CheckEllipseEntries(const GaugeUnderCheck& c);
+    // Divisions whose entry is outside 0..255, neighbours reported together as one gap.
+    void CheckDivisionGaps(const GaugeUnderCheck& c, const Where& division);
+    // Ellipse entries set but never drawn: beyond Division, or all but one on a round dial.
+    void CheckUnusedEllipseEntries(const GaugeUnderCheck& c);
     // A gauge with neither a Needle nor a Division: blamed on the line that most likely meant
     // one of them (a misspelt key or section), else on the profile as a whole.
     void CheckDrawsNothing(const GaugeUnderCheck& c);

@@ -80,93 +80,110 @@ void Checker::CheckDrawsNothing(const GaugeUnderCheck& c) {
 
 // Where it draws.
 void Checker::CheckDrawing(const GaugeUnderCheck& c) {
+    if (c.summary.elliptic) {
+        CheckEllipseEntries(c);
+    } else {
+        CheckPlainNeedle(c);
+    }
+}
+
+void Checker::CheckPlainNeedle(const GaugeUnderCheck& c) {
     const GaugeSummary& gauge = c.summary;
     const SettingsModel& s = c.settings;
-    const bool hasNeedle = IsHostArrayIndex(gauge.needle);
-    if (!gauge.elliptic) {
-        const Where needle = Locate(c.profile, "PanelIndex", "Needle");
-        if (needle.line == 0 && s.Division < 2) {
-            CheckDrawsNothing(c);
-        } else if (!hasNeedle) {
-            Add("needle-out-of-range", needle,
-                "Needle = " + std::to_string(gauge.needle) +
-                    " is outside the panel entries 0..255: " + c.name + " is never drawn");
-        }
-        if (s.NaturalFreq > 0.0) {
-            Add("damping-not-elliptic", Locate(c.profile, "Damping", "NaturalFreq"),
-                "damping acts only on an elliptic gauge (Division 2 or more): " + c.name +
-                    " is a plain needle and moves undamped");
-        }
+    const Where needle = Locate(c.profile, "PanelIndex", "Needle");
+    if (needle.line == 0 && s.Division < 2) {
+        CheckDrawsNothing(c);
+    } else if (!IsHostArrayIndex(gauge.needle)) {
+        Add("needle-out-of-range", needle,
+            "Needle = " + std::to_string(gauge.needle) +
+                " is outside the panel entries 0..255: " + c.name + " is never drawn");
+    }
+    if (s.NaturalFreq > 0.0) {
+        Add("damping-not-elliptic", Locate(c.profile, "Damping", "NaturalFreq"),
+            "damping acts only on an elliptic gauge (Division 2 or more): " + c.name +
+                " is a plain needle and moves undamped");
+    }
+}
+
+void Checker::CheckEllipseEntries(const GaugeUnderCheck& c) {
+    const GaugeSummary& gauge = c.summary;
+    const SettingsModel& s = c.settings;
+    const Where division = Locate(c.profile, "Ellipse", "Division");
+    if (gauge.entries.empty()) {
+        Add("no-division-entry", division,
+            "Division = " + std::to_string(s.Division) + " makes " + c.name +
+                " elliptic, but none of its division entries (Ellipse0..) lies in 0..255: "
+                "it is never drawn");
     } else {
-        const Where division = Locate(c.profile, "Ellipse", "Division");
-        if (gauge.entries.empty()) {
-            Add("no-division-entry", division,
-                "Division = " + std::to_string(s.Division) + " makes " + c.name +
-                    " elliptic, but none of its division entries (Ellipse0..) lies in 0..255: "
-                    "it is never drawn");
-        } else {
-            // Neighbouring divisions without an entry make one gap, reported once.
-            const bool round = gauge.divisionTable.size() == 1;
-            const auto& table = gauge.divisionTable;
-            for (std::size_t i = 0; i < table.size(); ++i) {
-                if (IsHostArrayIndex(table[i].second)) {
-                    continue;
-                }
-                std::size_t last = i;
-                while (last + 1 < table.size() && !IsHostArrayIndex(table[last + 1].second)) {
-                    ++last;
-                }
-                const double from = i == 0 ? 0.0 : std::min(table[i - 1].first, 90.0);
-                const double to = std::min(table[last].first, 90.0);
-                const int k = round ? gauge.divisionCount - 1 : static_cast<int>(i);
-                const int kLast = round ? k : static_cast<int>(last);
-                const std::string first = std::to_string(k);
-                // An entry never set: the Division that reaches it is the line to change.
-                const Where entry = Locate(c.profile, "PanelIndex", "Ellipse" + first);
-                Add("division-without-entry", entry.line > 0 ? entry : division,
-                    (k == kLast ? "division " + first + " has no panel entry (Ellipse" + first +
-                                      " = " + std::to_string(table[i].second) + ")"
-                                : "divisions " + first + ".." + std::to_string(kLast) +
-                                      " have no panel entry (Ellipse" + first + "..Ellipse" +
-                                      std::to_string(kLast) + " outside 0..255)") +
-                        ": the needle vanishes between folded angles " + Rounded(from, 4) +
-                        " and " + Rounded(to, 4) + " degrees");
-                i = last;
-            }
+        CheckDivisionGaps(c, division);
+    }
+    if (s.Division > kEllipsePanelCount) {
+        Add("division-above-64", division,
+            "Division = " + std::to_string(s.Division) + " is more than the 64 division entries: " +
+                std::to_string(gauge.divisionCount) + " divisions are used");
+    }
+    CheckUnusedEllipseEntries(c);
+    if (IsHostArrayIndex(gauge.needle)) {
+        Add("needle-ignored", Locate(c.profile, "PanelIndex", "Needle"),
+            "Needle = " + std::to_string(gauge.needle) + " is ignored: elliptic " + c.name +
+                " draws on its Ellipse entries");
+    }
+}
+
+void Checker::CheckDivisionGaps(const GaugeUnderCheck& c, const Where& division) {
+    const GaugeSummary& gauge = c.summary;
+    // Neighbouring divisions without an entry make one gap, reported once.
+    const bool round = gauge.divisionTable.size() == 1;
+    const auto& table = gauge.divisionTable;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (IsHostArrayIndex(table[i].second)) {
+            continue;
         }
-        if (s.Division > kEllipsePanelCount) {
-            Add("division-above-64", division,
-                "Division = " + std::to_string(s.Division) +
-                    " is more than the 64 division entries: " +
-                    std::to_string(gauge.divisionCount) + " divisions are used");
+        std::size_t last = i;
+        while (last + 1 < table.size() && !IsHostArrayIndex(table[last + 1].second)) {
+            ++last;
         }
-        std::set<int32_t> drawn;
-        for (const auto& row : gauge.divisionTable) {
-            drawn.insert(row.second);
-        }
-        for (int k = 0; k < kEllipsePanelCount; ++k) {
-            const int32_t entry = s.Ellipse[k];
-            if (IsHostArrayIndex(entry) && drawn.count(entry) == 0) {
-                Add("ellipse-entry-unused",
-                    Locate(c.profile, "PanelIndex", "Ellipse" + std::to_string(k)),
-                    "Ellipse" + std::to_string(k) + " = " + std::to_string(entry) +
-                        " is never drawn: " +
-                        (k >= gauge.divisionCount
-                             ? "Division " + std::to_string(s.Division) +
-                                   " uses Ellipse0..Ellipse" +
-                                   std::to_string(gauge.divisionCount - 1)
-                             : "with Flattening " +
-                                   (s.Flattening == 0.0
-                                        ? std::string("0")
-                                        : Shortest(s.Flattening) + " counted as 0") +
-                                   " (a round dial) only Ellipse" +
-                                   std::to_string(gauge.divisionCount - 1) + " is drawn"));
-            }
-        }
-        if (hasNeedle) {
-            Add("needle-ignored", Locate(c.profile, "PanelIndex", "Needle"),
-                "Needle = " + std::to_string(gauge.needle) + " is ignored: elliptic " + c.name +
-                    " draws on its Ellipse entries");
+        const double from = i == 0 ? 0.0 : std::min(table[i - 1].first, 90.0);
+        const double to = std::min(table[last].first, 90.0);
+        const int k = round ? gauge.divisionCount - 1 : static_cast<int>(i);
+        const int kLast = round ? k : static_cast<int>(last);
+        const std::string first = std::to_string(k);
+        // An entry never set: the Division that reaches it is the line to change.
+        const Where entry = Locate(c.profile, "PanelIndex", "Ellipse" + first);
+        Add("division-without-entry", entry.line > 0 ? entry : division,
+            (k == kLast ? "division " + first + " has no panel entry (Ellipse" + first + " = " +
+                              std::to_string(table[i].second) + ")"
+                        : "divisions " + first + ".." + std::to_string(kLast) +
+                              " have no panel entry (Ellipse" + first + "..Ellipse" +
+                              std::to_string(kLast) + " outside 0..255)") +
+                ": the needle vanishes between folded angles " + Rounded(from, 4) + " and " +
+                Rounded(to, 4) + " degrees");
+        i = last;
+    }
+}
+
+void Checker::CheckUnusedEllipseEntries(const GaugeUnderCheck& c) {
+    const GaugeSummary& gauge = c.summary;
+    const SettingsModel& s = c.settings;
+    std::set<int32_t> drawn;
+    for (const auto& row : gauge.divisionTable) {
+        drawn.insert(row.second);
+    }
+    for (int k = 0; k < kEllipsePanelCount; ++k) {
+        const int32_t entry = s.Ellipse[k];
+        if (IsHostArrayIndex(entry) && drawn.count(entry) == 0) {
+            Add("ellipse-entry-unused",
+                Locate(c.profile, "PanelIndex", "Ellipse" + std::to_string(k)),
+                "Ellipse" + std::to_string(k) + " = " + std::to_string(entry) +
+                    " is never drawn: " +
+                    (k >= gauge.divisionCount
+                         ? "Division " + std::to_string(s.Division) + " uses Ellipse0..Ellipse" +
+                               std::to_string(gauge.divisionCount - 1)
+                         : "with Flattening " +
+                               (s.Flattening == 0.0 ? std::string("0")
+                                                    : Shortest(s.Flattening) + " counted as 0") +
+                               " (a round dial) only Ellipse" +
+                               std::to_string(gauge.divisionCount - 1) + " is drawn"));
         }
     }
 }

@@ -47,94 +47,68 @@ bool SemicolonSeparated(const std::string& line) {
     return line.find(';') != std::string::npos && std::regex_match(line, kRow);
 }
 
+// Lines saved by a spreadsheet in a European locale: one cause for the whole table, reported
+// once; what the plug-in makes of each such line follows from it and is not listed line by line.
+struct SemicolonRows {
+    int count = 0;
+    int first = 0; // the first such line's number
+    std::string firstText;
+    std::string readAs; // what the plug-in reads from the first
+
+    void Take(int number, const std::string& text, const TableLine& parsed) {
+        if (count++ > 0) {
+            return;
+        }
+        first = number;
+        firstText = text;
+        readAs = parsed.outcome == TableLine::kPoint
+                     ? "value " + Shortest(parsed.value) + ", angle " + Shortest(parsed.angle)
+                     : "no point";
+    }
+
+    std::string Message() const {
+        return "semicolons separate the fields and commas are decimal points: save as CSV with a "
+               "point as decimal separator (the plug-in reads " +
+               Quoted(Shortened(firstText)) + " as " + readAs + "; " + std::to_string(count) +
+               (count == 1 ? " line is" : " lines are") + " written so)";
+    }
+};
+
 } // namespace
 
 TableLines Checker::CheckTable(GaugeSummary& gauge) {
     TableLines lines;
-    if (IsFolder(gauge.tableFile)) {
+    if (!CheckTableReadable(gauge)) {
         gauge.table.found = true;
         lines.unreadable = true;
-        Add("is-a-folder", gauge.tableFile, 0,
-            "is a folder, not a table: the needle stands at 180 degrees whatever the value");
         return lines;
     }
-    if (FileLooksLikeUtf16(gauge.tableFile)) {
-        gauge.table.found = true;
-        lines.unreadable = true;
-        Add("utf16-text", gauge.tableFile, 0,
-            "the table is saved as UTF-16 (\"Unicode\"): the plug-in reads no calibration "
-            "point from it; save it as ANSI or UTF-8 without a byte order mark");
-        return lines;
-    }
-    std::map<double, int>& lineOfValue = lines.lineOfValue;
     std::vector<LineFinding> findings;
-    int semicolonRows = 0; // lines saved by a spreadsheet in a European locale
-    int firstSemicolonRow = 0;
-    std::string firstSemicolonText;
-    std::string readAs;
-    const bool found = ForEachTableLine(gauge.tableFile, [&](int number, const std::string& text,
-                                                             const TableLine& parsed) {
-        const bool mark = number == 1 && text.compare(0, 3, "\xEF\xBB\xBF") == 0;
-        if (mark) {
-            Add("byte-order-mark", gauge.tableFile, 1,
-                "the file starts with a UTF-8 byte order mark, which spoils the first "
-                "line: save it without the mark");
-        }
-        if (parsed.outcome != TableLine::kPoint && lines.firstSkipped == 0 &&
-            text.find_first_not_of(" \t\r") != std::string::npos) {
-            lines.firstSkipped = number;
-        }
-        if (SemicolonSeparated(text)) {
-            // One cause for the whole table, reported once below; what the plug-in makes
-            // of each such line follows from it and is not listed line by line.
-            if (semicolonRows++ == 0) {
-                firstSemicolonRow = number;
-                firstSemicolonText = text;
-                readAs =
-                    parsed.outcome == TableLine::kPoint
-                        ? "value " + Shortest(parsed.value) + ", angle " + Shortest(parsed.angle)
-                        : "no point";
+    SemicolonRows semicolons;
+    const bool found = ForEachTableLine(
+        gauge.tableFile, [&](int number, const std::string& text, const TableLine& parsed) {
+            const bool mark = number == 1 && text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+            if (mark) {
+                Add("byte-order-mark", gauge.tableFile, 1,
+                    "the file starts with a UTF-8 byte order mark, which spoils the first "
+                    "line: save it without the mark");
             }
-            if (parsed.outcome == TableLine::kPoint) {
-                lineOfValue[parsed.value] = number;
+            if (parsed.outcome != TableLine::kPoint && lines.firstSkipped == 0 &&
+                text.find_first_not_of(" \t\r") != std::string::npos) {
+                lines.firstSkipped = number;
             }
-            return;
-        }
-        switch (parsed.outcome) {
-        case TableLine::kPoint: {
-            const auto [at, fresh] = lineOfValue.emplace(parsed.value, number);
-            if (!fresh) {
-                Note(findings, "table-duplicate-value", gauge.tableFile, number, 0,
-                     "value " + Shortest(parsed.value) + " again (first at line " +
-                         std::to_string(at->second) + "): this row's angle replaces it");
-                at->second = number;
+            if (SemicolonSeparated(text)) {
+                semicolons.Take(number, text, parsed);
+                if (parsed.outcome == TableLine::kPoint) {
+                    lines.lineOfValue[parsed.value] = number;
+                }
+                return;
             }
-            CheckPartlyRead(gauge.tableFile, number, text, parsed, findings);
-            break;
-        }
-        case TableLine::kTooFewFields:
-            if (text.find_first_not_of(" \t\r") != std::string::npos) {
-                Note(findings, "table-line-skipped", gauge.tableFile, number, 0,
-                     "line skipped: " + Quoted(Shortened(text)) +
-                         " holds fewer than two comma-separated numbers");
-            }
-            break;
-        case TableLine::kNotANumber:
-            Note(findings, "table-line-skipped", gauge.tableFile, number, 0,
-                 "line skipped: field " + std::to_string(parsed.badField) + " of " +
-                     Quoted(Shortened(text)) + " is not a number" +
-                     (mark ? " (the byte order mark stands before it)" : ""));
-            break;
-        }
-    });
-    if (semicolonRows > 0) {
+            CheckTableRow(gauge.tableFile, number, text, parsed, mark, lines.lineOfValue, findings);
+        });
+    if (semicolons.count > 0) {
         lines.unreadable = true;
-        Add("table-semicolons", gauge.tableFile, firstSemicolonRow,
-            "semicolons separate the fields and commas are decimal points: save as CSV with a "
-            "point as decimal separator (the plug-in reads " +
-                Quoted(Shortened(firstSemicolonText)) + " as " + readAs + "; " +
-                std::to_string(semicolonRows) + (semicolonRows == 1 ? " line is" : " lines are") +
-                " written so)");
+        Add("table-semicolons", gauge.tableFile, semicolons.first, semicolons.Message());
     }
     AddCollapsed(findings);
     gauge.table.found = found;
@@ -144,6 +118,52 @@ TableLines Checker::CheckTable(GaugeSummary& gauge) {
                 NotFoundHint(gauge.tableFile));
     }
     return lines;
+}
+
+bool Checker::CheckTableReadable(const GaugeSummary& gauge) {
+    if (IsFolder(gauge.tableFile)) {
+        Add("is-a-folder", gauge.tableFile, 0,
+            "is a folder, not a table: the needle stands at 180 degrees whatever the value");
+        return false;
+    }
+    if (FileLooksLikeUtf16(gauge.tableFile)) {
+        Add("utf16-text", gauge.tableFile, 0,
+            "the table is saved as UTF-16 (\"Unicode\"): the plug-in reads no calibration "
+            "point from it; save it as ANSI or UTF-8 without a byte order mark");
+        return false;
+    }
+    return true;
+}
+
+void Checker::CheckTableRow(const std::string& file, int number, const std::string& text,
+                            const TableLine& parsed, bool mark, std::map<double, int>& lineOfValue,
+                            std::vector<LineFinding>& findings) {
+    switch (parsed.outcome) {
+    case TableLine::kPoint: {
+        const auto [at, fresh] = lineOfValue.emplace(parsed.value, number);
+        if (!fresh) {
+            Note(findings, "table-duplicate-value", file, number, 0,
+                 "value " + Shortest(parsed.value) + " again (first at line " +
+                     std::to_string(at->second) + "): this row's angle replaces it");
+            at->second = number;
+        }
+        CheckPartlyRead(file, number, text, parsed, findings);
+        break;
+    }
+    case TableLine::kTooFewFields:
+        if (text.find_first_not_of(" \t\r") != std::string::npos) {
+            Note(findings, "table-line-skipped", file, number, 0,
+                 "line skipped: " + Quoted(Shortened(text)) +
+                     " holds fewer than two comma-separated numbers");
+        }
+        break;
+    case TableLine::kNotANumber:
+        Note(findings, "table-line-skipped", file, number, 0,
+             "line skipped: field " + std::to_string(parsed.badField) + " of " +
+                 Quoted(Shortened(text)) + " is not a number" +
+                 (mark ? " (the byte order mark stands before it)" : ""));
+        break;
+    }
 }
 
 // A row the plug-in reads only in part: it keeps the first two numbers and passes over the

@@ -45,22 +45,9 @@ std::string Polyline(const std::string& points, const std::string& attributes) {
     return "<polyline fill=\"none\" points=\"" + points + "\" " + attributes + "/>\n";
 }
 
-} // namespace
-
-std::string DialSvg(const DialGeometry& dial, const AngleConvention& convention, int32_t gauge,
-                    double lowest, double highest, const std::optional<DialFace>& face) {
-    const double half = kRadius + kMargin;
-    std::string svg = "<svg class=\"dial\" data-gauge=\"" + std::to_string(gauge) +
-                      "\" viewBox=\"" + Px(-half) + " " + Px(-half) + " " + Px(2 * half) + " " +
-                      Px(2 * half) + "\" role=\"img\">\n";
-    if (face) {
-        const double scale = kRadius / face->radius;
-        svg += "<image class=\"face\" href=\"" + face->dataUri + "\" x=\"" +
-               Px(-face->hubX * scale) + "\" y=\"" + Px(-face->hubY * scale) + "\" width=\"" +
-               Px(face->width * scale) + "\" height=\"" + Px(face->height * scale) + "\"/>\n";
-    }
-
-    // Division sectors: a wedge from the hub along the ellipse, labelled once per division.
+// Division sectors: a wedge from the hub along the ellipse, labelled once per division.
+std::string SectorsSvg(const DialGeometry& dial, const AngleConvention& convention) {
+    std::string svg;
     std::size_t shade = 0;
     int32_t lastEntry = -2;
     for (const DivisionSector& sector : dial.sectors()) {
@@ -80,9 +67,14 @@ std::string DialSvg(const DialGeometry& dial, const AngleConvention& convention,
         }
         lastEntry = sector.entry;
     }
-    svg += Polyline(ArcPoints(dial, convention, 0, 360, 1.0), "class=\"outline\"");
+    return svg;
+}
 
-    // The calibrated range just outside the outline, and beyond it what the run extrapolated.
+// The calibrated range just outside the outline, beyond it what the run extrapolated (the run's
+// values from lowest to highest), and a tick for each mark of the scale.
+std::string ScaleSvg(const DialGeometry& dial, const AngleConvention& convention, double lowest,
+                     double highest) {
+    std::string svg;
     const std::vector<ScaleMark>& marks = dial.marks();
     if (marks.size() >= 2) {
         const double first = marks.front().angleDegrees;
@@ -114,10 +106,13 @@ std::string DialSvg(const DialGeometry& dial, const AngleConvention& convention,
                "\"/>\n<text class=\"tick-label\" x=\"" + Px(text.x) + "\" y=\"" + Px(text.y + 3) +
                "\">" + Escaped(Rounded(mark.value, 4)) + "</text>\n";
     }
+    return svg;
+}
 
-    // Needle images, pointing along angle 0 of the angle frame; the script sets
-    // rotate(angle) on each from its panel entry, and the convention's matrix turns the frame.
-    svg += "<g class=\"needles\" transform=\"" + convention.SvgMatrix() + "\">\n";
+// Needle images, pointing along angle 0 of the angle frame; the script sets rotate(angle) on
+// each from its panel entry, and the convention's matrix turns the frame.
+std::string NeedlesSvg(const DialGeometry& dial, const AngleConvention& convention) {
+    std::string svg = "<g class=\"needles\" transform=\"" + convention.SvgMatrix() + "\">\n";
     for (const NeedleImage& image : dial.images()) {
         if (!IsHostArrayIndex(image.entry)) {
             continue; // never drawn
@@ -126,7 +121,28 @@ std::string DialSvg(const DialGeometry& dial, const AngleConvention& convention,
                "\" x1=\"0\" y1=\"0\" x2=\"" + Px(kRadius * image.length) +
                "\" y2=\"0\" transform=\"rotate(" + Rounded(dial.standbyDegrees(), 9) + ")\"/>\n";
     }
-    svg += "</g>\n<circle class=\"hub\" r=\"4\"/>\n</svg>\n";
+    return svg + "</g>\n";
+}
+
+} // namespace
+
+std::string DialSvg(const DialGeometry& dial, const AngleConvention& convention, int32_t gauge,
+                    double lowest, double highest, const std::optional<DialFace>& face) {
+    const double half = kRadius + kMargin;
+    std::string svg = "<svg class=\"dial\" data-gauge=\"" + std::to_string(gauge) +
+                      "\" viewBox=\"" + Px(-half) + " " + Px(-half) + " " + Px(2 * half) + " " +
+                      Px(2 * half) + "\" role=\"img\">\n";
+    if (face) {
+        const double scale = kRadius / face->radius;
+        svg += "<image class=\"face\" href=\"" + face->dataUri + "\" x=\"" +
+               Px(-face->hubX * scale) + "\" y=\"" + Px(-face->hubY * scale) + "\" width=\"" +
+               Px(face->width * scale) + "\" height=\"" + Px(face->height * scale) + "\"/>\n";
+    }
+
+    svg += SectorsSvg(dial, convention) +
+           Polyline(ArcPoints(dial, convention, 0, 360, 1.0), "class=\"outline\"") +
+           ScaleSvg(dial, convention, lowest, highest) + NeedlesSvg(dial, convention) +
+           "<circle class=\"hub\" r=\"4\"/>\n</svg>\n";
     return svg;
 }
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <vector>
 
 namespace mirevane::tool {
 namespace {
@@ -13,6 +15,82 @@ constexpr const char* kPointColour = "#c0392b";
 constexpr const char* kRunColour = "#fbe3c8";
 // A table of more points than this is drawn as a curve without its points marked.
 constexpr std::size_t kMostMarkedPoints = 400;
+
+// The curve's axes and the box they span: values to the right, angles up.
+struct CurveFrame {
+    Axis values;
+    Axis angles;
+    Box box;
+    double X(double value) const { return values.Map(value, box.left, box.right); }
+    double Y(double angle) const { return angles.Map(angle, box.bottom, box.top); }
+};
+
+// The axes over the table and the run, from lo to hi in value, with the angles the plug-in
+// gives at both ends.
+CurveFrame FrameFor(const GaugeInfo& gauge, double lo, double hi, const Box& box) {
+    double alo = std::numeric_limits<double>::infinity();
+    double ahi = -alo;
+    const auto angleRange = [&](double a) {
+        if (std::isfinite(a)) {
+            alo = std::min(alo, a);
+            ahi = std::max(ahi, a);
+        }
+    };
+    for (const auto& row : gauge.scale.table()) {
+        angleRange(row.second);
+    }
+    angleRange(gauge.scale.Interpolate(lo));
+    angleRange(gauge.scale.Interpolate(hi));
+    return {NiceAxis(lo, hi, 4), NiceAxis(alo, ahi, 5), box};
+}
+
+// The background, the run's values shaded, the grid, the ticks and the axes' names.
+void DrawCurveGrid(Svg& svg, const CurveFrame& f, const GaugeInfo& gauge, double runLo,
+                   double runHi) {
+    const Box& box = f.box;
+    svg.Rect(box.left, box.top, box.right - box.left, box.bottom - box.top, "#fbfbfb");
+    if (runLo <= runHi) {
+        svg.Rect(f.X(runLo), box.top, std::max(1.0, f.X(runHi) - f.X(runLo)), box.bottom - box.top,
+                 kRunColour);
+    }
+    for (int i = 0; i <= f.angles.Ticks(); ++i) {
+        const double a = f.angles.min + i * f.angles.step;
+        svg.Line(box.left, f.Y(a), box.right, f.Y(a), "#e2e2e2", 1);
+        svg.Text(box.left - 6, f.Y(a) + 4, Rounded(a, 6), "end", 10);
+    }
+    for (int i = 0; i <= f.values.Ticks(); ++i) {
+        const double v = f.values.min + i * f.values.step;
+        svg.Line(f.X(v), box.bottom, f.X(v), box.bottom + 4, "#444", 1);
+        svg.Text(f.X(v), box.bottom + 16, Rounded(v, 6), "middle", 10);
+    }
+    svg.Line(box.left, box.bottom, box.right, box.bottom, "#444", 1);
+    svg.Line(box.left, box.top, box.left, box.bottom, "#444", 1);
+    svg.Text((box.left + box.right) / 2, box.bottom + 32,
+             gauge.subject + (gauge.unit.empty() ? "" : " (" + gauge.unit + ")"), "middle", 11);
+    svg.VerticalText(box.left - 40, (box.top + box.bottom) / 2,
+                     "table angle (\u00b0), before the +180", 11, "#222");
+}
+
+// The table's points joined, the ends beyond them to lo and hi dashed.
+void DrawCurve(Svg& svg, const CurveFrame& f, const GaugeInfo& gauge, double lo, double hi) {
+    const auto& table = gauge.scale.table();
+    std::vector<CurvePoint> inside;
+    for (const auto& [value, angle] : table) {
+        inside.emplace_back(f.X(value), f.Y(angle));
+    }
+    svg.Curve({{f.X(lo), f.Y(gauge.scale.Interpolate(lo))}, inside.front()},
+              {kCurveColour, 1.6, "4,3"});
+    svg.Curve({inside.back(), {f.X(hi), f.Y(gauge.scale.Interpolate(hi))}},
+              {kCurveColour, 1.6, "4,3"});
+    svg.Curve(inside, {kCurveColour, 2.0});
+    if (table.size() <= kMostMarkedPoints) {
+        for (const auto& [px, py] : inside) {
+            if (std::isfinite(py)) {
+                svg.Circle(px, py, 3, kPointColour);
+            }
+        }
+    }
+}
 
 } // namespace
 
@@ -36,65 +114,9 @@ void DrawTableCurve(Svg& svg, const GaugeInfo& gauge, double runLo, double runHi
     const double margin = (hi - lo) * 0.1;
     lo -= margin;
     hi += margin;
-
-    std::vector<CurvePoint> inside;
-    double alo = std::numeric_limits<double>::infinity();
-    double ahi = -alo;
-    const auto angleRange = [&](double a) {
-        if (std::isfinite(a)) {
-            alo = std::min(alo, a);
-            ahi = std::max(ahi, a);
-        }
-    };
-    for (const auto& [value, angle] : table) {
-        inside.emplace_back(value, angle);
-        angleRange(angle);
-    }
-    const double loAngle = gauge.scale.Interpolate(lo);
-    const double hiAngle = gauge.scale.Interpolate(hi);
-    angleRange(loAngle);
-    angleRange(hiAngle);
-
-    const Axis values = NiceAxis(lo, hi, 4);
-    const Axis angles = NiceAxis(alo, ahi, 5);
-    const auto x = [&](double v) { return values.Map(v, box.left, box.right); };
-    const auto y = [&](double a) { return angles.Map(a, box.bottom, box.top); };
-
-    svg.Rect(box.left, box.top, box.right - box.left, box.bottom - box.top, "#fbfbfb");
-    if (runLo <= runHi) {
-        svg.Rect(x(runLo), box.top, std::max(1.0, x(runHi) - x(runLo)), box.bottom - box.top,
-                 kRunColour);
-    }
-    for (int i = 0; i <= angles.Ticks(); ++i) {
-        const double a = angles.min + i * angles.step;
-        svg.Line(box.left, y(a), box.right, y(a), "#e2e2e2", 1);
-        svg.Text(box.left - 6, y(a) + 4, Rounded(a, 6), "end", 10);
-    }
-    for (int i = 0; i <= values.Ticks(); ++i) {
-        const double v = values.min + i * values.step;
-        svg.Line(x(v), box.bottom, x(v), box.bottom + 4, "#444", 1);
-        svg.Text(x(v), box.bottom + 16, Rounded(v, 6), "middle", 10);
-    }
-    svg.Line(box.left, box.bottom, box.right, box.bottom, "#444", 1);
-    svg.Line(box.left, box.top, box.left, box.bottom, "#444", 1);
-    svg.Text((box.left + box.right) / 2, box.bottom + 32,
-             gauge.subject + (gauge.unit.empty() ? "" : " (" + gauge.unit + ")"), "middle", 11);
-    svg.VerticalText(box.left - 40, (box.top + box.bottom) / 2,
-                     "table angle (\u00b0), before the +180", 11, "#222");
-
-    for (auto& point : inside) {
-        point = {x(point.first), y(point.second)};
-    }
-    svg.Curve({{x(lo), y(loAngle)}, inside.front()}, {kCurveColour, 1.6, "4,3"});
-    svg.Curve({inside.back(), {x(hi), y(hiAngle)}}, {kCurveColour, 1.6, "4,3"});
-    svg.Curve(inside, {kCurveColour, 2.0});
-    if (table.size() <= kMostMarkedPoints) {
-        for (const auto& [px, py] : inside) {
-            if (std::isfinite(py)) {
-                svg.Circle(px, py, 3, kPointColour);
-            }
-        }
-    }
+    const CurveFrame frame = FrameFor(gauge, lo, hi, box);
+    DrawCurveGrid(svg, frame, gauge, runLo, runHi);
+    DrawCurve(svg, frame, gauge, lo, hi);
     svg.Text(box.right - 4, box.bottom - 6, "dashed: beyond the table", "end", 10, "#555");
     svg.text += "</g>\n";
 }

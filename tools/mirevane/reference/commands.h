@@ -2,28 +2,12 @@
 // the plug-in and the check read.
 #pragma once
 
-#include <CLI/CLI.hpp>
-
-#include <string>
+#include "common/subcommand.h"
 
 namespace mirevane::tool {
 
-class ReferenceCommands {
-public:
-    // Adds both subcommands to the application.
-    explicit ReferenceCommands(CLI::App& app);
-    ReferenceCommands(const ReferenceCommands&) = delete;
-    ReferenceCommands& operator=(const ReferenceCommands&) = delete;
-
-    bool Parsed() const;
-    // Prints what was asked for; exit status 2 for a code that is not a diagnostic.
-    int Run() const;
-
-private:
-    CLI::App* explain_;
-    CLI::App* docs_;
-    std::string code_;
-    std::string page_;
-};
+// Exit status 2 for a code that is not a diagnostic.
+Subcommand AddExplainSubcommand(CLI::App& app);
+Subcommand AddDocsSubcommand(CLI::App& app);
 
 } // namespace mirevane::tool

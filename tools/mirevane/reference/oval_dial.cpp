@@ -32,6 +32,11 @@ CEllipseGauge ExampleGauge() {
     return gauge;
 }
 
+// b: the oval's short semi-axis, its long one 1.
+double ShortSemiAxis(const CEllipseGauge& gauge) {
+    return 1.0 - gauge.flattening();
+}
+
 double Radians(double degrees) {
     return degrees * kPi / 180.0;
 }
@@ -42,7 +47,7 @@ std::string Number(double value) {
 
 // Per image of the example: its length and the folded angles it is chosen for.
 std::string ExampleImageTable(const CEllipseGauge& gauge) {
-    const double b = 1.0 - gauge.flattening();
+    const double b = ShortSemiAxis(gauge);
     const int32_t n = gauge.divisionCount();
     std::string out = "| Image (entry) | Length r(k) | Chosen for folded angles e |\n"
                       "|---|---|---|\n";
@@ -79,6 +84,109 @@ constexpr double kHeight = 410.0;
 constexpr double kLegend = 455.0; // left edge of the legend
 
 constexpr const char* kImageColours[] = {"#1f77b4", "#2ca02c", "#d62728", "#9467bd"};
+
+// A curve through 91 points from parameter `from` to `to`.
+template <class PointAt> std::vector<CurvePoint> Arc(double from, double to, PointAt point) {
+    std::vector<CurvePoint> points;
+    for (int i = 0; i <= 90; ++i) {
+        const Point p = point(from + (to - from) * i / 90.0);
+        points.push_back({p.x, p.y});
+    }
+    return points;
+}
+
+// The rim point of parameter angle t: in the direction the plug-in draws, at the oval's
+// radius there.
+Point RimPoint(const CEllipseGauge& gauge, const Figure& f, double t) {
+    const double b = ShortSemiAxis(gauge);
+    const double x = Radians(t + gauge.rotateAngle());
+    const double length = std::hypot(std::cos(Radians(t)), b * std::sin(Radians(t)));
+    return f.At(gauge.DrawnAngleDegrees(x), length);
+}
+
+// The circle the oval is squashed from, and the rim in the colours of the images.
+void DrawRim(Svg& svg, const CEllipseGauge& gauge, const Figure& f) {
+    const auto rim = [&](double t) { return RimPoint(gauge, f, t); };
+    svg.Curve(Arc(0.0, 360.0, [&](double a) { return f.At(a, 1.0); }), {"#999999", 1.0, "4 4"});
+    // The rim, each stretch in the colour of the image the plug-in chooses there: the folded
+    // angles of a division mirrored into the four quadrants.
+    double lo = 0.0;
+    for (const auto& [boundary, entry] : gauge.divisionTable()) {
+        const double hi = std::min(boundary, 90.0);
+        for (const auto& [from, to] :
+             {std::pair{lo, hi}, std::pair{180.0 - hi, 180.0 - lo},
+              std::pair{180.0 + lo, 180.0 + hi}, std::pair{360.0 - hi, 360.0 - lo}}) {
+            svg.Curve(Arc(from, to, rim), {kImageColours[entry % 4], 5.0});
+        }
+        lo = std::max(lo, hi);
+    }
+}
+
+void DrawAngleMarks(Svg& svg, const CEllipseGauge& gauge, const Figure& f) {
+    const double rotate = gauge.rotateAngle();
+    // Panel angle 0, the long axis at RotateAngle, and the sense of growing angles.
+    f.Line(svg, f.hub, f.At(0.0, 1.22), "#444444", 1.0);
+    const Point zero = f.At(0.0, 1.27);
+    svg.Text(zero.x, zero.y, "panel angle 0", "middle", 12);
+    f.Line(svg, f.At(rotate + 180.0, 1.12), f.At(rotate, 1.12), "#444444", 1.0, "2 3");
+    const Point axis = f.At(rotate, 1.18);
+    svg.Text(axis.x, axis.y, "long axis", "start", 12);
+    svg.Curve(Arc(0.0, rotate, [&](double a) { return f.At(a, 0.3); }), {"#444444", 1.0});
+    const Point label = f.At(rotate / 2.0, 0.36);
+    svg.Text(label.x, label.y, "RotateAngle", "start", 11);
+    svg.Curve(Arc(-26.0, -8.0, [&](double a) { return f.At(a, 1.08); }), {"#444444", 1.0});
+    f.Line(svg, f.At(-8.0, 1.08), f.At(-12.0, 1.11), "#444444", 1.0);
+    f.Line(svg, f.At(-8.0, 1.08), f.At(-12.0, 1.05), "#444444", 1.0);
+    const Point grow = f.At(-28.0, 1.1);
+    svg.Text(grow.x, grow.y, "angles grow", "end", 11);
+}
+
+void DrawExampleNeedle(Svg& svg, const CEllipseGauge& gauge, const Figure& f) {
+    const double b = ShortSemiAxis(gauge);
+    // The example needle: panel angle a on the circle, moved towards the long axis, drawn with
+    // the image chosen for it.
+    const double panel = kTableAngle + kNeedleOffsetDegrees;
+    const double x = Radians(panel);
+    const double drawn = gauge.DrawnAngleDegrees(x);
+    const int32_t image = gauge.SelectedEntry(gauge.FoldedAngleDegrees(x));
+    const double length = CEllipseGauge::NeedleLength(image, gauge.divisionCount(), b);
+    const Point onCircle = f.At(panel, 1.0);
+    f.Line(svg, f.hub, onCircle, "#777777", 1.0, "6 3");
+    svg.Circle(onCircle.x, onCircle.y, 3.5, "#777777");
+    const Point onRim = RimPoint(gauge, f, panel - gauge.rotateAngle());
+    f.Line(svg, onCircle, onRim, "#777777", 1.0, "2 2");
+    svg.Circle(onRim.x, onRim.y, 3.5, "#222222");
+    f.Line(svg, f.hub, f.At(drawn, length), kImageColours[image % 4], 4.0);
+    svg.Circle(f.hub.x, f.hub.y, 4.0, "#222222");
+    const Point a = f.At(panel, 1.06);
+    svg.Text(a.x, a.y, "a = A + 180", "start", 12, "#555555");
+    const Point needle = f.At(drawn, length + 0.05);
+    svg.Text(needle.x, needle.y - 6.0, "drawn", "start", 12, kImageColours[image % 4]);
+}
+
+void DrawLegend(Svg& svg, const CEllipseGauge& gauge) {
+    const double b = ShortSemiAxis(gauge);
+    // The legend: each image's length and the folded angles it is chosen for.
+    svg.Text(kLegend, 40,
+             "Flattening " + Number(kFlattening) + ", RotateAngle " + Number(kRotateAngle) + ",",
+             "start", 12);
+    svg.Text(kLegend, 56,
+             "Division " + std::to_string(kDivision) + ", table angle A " + Number(kTableAngle),
+             "start", 12);
+    double from = 0.0;
+    for (int32_t k = 0; k < gauge.divisionCount(); ++k) {
+        const double y = 90.0 + 44.0 * k;
+        const double to = std::min(gauge.divisionTable()[static_cast<std::size_t>(k)].first, 90.0);
+        svg.Rect(kLegend, y - 9, 14, 10, kImageColours[k % 4]);
+        svg.Text(kLegend + 20, y,
+                 "Ellipse" + std::to_string(k) + ": length " +
+                     Rounded(CEllipseGauge::NeedleLength(k, gauge.divisionCount(), b), 3),
+                 "start", 12);
+        svg.Text(kLegend + 20, y + 16, "folded " + Rounded(from, 3) + " to " + Rounded(to, 3) + "°",
+                 "start", 12, "#555555");
+        from = to;
+    }
+}
 
 } // namespace
 
@@ -182,96 +290,12 @@ std::string OvalDialSection() {
 std::string OvalDialFigure() {
     const CEllipseGauge gauge = ExampleGauge();
     const Figure f;
-    const double b = 1.0 - gauge.flattening();
-    const double rotate = gauge.rotateAngle();
-    // The rim point of parameter angle t: in the direction the plug-in draws, at the oval's
-    // radius there.
-    const auto rim = [&](double t) {
-        const double x = Radians(t + rotate);
-        const double length = std::hypot(std::cos(Radians(t)), b * std::sin(Radians(t)));
-        return f.At(gauge.DrawnAngleDegrees(x), length);
-    };
-    const auto arc = [&](double from, double to, auto point) {
-        std::vector<CurvePoint> points;
-        for (int i = 0; i <= 90; ++i) {
-            const Point p = point(from + (to - from) * i / 90.0);
-            points.push_back({p.x, p.y});
-        }
-        return points;
-    };
-
     Svg svg;
     svg.Rect(0, 0, kWidth, kHeight, "#ffffff");
-    // The circle the oval is squashed from.
-    svg.Curve(arc(0.0, 360.0, [&](double a) { return f.At(a, 1.0); }), {"#999999", 1.0, "4 4"});
-    // The rim, each stretch in the colour of the image the plug-in chooses there: the folded
-    // angles of a division mirrored into the four quadrants.
-    double lo = 0.0;
-    for (const auto& [boundary, entry] : gauge.divisionTable()) {
-        const double hi = std::min(boundary, 90.0);
-        for (const auto& [from, to] :
-             {std::pair{lo, hi}, std::pair{180.0 - hi, 180.0 - lo},
-              std::pair{180.0 + lo, 180.0 + hi}, std::pair{360.0 - hi, 360.0 - lo}}) {
-            svg.Curve(arc(from, to, rim), {kImageColours[entry % 4], 5.0});
-        }
-        lo = std::max(lo, hi);
-    }
-    // Panel angle 0, the long axis at RotateAngle, and the sense of growing angles.
-    f.Line(svg, f.hub, f.At(0.0, 1.22), "#444444", 1.0);
-    const Point zero = f.At(0.0, 1.27);
-    svg.Text(zero.x, zero.y, "panel angle 0", "middle", 12);
-    f.Line(svg, f.At(rotate + 180.0, 1.12), f.At(rotate, 1.12), "#444444", 1.0, "2 3");
-    const Point axis = f.At(rotate, 1.18);
-    svg.Text(axis.x, axis.y, "long axis", "start", 12);
-    svg.Curve(arc(0.0, rotate, [&](double a) { return f.At(a, 0.3); }), {"#444444", 1.0});
-    const Point label = f.At(rotate / 2.0, 0.36);
-    svg.Text(label.x, label.y, "RotateAngle", "start", 11);
-    svg.Curve(arc(-26.0, -8.0, [&](double a) { return f.At(a, 1.08); }), {"#444444", 1.0});
-    f.Line(svg, f.At(-8.0, 1.08), f.At(-12.0, 1.11), "#444444", 1.0);
-    f.Line(svg, f.At(-8.0, 1.08), f.At(-12.0, 1.05), "#444444", 1.0);
-    const Point grow = f.At(-28.0, 1.1);
-    svg.Text(grow.x, grow.y, "angles grow", "end", 11);
-
-    // The example needle: panel angle a on the circle, moved towards the long axis, drawn with
-    // the image chosen for it.
-    const double panel = kTableAngle + kNeedleOffsetDegrees;
-    const double x = Radians(panel);
-    const double drawn = gauge.DrawnAngleDegrees(x);
-    const int32_t image = gauge.SelectedEntry(gauge.FoldedAngleDegrees(x));
-    const double length = CEllipseGauge::NeedleLength(image, gauge.divisionCount(), b);
-    const Point onCircle = f.At(panel, 1.0);
-    f.Line(svg, f.hub, onCircle, "#777777", 1.0, "6 3");
-    svg.Circle(onCircle.x, onCircle.y, 3.5, "#777777");
-    const Point onRim = rim(panel - rotate);
-    f.Line(svg, onCircle, onRim, "#777777", 1.0, "2 2");
-    svg.Circle(onRim.x, onRim.y, 3.5, "#222222");
-    f.Line(svg, f.hub, f.At(drawn, length), kImageColours[image % 4], 4.0);
-    svg.Circle(f.hub.x, f.hub.y, 4.0, "#222222");
-    const Point a = f.At(panel, 1.06);
-    svg.Text(a.x, a.y, "a = A + 180", "start", 12, "#555555");
-    const Point needle = f.At(drawn, length + 0.05);
-    svg.Text(needle.x, needle.y - 6.0, "drawn", "start", 12, kImageColours[image % 4]);
-
-    // The legend: each image's length and the folded angles it is chosen for.
-    svg.Text(kLegend, 40,
-             "Flattening " + Number(kFlattening) + ", RotateAngle " + Number(kRotateAngle) + ",",
-             "start", 12);
-    svg.Text(kLegend, 56,
-             "Division " + std::to_string(kDivision) + ", table angle A " + Number(kTableAngle),
-             "start", 12);
-    double from = 0.0;
-    for (int32_t k = 0; k < gauge.divisionCount(); ++k) {
-        const double y = 90.0 + 44.0 * k;
-        const double to = std::min(gauge.divisionTable()[static_cast<std::size_t>(k)].first, 90.0);
-        svg.Rect(kLegend, y - 9, 14, 10, kImageColours[k % 4]);
-        svg.Text(kLegend + 20, y,
-                 "Ellipse" + std::to_string(k) + ": length " +
-                     Rounded(CEllipseGauge::NeedleLength(k, gauge.divisionCount(), b), 3),
-                 "start", 12);
-        svg.Text(kLegend + 20, y + 16, "folded " + Rounded(from, 3) + " to " + Rounded(to, 3) + "°",
-                 "start", 12, "#555555");
-        from = to;
-    }
+    DrawRim(svg, gauge, f);
+    DrawAngleMarks(svg, gauge, f);
+    DrawExampleNeedle(svg, gauge, f);
+    DrawLegend(svg, gauge);
     const std::string w = Px(kWidth);
     const std::string h = Px(kHeight);
     return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + w + "\" height=\"" + h +

@@ -89,6 +89,37 @@ void WarnOfTimeJumps(const Scenario& scenario) {
          "scenario-time-jump");
 }
 
+// Every output must be one the tool may write (no link, no folder) and none a file the run reads.
+void RefuseOutputs(const RunOptions& o, const std::string& out, const CheckReport& report) {
+    std::vector<NamedPath> outputs{{"--out", out}};
+    if (!o.plot.empty()) {
+        outputs.push_back({"--plot", o.plot});
+    }
+    if (!o.page.path.empty()) {
+        outputs.push_back({"--html", o.page.path});
+    }
+    for (const NamedPath& output : outputs) {
+        RefuseUnsafeOutput(output.path, output.option);
+    }
+    RefuseOverlaps(outputs, FilesRead(o, report));
+}
+
+// What the replay will not say itself: jumps back in time, the check's errors and, without
+// --fps, rows too far apart for a damped needle.
+void WarnBeforeRun(const RunOptions& o, const Scenario& scenario, const CheckReport& report) {
+    WarnOfTimeJumps(scenario);
+    if (report.errors() > 0) {
+        Warn(report.mainProfile, 0,
+             "check finds " + std::to_string(report.errors()) +
+                 (report.errors() == 1 ? " error" : " errors") +
+                 " in this configuration: run 'mirevane check " + o.argument + "'",
+             "check-errors");
+    }
+    if (!o.fps) {
+        WarnOfSparseRows(scenario, report);
+    }
+}
+
 } // namespace
 
 int RunCommand(const RunOptions& o) {
@@ -106,34 +137,14 @@ int RunCommand(const RunOptions& o) {
                              ": the plug-in would build no gauge (run 'mirevane check')",
                          "not-a-profile");
     }
-    std::vector<NamedPath> outputs{{"--out", out}};
-    if (!o.plot.empty()) {
-        outputs.push_back({"--plot", o.plot});
-    }
-    if (!o.page.path.empty()) {
-        outputs.push_back({"--html", o.page.path});
-    }
-    for (const NamedPath& output : outputs) {
-        RefuseUnsafeOutput(output.path, output.option);
-    }
-    RefuseOverlaps(outputs, FilesRead(o, report));
+    RefuseOutputs(o, out, report);
 
     DialPageContent page;
     if (!o.page.path.empty()) {
         page = ReadDialPageRequest(o.page);
     }
     Scenario scenario = Scenario::Read(o.scenario, o.fps);
-    WarnOfTimeJumps(scenario);
-    if (report.errors() > 0) {
-        Warn(report.mainProfile, 0,
-             "check finds " + std::to_string(report.errors()) +
-                 (report.errors() == 1 ? " error" : " errors") +
-                 " in this configuration: run 'mirevane check " + o.argument + "'",
-             "check-errors");
-    }
-    if (!o.fps) {
-        WarnOfSparseRows(scenario, report);
-    }
+    WarnBeforeRun(o, scenario, report);
 
     // The plot and the page are opened first and committed first: a trace file that exists is
     // then always complete, they included. The page embeds the plot, so it needs one even when

@@ -81,18 +81,11 @@ RequestFacts FactsOf(const httplib::Request& request) {
     return facts;
 }
 
-} // namespace
-
-int RunStudio(const StudioOptions& options, const StudioServerOptions& serverOptions) {
-    Session session(options);
-    session.View(false); // the first run: a cab that cannot be replayed fails here, not in the page
-    std::mutex engine;   // one request at a time reaches the session
-
-    StudioServer server;
-    const std::string token = NewToken();
-    int port = 0;
+// Every request passes the request guard first; a body said to be too large is refused
+// before a byte of it is read. `port` is the server's once it listens.
+void GuardRequests(StudioServer& server, const std::string& token, const int& port) {
     server.set_pre_routing_handler(
-        [&](const httplib::Request& request, httplib::Response& response) {
+        [&token, &port](const httplib::Request& request, httplib::Response& response) {
             const Verdict verdict = Admit(FactsOf(request), token, port);
             response.set_header("Cache-Control", "no-store");
             response.set_header("Referrer-Policy", "no-referrer");
@@ -109,12 +102,17 @@ int RunStudio(const StudioOptions& options, const StudioServerOptions& serverOpt
             }
             return httplib::Server::HandlerResponse::Unhandled;
         });
-    server.Get("/", [&](const httplib::Request&, httplib::Response& response) {
+}
+
+// The page at the root, the requests of api.h under /api/, one at a time through `engine`.
+void RoutePageAndApi(StudioServer& server, Session& session, std::mutex& engine) {
+    server.Get("/", [](const httplib::Request&, httplib::Response& response) {
         response.set_header("Content-Security-Policy", kPolicy);
         response.set_content(kStudioPage, "text/html; charset=utf-8");
     });
-    const auto api = [&](const httplib::Request& request, const std::string& body,
-                         httplib::Response& response) {
+    // The routes keep copies of this; it keeps the session and the lock by reference.
+    const auto api = [&session, &engine](const httplib::Request& request, const std::string& body,
+                                         httplib::Response& response) {
         std::lock_guard<std::mutex> lock(engine);
         const ApiReply reply = HandleApi(session, request.method, request.path, body);
         response.status = reply.status;
@@ -123,13 +121,13 @@ int RunStudio(const StudioOptions& options, const StudioServerOptions& serverOpt
         // where it saves nothing.
         response.set_content(reply.body, "application/json; charset=utf-8");
     };
-    server.Get(R"(/api/.*)", [&](const httplib::Request& request, httplib::Response& response) {
+    server.Get(R"(/api/.*)", [api](const httplib::Request& request, httplib::Response& response) {
         api(request, request.body, response);
     });
     // The body is read here, so that one sent in chunks is refused as soon as it passes the
     // limit rather than once the library has read all of it.
-    server.Post(R"(/api/.*)", [&](const httplib::Request& request, httplib::Response& response,
-                                  const httplib::ContentReader& read) {
+    server.Post(R"(/api/.*)", [api](const httplib::Request& request, httplib::Response& response,
+                                    const httplib::ContentReader& read) {
         std::string body;
         bool tooLarge = false;
         const bool whole = read([&](const char* data, std::size_t size) {
@@ -145,6 +143,34 @@ int RunStudio(const StudioOptions& options, const StudioServerOptions& serverOpt
             api(request, body, response);
         } // otherwise the library's status for a body it could not read
     });
+}
+
+// Opens the address in the browser through a private file that forwards there (the token
+// stays off the browser's command line); the file is kept while the studio runs.
+std::unique_ptr<ForwardingFile> OpenBrowserOn(const std::string& address) {
+    std::unique_ptr<ForwardingFile> forwarding;
+    try {
+        forwarding = std::make_unique<ForwardingFile>(address);
+    } catch (const std::exception&) {
+    }
+    if (!forwarding || !OpenInBrowser(forwarding->Path())) {
+        std::cerr << "mirevane studio: could not open a browser: open the address above\n";
+    }
+    return forwarding;
+}
+
+} // namespace
+
+int RunStudio(const StudioOptions& options, const StudioServerOptions& serverOptions) {
+    Session session(options);
+    session.View(false); // the first run: a cab that cannot be replayed fails here, not in the page
+    std::mutex engine;   // one request at a time reaches the session
+
+    StudioServer server;
+    const std::string token = NewToken();
+    int port = 0;
+    GuardRequests(server, token, port);
+    RoutePageAndApi(server, session, engine);
 
     const Socket listener = ListenOnLoopback(serverOptions.port);
     if (listener == kNoSocket) {
@@ -160,16 +186,8 @@ int RunStudio(const StudioOptions& options, const StudioServerOptions& serverOpt
     std::cout << "Mirevane studio for " << options.argument << "\n  " << address
               << "\nCtrl-C stops it; unsaved edits are lost.\n"
               << std::flush;
-    std::unique_ptr<ForwardingFile> forwarding;
-    if (serverOptions.openBrowser) {
-        try {
-            forwarding = std::make_unique<ForwardingFile>(address);
-        } catch (const std::exception&) {
-        }
-        if (!forwarding || !OpenInBrowser(forwarding->Path())) {
-            std::cerr << "mirevane studio: could not open a browser: open the address above\n";
-        }
-    }
+    const std::unique_ptr<ForwardingFile> forwarding =
+        serverOptions.openBrowser ? OpenBrowserOn(address) : nullptr;
     running = &gate;
     std::signal(SIGINT, StopOnSignal);
     std::signal(SIGTERM, StopOnSignal);

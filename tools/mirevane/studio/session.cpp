@@ -23,6 +23,8 @@
 namespace mirevane::tool {
 namespace {
 
+using nlohmann::json;
+
 // What the page edits beside each dial, in its order: the subject, the tremble, the damping
 // and the oval.
 constexpr std::pair<const char*, const char*> kEditedKeys[] = {
@@ -80,6 +82,125 @@ std::string SweepScenario(const CheckReport& report) {
     return header + "\n0" + low + "\n10000" + high + "\n20000" + low + "\n";
 }
 
+// The cab's files: [{"path", "editable", "dirty"}].
+json FilesJson(const Workspace& workspace) {
+    json files = json::array();
+    for (const CabFile& f : workspace.files()) {
+        files.push_back(
+            {{"path", f.path}, {"editable", f.editable}, {"dirty", f.current != f.base}});
+    }
+    return files;
+}
+
+// The settings the page edits beside gauge g's dial, each where it is written and what Load
+// made of it; `scans` keeps each file scanned once per view.
+json SettingsJson(const Workspace& workspace, const GaugeSummary& g,
+                  std::map<const CabFile*, ProfileScan>& scans) {
+    json settings = json::array();
+    for (const auto& [section, name] : kEditedKeys) {
+        const SettingKey& key = *Workspace::FindKey(section, name);
+        const CabFile& file = workspace.SettingFile(g.number, key);
+        auto scanned = scans.find(&file);
+        if (scanned == scans.end()) {
+            scanned = scans.emplace(&file, ScanProfileText(file.current)).first;
+        }
+        const ProfileKeyLine* line = scanned->second.Find(section, name);
+        settings.push_back(
+            {{"section", section},
+             {"key", name},
+             {"unit", std::string(key.row->unit) == kSubjectUnit ? g.unit : key.row->unit},
+             {"meaning", key.row->meaning},
+             {"file", file.path},
+             {"line", line != nullptr ? line->line : 0},
+             {"written", line != nullptr ? json(line->value) : json(nullptr)},
+             {"edited", workspace.SettingEdited(g.number, key)},
+             {"effective", CurrentText(g.settings, key)}});
+    }
+    return settings;
+}
+
+// The table's rows as its file holds them now, and which of them differ from the file on disk.
+void AddRows(const Workspace& workspace, int n, json& gauge) {
+    gauge["rows"] = json::array();
+    gauge["rowsEdited"] = json::array();
+    const CabFile& table = workspace.tableOf(n);
+    const std::vector<TableRow> read = TableRows(table.base);
+    for (const TableRow& row : TableRows(table.current)) {
+        gauge["rows"].push_back({row.value, row.angle});
+        // A row is matched by its value: a new value is a new row, a changed angle an edit.
+        const auto same = std::find_if(read.begin(), read.end(),
+                                       [&](const TableRow& r) { return r.value == row.value; });
+        gauge["rowsEdited"].push_back(
+            {same == read.end(), same == read.end() || same->angle != row.angle});
+    }
+}
+
+// One gauge of the view (format above Session::View).
+json GaugeJson(const Workspace& workspace, const GaugeSummary& g, const std::string& title,
+               const DialPageContent& page, std::map<const CabFile*, ProfileScan>& scans) {
+    const int n = g.number;
+    json gauge;
+    gauge["number"] = n;
+    gauge["title"] = title;
+    gauge["profile"] = workspace.profileOf(n).path;
+    gauge["table"] = workspace.tableOf(n).path;
+    gauge["elliptic"] = g.elliptic;
+    gauge["settings"] = SettingsJson(workspace, g, scans);
+    gauge["tableEdited"] = workspace.TableEdited(n);
+    if (const auto face = page.faces.find(n); face != page.faces.end()) {
+        const DialFace& f = face->second;
+        gauge["face"] = {{"picture", f.dataUri},
+                         {"width", f.width},
+                         {"height", f.height},
+                         {"hub", {f.hubX, f.hubY}},
+                         {"radius", f.radius}};
+    }
+    AddRows(workspace, n, gauge);
+    gauge["step"] = json::array();
+    if (g.elliptic) {
+        for (const auto& [t, y] : StepResponse(g.naturalFrequency, g.dampingRatio)) {
+            gauge["step"].push_back({t, y});
+        }
+    }
+    return gauge;
+}
+
+// The check's diagnostics of the edited cab, named by the cab's own paths.
+json DiagnosticsJson(const Workspace& workspace, const CheckReport& report) {
+    json diagnostics = json::array();
+    for (const Diagnostic& d : report.diagnostics) {
+        const Located shown{workspace.ShownPath(d.file),    d.line,      d.column, d.kind->severity,
+                            workspace.ShownPath(d.message), d.kind->code};
+        diagnostics.push_back({{"file", shown.file},
+                               {"line", d.line},
+                               {"column", d.column},
+                               {"severity", SeverityName(d.kind->severity)},
+                               {"code", d.kind->code},
+                               {"message", shown.message},
+                               {"text", DiagnosticLine(shown)}});
+    }
+    return diagnostics;
+}
+
+// The dial page's parts of the run, named by the cab's own paths.
+json RunJson(const Workspace& workspace, const DialPageWriter& page) {
+    const DialPageParts& parts = page.parts();
+    const DialPagePlots plots = page.Plots();
+    const auto shown = [&](const std::vector<std::string>& pieces) {
+        json list = json::array();
+        for (const std::string& piece : pieces) {
+            list.push_back(workspace.ShownPath(piece));
+        }
+        return list;
+    };
+    return {{"note", workspace.ShownPath(parts.note)},
+            {"dials", shown(parts.dials)},
+            {"plotsHead", workspace.ShownPath(plots.head)},
+            {"plots", shown(plots.gauges)},
+            {"plotsTail", plots.tail},
+            {"data", workspace.ShownPath(parts.data)}};
+}
+
 } // namespace
 
 Session::Session(const StudioOptions& options)
@@ -111,7 +232,6 @@ Session::Session(const StudioOptions& options)
 //   "page": the dial page of the run, as HTML (only when asked for)
 // }
 nlohmann::json Session::View(bool wholePage) {
-    using nlohmann::json;
     workspace_.LayOut();
     const CheckReport report = RunCheck(workspace_.shadowPluginPath());
 
@@ -133,102 +253,18 @@ nlohmann::json Session::View(bool wholePage) {
     view["cab"] = options_.argument;
     view["scenario"] = scenario_.path();
     view["dirty"] = workspace_.dirty();
-    view["files"] = json::array();
-    for (const CabFile& f : workspace_.files()) {
-        view["files"].push_back(
-            {{"path", f.path}, {"editable", f.editable}, {"dirty", f.current != f.base}});
-    }
+    view["files"] = FilesJson(workspace_);
     view["gauges"] = json::array();
     std::map<const CabFile*, ProfileScan> scans; // each file scanned once per view
     for (const GaugeSummary& g : report.gauges) {
-        const int n = g.number;
-        json gauge;
-        gauge["number"] = n;
-        gauge["title"] = titles[static_cast<std::size_t>(n)];
-        gauge["profile"] = workspace_.profileOf(n).path;
-        gauge["table"] = workspace_.tableOf(n).path;
-        gauge["elliptic"] = g.elliptic;
-        gauge["settings"] = json::array();
-        for (const auto& [section, name] : kEditedKeys) {
-            const SettingKey& key = *Workspace::FindKey(section, name);
-            const CabFile& file = workspace_.SettingFile(n, key);
-            auto scanned = scans.find(&file);
-            if (scanned == scans.end()) {
-                scanned = scans.emplace(&file, ScanProfileText(file.current)).first;
-            }
-            const ProfileScan& scan = scanned->second;
-            const ProfileKeyLine* line = scan.Find(section, name);
-            gauge["settings"].push_back(
-                {{"section", section},
-                 {"key", name},
-                 {"unit", std::string(key.row->unit) == kSubjectUnit ? g.unit : key.row->unit},
-                 {"meaning", key.row->meaning},
-                 {"file", file.path},
-                 {"line", line != nullptr ? line->line : 0},
-                 {"written", line != nullptr ? json(line->value) : json(nullptr)},
-                 {"edited", workspace_.SettingEdited(n, key)},
-                 {"effective", CurrentText(g.settings, key)}});
-        }
-        gauge["tableEdited"] = workspace_.TableEdited(n);
-        if (const auto face = page_.faces.find(n); face != page_.faces.end()) {
-            const DialFace& f = face->second;
-            gauge["face"] = {{"picture", f.dataUri},
-                             {"width", f.width},
-                             {"height", f.height},
-                             {"hub", {f.hubX, f.hubY}},
-                             {"radius", f.radius}};
-        }
-        gauge["rows"] = json::array();
-        gauge["rowsEdited"] = json::array();
-        const CabFile& table = workspace_.tableOf(n);
-        const std::vector<TableRow> read = TableRows(table.base);
-        for (const TableRow& row : TableRows(table.current)) {
-            gauge["rows"].push_back({row.value, row.angle});
-            // A row is matched by its value: a new value is a new row, a changed angle an edit.
-            const auto same = std::find_if(read.begin(), read.end(),
-                                           [&](const TableRow& r) { return r.value == row.value; });
-            gauge["rowsEdited"].push_back(
-                {same == read.end(), same == read.end() || same->angle != row.angle});
-        }
-        gauge["step"] = json::array();
-        if (g.elliptic) {
-            for (const auto& [t, y] : StepResponse(g.naturalFrequency, g.dampingRatio)) {
-                gauge["step"].push_back({t, y});
-            }
-        }
-        view["gauges"].push_back(std::move(gauge));
+        view["gauges"].push_back(
+            GaugeJson(workspace_, g, titles[static_cast<std::size_t>(g.number)], page_, scans));
     }
-    view["diagnostics"] = json::array();
-    for (const Diagnostic& d : report.diagnostics) {
-        const Located shown{
-            workspace_.ShownPath(d.file),    d.line,      d.column, d.kind->severity,
-            workspace_.ShownPath(d.message), d.kind->code};
-        view["diagnostics"].push_back({{"file", shown.file},
-                                       {"line", d.line},
-                                       {"column", d.column},
-                                       {"severity", SeverityName(d.kind->severity)},
-                                       {"code", d.kind->code},
-                                       {"message", shown.message},
-                                       {"text", DiagnosticLine(shown)}});
-    }
+    view["diagnostics"] = DiagnosticsJson(workspace_, report);
     view["errors"] = report.errors();
     view["warnings"] = report.warnings();
     view["summary"] = DiagnosticCounts(report.errors(), report.warnings());
-    const DialPageParts& parts = page.parts();
-    const DialPagePlots plots = page.Plots();
-    const auto shown = [&](const std::vector<std::string>& pieces) {
-        json list = json::array();
-        for (const std::string& piece : pieces) {
-            list.push_back(workspace_.ShownPath(piece));
-        }
-        return list;
-    };
-    view["run"] = {{"note", workspace_.ShownPath(parts.note)},
-                   {"dials", shown(parts.dials)},
-                   {"plotsHead", workspace_.ShownPath(plots.head)},
-                   {"plots", shown(plots.gauges)},
-                   {"plotsTail", plots.tail},
-                   {"data", workspace_.ShownPath(parts.data)}};
+    view["run"] = RunJson(workspace_, page);
     if (wholePage) {
         view["page"] = workspace_.ShownPath(page.Html());
     }
@@ -262,7 +298,6 @@ nlohmann::json Session::ShowFace(int gauge, DialFace face) {
 //                  "outline": [[x, y], ...],
 //                  "settings": {"Flattening", "RotateAngle"} as the profile takes them}}
 nlohmann::json Session::Calibrate(int gauge, const CalibrationRequest& request) const {
-    using nlohmann::json;
     if (gauge < 0 || static_cast<std::size_t>(gauge) >= dials_.size()) {
         throw EditRefused(RefusalReason::kNoSuchGauge,
                           "there is no gauge " + std::to_string(gauge));

@@ -1,0 +1,10 @@
+// `mirevane studio` on the command line: its options and help, and what it runs.
+#pragma once
+
+#include "common/subcommand.h"
+
+namespace mirevane::tool {
+
+Subcommand AddStudioSubcommand(CLI::App& app);
+
+} // namespace mirevane::tool
