@@ -185,6 +185,15 @@ class HostileRequests(unittest.TestCase):
         self.assertEqual(status, 200)
         self.assertFalse(json.loads(payload)["dirty"])
 
+    def test_an_oversized_body_is_answered_not_reset(self):
+        """The 413 reaches the client whole: the studio refuses before reading the body, and
+        a close with the body unread would reset the connection and lose the answer."""
+        s = self.studio
+        for size in [300000, 1000000, 2000000] * 5:
+            with self.subTest(size=size):
+                status, payload = s.request("POST", "/api/edit", b"x" * size)
+                self.assertEqual(status, 413, payload[:300])
+
 
 def hidden_save_files(folder):
     """The hidden files a save keeps while it runs (a stand-in, the old bytes, its record),

@@ -94,7 +94,7 @@ void ConnectionGate::Sort(Waiting& waiting, httplib::TaskQueue& workers) {
                 if (!stopping_ && serve_(*connection)) {
                     Return(connection);
                 } else {
-                    CloseSocket(connection->socket);
+                    CloseAfterAnswer(connection->socket);
                 }
             });
             break;

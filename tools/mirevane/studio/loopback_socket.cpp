@@ -14,6 +14,8 @@
 #include <unistd.h>
 #endif
 
+#include <chrono>
+
 namespace mirevane::tool {
 namespace {
 
@@ -224,6 +226,36 @@ void CloseSocket(Socket socket) {
 #else
     close(socket);
 #endif
+}
+
+void CloseAfterAnswer(Socket socket) {
+    if (socket == kNoSocket) {
+        return;
+    }
+#ifdef _WIN32
+    shutdown(socket, SD_SEND);
+#else
+    shutdown(socket, SHUT_WR);
+#endif
+    // Bounded in time and bytes, so that a client that keeps sending holds a worker no longer.
+    constexpr auto kLinger = std::chrono::seconds(1);
+    constexpr std::size_t kMostDropped = 4 * 1024 * 1024;
+    const auto until = std::chrono::steady_clock::now() + kLinger;
+    std::size_t dropped = 0;
+    char bytes[16 * 1024];
+    while (dropped < kMostDropped) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            until - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !WaitReadable(socket, static_cast<int>(left.count()))) {
+            break;
+        }
+        const long got = ReadSome(socket, bytes, sizeof bytes);
+        if (got <= 0) {
+            break; // the client closed its end too
+        }
+        dropped += static_cast<std::size_t>(got);
+    }
+    CloseSocket(socket);
 }
 
 } // namespace mirevane::tool

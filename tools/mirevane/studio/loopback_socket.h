@@ -51,5 +51,10 @@ long WriteSome(Socket socket, const char* from, std::size_t count);
 // Writes what the socket takes now, for a short answer on a connection about to close.
 void WriteBriefly(Socket socket, const std::string& text);
 void CloseSocket(Socket socket);
+// Closes a connection whose answer is written but whose request may be partly unread (a body
+// refused as too large): this end is shut for writing first, and what the client still sends
+// is read and dropped for up to a second, so that the close does not reset the connection and
+// take the answer with it before the client reads it.
+void CloseAfterAnswer(Socket socket);
 
 } // namespace mirevane::tool
