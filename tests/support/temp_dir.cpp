@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <sstream>
 #include <system_error>
 
 namespace mirevane::test {
@@ -26,6 +27,13 @@ std::string TempDir::Write(const std::string& name, const std::string& bytes) co
     std::ofstream out(file, std::ios::binary);
     out << bytes;
     return file.string();
+}
+
+std::string ReadBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
 }
 
 } // namespace mirevane::test

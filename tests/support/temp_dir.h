@@ -22,4 +22,7 @@ private:
     std::filesystem::path path_;
 };
 
+// A file's bytes exactly as on disk (binary mode); empty when it cannot be read.
+std::string ReadBytes(const std::filesystem::path& path);
+
 } // namespace mirevane::test

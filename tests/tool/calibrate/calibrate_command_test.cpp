@@ -19,12 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
+using test::ReadBytes;
 
 // The printed rows are not under test here.
 class QuietOutput {
@@ -77,14 +72,14 @@ protected:
 TEST_F(CalibrateWriteTest, ASaveInProgressIsRefusedAtItsRecord) {
     MakeCab("g", "0,0\r\n200,300\r\n");
     const fs::path cab = fs::canonical(dir.path());
-    CabSave running(cab, {{cab / "g.csv", "g.csv", Read(tablePath), "0,1\r\n"}});
+    CabSave running(cab, {{cab / "g.csv", "g.csv", ReadBytes(tablePath), "0,1\r\n"}});
     running.Prepare();
     const std::string record = (cab / ".mirevane-save").string();
     EXPECT_EQ(RefusalLine(), record + ": error: another save of this cab is in progress (" +
                                  record +
                                  "): try again; if no studio runs on the cab, look at that file "
                                  "and remove it [save-refused]");
-    EXPECT_EQ(Read(tablePath), "0,0\r\n200,300\r\n");
+    EXPECT_EQ(ReadBytes(tablePath), "0,0\r\n200,300\r\n");
     EXPECT_FALSE(fs::exists(tablePath + ".bak"));
 }
 
@@ -114,7 +109,7 @@ TEST_F(CalibrateWriteTest, AFileItMayNotChangeIsRefusedAtThatFile) {
         EXPECT_EQ(fs::canonical(file), fs::canonical(tablePath)) << line;
         EXPECT_NE(line.find(": error: " + file + c.words), std::string::npos) << line;
         EXPECT_EQ(line.substr(line.size() - 19), " [cab-file-refused]") << line;
-        EXPECT_EQ(Read(tablePath), c.table);
+        EXPECT_EQ(ReadBytes(tablePath), c.table);
         EXPECT_FALSE(fs::exists(tablePath + ".bak"));
     }
 }

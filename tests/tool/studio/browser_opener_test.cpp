@@ -1,6 +1,7 @@
 // The file the browser is opened on: the user's alone, forwarding to the tokened address, and
 // gone with the studio.
 #include "studio/browser_opener.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,21 +13,16 @@ namespace {
 
 const std::string kAddress = "http://127.0.0.1:8765/?token=0123456789abcdef";
 
-std::string Read(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using test::ReadBytes;
 
 TEST(ForwardingFile, ForwardsToTheAddressAndIsGoneAfterwards) {
     std::filesystem::path path;
     {
         const ForwardingFile file(kAddress);
         path = file.Path();
-        EXPECT_NE(
-            Read(path).find("<meta http-equiv=\"refresh\" content=\"0;url=" + kAddress + "\">"),
-            std::string::npos);
+        EXPECT_NE(ReadBytes(path).find("<meta http-equiv=\"refresh\" content=\"0;url=" + kAddress +
+                                       "\">"),
+                  std::string::npos);
         EXPECT_EQ(path.string().find("token"), std::string::npos);
     }
     EXPECT_FALSE(std::filesystem::exists(path));

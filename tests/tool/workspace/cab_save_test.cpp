@@ -18,12 +18,7 @@ namespace mirevane::tool {
 namespace {
 namespace fs = std::filesystem;
 
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
+using test::ReadBytes;
 
 // Every hidden file a save keeps while it runs (its record, new and old bytes), anywhere.
 std::vector<std::string> HiddenFiles(const fs::path& folder) {
@@ -57,8 +52,8 @@ protected:
                  {cab / "sub" / "bc.csv.bak", "sub/bc.csv.bak", std::nullopt, "0,10\n500,100\n"}};
     }
     bool AllOld() const {
-        return Read(cab / "Mirevane.ini") == *files[0].old &&
-               Read(cab / "sub" / "bc.csv") == *files[1].old &&
+        return ReadBytes(cab / "Mirevane.ini") == *files[0].old &&
+               ReadBytes(cab / "sub" / "bc.csv") == *files[1].old &&
                !fs::exists(cab / "sub" / "bc.csv.bak");
     }
     // What a save killed after replacing the first file left: its new bytes put in place.
@@ -84,7 +79,7 @@ TEST_F(CabSaveTest, ACompleteSaveReplacesEveryFileAndLeavesNoHiddenFile) {
     EXPECT_TRUE(AllOld()); // prepared: nothing replaced yet
     EXPECT_EQ(save.Replace(), std::vector<std::string>{});
     for (const Replacement& f : files) {
-        EXPECT_EQ(Read(f.target), f.bytes) << f.shown;
+        EXPECT_EQ(ReadBytes(f.target), f.bytes) << f.shown;
     }
     EXPECT_EQ(HiddenFiles(cab), std::vector<std::string>{});
 }
@@ -94,8 +89,8 @@ TEST_F(CabSaveTest, AFileChangedBeforeItsReplacementPutsBackTheFilesReplaced) {
     save.Prepare();
     dir.Write("sub/bc.csv", "0,10\n500,100\n999,120\n"); // an outside program, just before
     EXPECT_EQ(save.Replace(), std::vector<std::string>{"sub/bc.csv"});
-    EXPECT_EQ(Read(cab / "Mirevane.ini"), *files[0].old); // replaced, then put back
-    EXPECT_EQ(Read(cab / "sub" / "bc.csv"), "0,10\n500,100\n999,120\n");
+    EXPECT_EQ(ReadBytes(cab / "Mirevane.ini"), *files[0].old); // replaced, then put back
+    EXPECT_EQ(ReadBytes(cab / "sub" / "bc.csv"), "0,10\n500,100\n999,120\n");
     EXPECT_FALSE(fs::exists(cab / "sub" / "bc.csv.bak"));
     EXPECT_EQ(HiddenFiles(cab), std::vector<std::string>{});
 }
@@ -105,9 +100,9 @@ TEST_F(CabSaveTest, AFileThatAppearedIsNotReplaced) {
     save.Prepare();
     dir.Write("sub/bc.csv.bak", "someone's own backup");
     EXPECT_EQ(save.Replace(), std::vector<std::string>{"sub/bc.csv.bak"});
-    EXPECT_EQ(Read(cab / "sub" / "bc.csv.bak"), "someone's own backup");
-    EXPECT_EQ(Read(cab / "Mirevane.ini"), *files[0].old);
-    EXPECT_EQ(Read(cab / "sub" / "bc.csv"), *files[1].old);
+    EXPECT_EQ(ReadBytes(cab / "sub" / "bc.csv.bak"), "someone's own backup");
+    EXPECT_EQ(ReadBytes(cab / "Mirevane.ini"), *files[0].old);
+    EXPECT_EQ(ReadBytes(cab / "sub" / "bc.csv"), *files[1].old);
 }
 
 TEST_F(CabSaveTest, ASaveCutShortIsUndoneByTheNext) {
@@ -129,9 +124,9 @@ TEST_F(CabSaveTest, ASaveCutShortIsUndoneByTheNext) {
             dir.Write("Mirevane.ini", "; written by hand since\n");
         }
         EXPECT_TRUE(FinishInterruptedSave(cab));
-        EXPECT_EQ(Read(cab / "Mirevane.ini"),
+        EXPECT_EQ(ReadBytes(cab / "Mirevane.ini"),
                   cut.changedSince ? "; written by hand since\n" : *files[0].old);
-        EXPECT_EQ(Read(cab / "sub" / "bc.csv"), *files[1].old);
+        EXPECT_EQ(ReadBytes(cab / "sub" / "bc.csv"), *files[1].old);
         EXPECT_FALSE(fs::exists(cab / "sub" / "bc.csv.bak"));
         EXPECT_EQ(HiddenFiles(cab), std::vector<std::string>{});
         EXPECT_FALSE(FinishInterruptedSave(cab)); // nothing left to do

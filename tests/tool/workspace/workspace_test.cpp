@@ -19,12 +19,7 @@
 namespace mirevane::tool {
 namespace {
 
-std::string Read(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
+using test::ReadBytes;
 
 struct ProfileEditCase {
     const char* name;
@@ -155,25 +150,26 @@ TEST_F(WorkspaceTest, EditsGoToTheGaugesOwnFilesAndSaveKeepsBackups) {
     ws.LayOut();
     // Load reads the edited copy: the laid-out files hold the edits, the cab does not yet.
     EXPECT_EQ(
-        Read(ws.profileOf(1).shadow),
+        ReadBytes(ws.profileOf(1).shadow),
         "[SubjectKey]\nSubject = bc\n[PanelIndex]\nNeedle = 30\n\n[Damping]\nNaturalFreq = 8\n");
-    EXPECT_EQ(Read(bc), "[SubjectKey]\nSubject = bc\n[PanelIndex]\nNeedle = 30\n");
+    EXPECT_EQ(ReadBytes(bc), "[SubjectKey]\nSubject = bc\n[PanelIndex]\nNeedle = 30\n");
 
     const SaveOutcome saved = ws.Save(false);
     ASSERT_TRUE(saved.saved);
     EXPECT_EQ(saved.written.size(), 3u);
-    EXPECT_EQ(Read(table), "; kPa\n0,10\n250,60\n500,100\n");
-    EXPECT_EQ(Read(table + ".bak"), "; kPa\n0,10\n500,100\n");
-    EXPECT_EQ(Read(main + ".bak"), "; main\r\n[SubjectKey]\r\nSubject = kmph\r\n"
-                                   "[PanelIndex]\r\nNeedle = 20\r\n[FileName]\r\nGauge0 = bc\r\n");
-    EXPECT_NE(Read(main).find("[StepValue]\r\nAngle = 0.5\r\n"), std::string::npos);
+    EXPECT_EQ(ReadBytes(table), "; kPa\n0,10\n250,60\n500,100\n");
+    EXPECT_EQ(ReadBytes(table + ".bak"), "; kPa\n0,10\n500,100\n");
+    EXPECT_EQ(ReadBytes(main + ".bak"),
+              "; main\r\n[SubjectKey]\r\nSubject = kmph\r\n"
+              "[PanelIndex]\r\nNeedle = 20\r\n[FileName]\r\nGauge0 = bc\r\n");
+    EXPECT_NE(ReadBytes(main).find("[StepValue]\r\nAngle = 0.5\r\n"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(dir / "Mirevane.csv.bak")); // not edited, not written
     EXPECT_FALSE(ws.dirty());
 
     // A second save in the same session keeps the backups of the first read.
     ws.SetSetting(1, "Damping", "NaturalFreq", "9");
     ASSERT_TRUE(ws.Save(false).saved);
-    EXPECT_EQ(Read(bc + ".bak"), "[SubjectKey]\nSubject = bc\n[PanelIndex]\nNeedle = 30\n");
+    EXPECT_EQ(ReadBytes(bc + ".bak"), "[SubjectKey]\nSubject = bc\n[PanelIndex]\nNeedle = 30\n");
 }
 
 TEST_F(WorkspaceTest, AFileChangedOnDiskRefusesTheWholeSave) {
@@ -185,8 +181,8 @@ TEST_F(WorkspaceTest, AFileChangedOnDiskRefusesTheWholeSave) {
     EXPECT_FALSE(outcome.saved);
     ASSERT_EQ(outcome.conflicts.size(), 1u);
     EXPECT_EQ(outcome.conflicts[0], table);
-    EXPECT_EQ(Read(table), "0,10\n500,100\n999,120\n");
-    EXPECT_EQ(Read(main).find("Period"), std::string::npos); // nothing written at all
+    EXPECT_EQ(ReadBytes(table), "0,10\n500,100\n999,120\n");
+    EXPECT_EQ(ReadBytes(main).find("Period"), std::string::npos); // nothing written at all
     EXPECT_FALSE(std::filesystem::exists(main + ".bak"));
     ws.Reload();
     EXPECT_FALSE(ws.dirty());
@@ -200,10 +196,10 @@ TEST_F(WorkspaceTest, AnOlderDifferentBackupIsReplacedOnlyWhenAsked) {
     const SaveOutcome refused = ws.Save(false);
     EXPECT_FALSE(refused.saved);
     ASSERT_EQ(refused.backupsInTheWay.size(), 1u);
-    EXPECT_EQ(Read(bc + ".bak"), "an older backup");
-    EXPECT_EQ(Read(bc).find("Flattening"), std::string::npos);
+    EXPECT_EQ(ReadBytes(bc + ".bak"), "an older backup");
+    EXPECT_EQ(ReadBytes(bc).find("Flattening"), std::string::npos);
     ASSERT_TRUE(ws.Save(true).saved);
-    EXPECT_EQ(Read(bc + ".bak"), "[SubjectKey]\nSubject = bc\n[PanelIndex]\nNeedle = 30\n");
+    EXPECT_EQ(ReadBytes(bc + ".bak"), "[SubjectKey]\nSubject = bc\n[PanelIndex]\nNeedle = 30\n");
 }
 
 TEST_F(WorkspaceTest, TakingBackAnEditRestoresTheBytes) {
@@ -268,7 +264,7 @@ TEST_F(WorkspaceTest, AnyFileReadThatChangedRefusesTheSave) {
     };
     for (const Change& c : changes) {
         SCOPED_TRACE(c.name);
-        const std::string before = Read(c.file);
+        const std::string before = ReadBytes(c.file);
         const bool existed = std::filesystem::exists(c.file);
         Workspace ws(dir / "Mirevane.ini");
         ws.SetSetting(0, "Damping", "NaturalFreq", "8");
@@ -277,13 +273,13 @@ TEST_F(WorkspaceTest, AnyFileReadThatChangedRefusesTheSave) {
         } else {
             std::filesystem::remove(c.file);
         }
-        const std::string mainBefore = Read(main);
+        const std::string mainBefore = ReadBytes(main);
         const SaveOutcome outcome = ws.Save(false);
         EXPECT_FALSE(outcome.saved);
         ASSERT_EQ(outcome.conflicts.size(), 1u);
         EXPECT_EQ(std::filesystem::path(outcome.conflicts[0]).lexically_normal(),
                   std::filesystem::path(c.file).lexically_normal());
-        EXPECT_EQ(Read(main), mainBefore);
+        EXPECT_EQ(ReadBytes(main), mainBefore);
         EXPECT_FALSE(std::filesystem::exists(main + ".bak"));
         if (existed) {
             std::ofstream(c.file, std::ios::binary) << before;
@@ -303,9 +299,9 @@ TEST_F(WorkspaceTest, AGaugeNamedWithBackslashesIsSavedIntoTheFilesRead) {
     ws.SetTable(1, std::vector<TableRow>{{0, 12}, {500, 100}});
     ws.SetSetting(1, "Damping", "NaturalFreq", "7");
     ASSERT_TRUE(ws.Save(false).saved);
-    EXPECT_EQ(Read(dir / "sub/bc.csv"), "; kPa\n0,12\n500,100\n");
-    EXPECT_EQ(Read(dir / "sub/bc.csv.bak"), "; kPa\n0,10\n500,100\n");
-    EXPECT_NE(Read(dir / "sub/bc.ini").find("NaturalFreq = 7"), std::string::npos);
+    EXPECT_EQ(ReadBytes(dir / "sub/bc.csv"), "; kPa\n0,12\n500,100\n");
+    EXPECT_EQ(ReadBytes(dir / "sub/bc.csv.bak"), "; kPa\n0,10\n500,100\n");
+    EXPECT_NE(ReadBytes(dir / "sub/bc.ini").find("NaturalFreq = 7"), std::string::npos);
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
         EXPECT_EQ(entry.path().filename().string().find('\\'), std::string::npos) << entry.path();
     }
@@ -316,9 +312,9 @@ TEST_F(WorkspaceTest, ABackupInTheWayStopsTheSaveBeforeAnyFileIsWritten) {
     Workspace ws(dir / "Mirevane.ini");
     ws.SetSetting(0, "Damping", "NaturalFreq", "8");
     ws.SetTable(1, std::vector<TableRow>{{0, 0}});
-    const std::string before = Read(main);
+    const std::string before = ReadBytes(main);
     EXPECT_THROW(ws.Save(true), EditRefused);
-    EXPECT_EQ(Read(main), before);
+    EXPECT_EQ(ReadBytes(main), before);
     EXPECT_FALSE(std::filesystem::exists(main + ".bak"));
     EXPECT_TRUE(ws.dirty());
 }
@@ -342,7 +338,7 @@ TEST_F(WorkspaceTest, AFileReachedThroughALinkOutOfTheCabIsNeverWritten) {
         } catch (const EditRefused& e) {
             EXPECT_EQ(e.reason(), RefusalReason::kLeadsOutOfTheCab) << e.what();
         }
-        EXPECT_EQ(Read(elsewhere / "bc.csv"), "0,1\n");
+        EXPECT_EQ(ReadBytes(elsewhere / "bc.csv"), "0,1\n");
     }
     // A folder of the cab turned into such a link after the edit: the save is refused.
     std::filesystem::remove(dir / "gauges");
@@ -359,7 +355,7 @@ TEST_F(WorkspaceTest, AFileReachedThroughALinkOutOfTheCabIsNeverWritten) {
     } catch (const EditRefused& e) {
         EXPECT_EQ(e.reason(), RefusalReason::kLeadsOutOfTheCab) << e.what();
     }
-    EXPECT_EQ(Read(elsewhere / "bc.csv"), "0,1\n");
+    EXPECT_EQ(ReadBytes(elsewhere / "bc.csv"), "0,1\n");
     EXPECT_FALSE(std::filesystem::exists(elsewhere / "bc.csv.bak"));
 }
 #endif

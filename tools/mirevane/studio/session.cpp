@@ -271,20 +271,21 @@ nlohmann::json Session::View(bool wholePage) {
     return view;
 }
 
-double Session::TableAngleAt(int gauge, double x, double y, double near) const {
+const DialGeometry& Session::DialOf(int gauge) const {
     if (gauge < 0 || static_cast<std::size_t>(gauge) >= dials_.size()) {
         throw EditRefused(RefusalReason::kNoSuchGauge,
                           "there is no gauge " + std::to_string(gauge));
     }
+    return dials_[static_cast<std::size_t>(gauge)];
+}
+
+double Session::TableAngleAt(int gauge, double x, double y, double near) const {
     const double frame = page_.convention.FrameDegrees(Point{x, y});
-    return dials_[static_cast<std::size_t>(gauge)].AngleDrawnAt(frame, near + 180.0) - 180.0;
+    return DialOf(gauge).AngleDrawnAt(frame, near + 180.0) - 180.0;
 }
 
 nlohmann::json Session::ShowFace(int gauge, DialFace face) {
-    if (gauge < 0 || static_cast<std::size_t>(gauge) >= dials_.size()) {
-        throw EditRefused(RefusalReason::kNoSuchGauge,
-                          "there is no gauge " + std::to_string(gauge));
-    }
+    DialOf(gauge); // refuses a gauge the run has not
     page_.faces[gauge] = std::move(face);
     return View(false);
 }
@@ -298,11 +299,7 @@ nlohmann::json Session::ShowFace(int gauge, DialFace face) {
 //                  "outline": [[x, y], ...],
 //                  "settings": {"Flattening", "RotateAngle"} as the profile takes them}}
 nlohmann::json Session::Calibrate(int gauge, const CalibrationRequest& request) const {
-    if (gauge < 0 || static_cast<std::size_t>(gauge) >= dials_.size()) {
-        throw EditRefused(RefusalReason::kNoSuchGauge,
-                          "there is no gauge " + std::to_string(gauge));
-    }
-    const DialGeometry& dial = dials_[static_cast<std::size_t>(gauge)];
+    const DialGeometry& dial = DialOf(gauge);
     const AngleConvention& convention = page_.convention;
     const auto note = [](const CalibrationNote& n) {
         return json{{"option", n.option}, {"code", n.code}, {"message", n.message}};

@@ -52,11 +52,14 @@ public:
     Workspace& workspace() noexcept { return workspace_; }
 
 private:
+    // The gauge's dial as the last run built it; throws EditRefused for no such gauge.
+    const DialGeometry& DialOf(int gauge) const;
+
     StudioOptions options_;
     Workspace workspace_;
     Scenario scenario_;
     DialPageContent page_;
-    std::vector<DialGeometry> dials_; // of the last run, for TableAngleAt
+    std::vector<DialGeometry> dials_; // of the last run, for DialOf
 };
 
 } // namespace mirevane::tool
