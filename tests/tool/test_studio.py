@@ -837,6 +837,35 @@ class Browser:
                 angles[needle["entry"]] = needle["angle"]
         return state["time"], angles
 
+    def click_picture(self, card, x, y, middle):
+        """A click at (x, y) of the card's calibration picture, whose middle is `middle`."""
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.by import By
+        svg = self.driver.find_element(By.CSS_SELECTOR, card + "svg.picture")
+        # Whole in view: an edit keeps the editors' scroll, which may leave it half out.
+        self.js("arguments[0].scrollIntoView({block: 'center'})", svg)
+        ActionChains(self.driver).move_to_element_with_offset(
+            svg, x - middle, y - middle).click().perform()
+        self.wait_idle()
+
+    def mark(self, card, value, point, middle):
+        """A mark clicked on the calibration picture, its value typed in."""
+        from selenium.webdriver.common.by import By
+        from selenium.webdriver.common.keys import Keys
+        self.click_picture(card, *point, middle)
+        field = self.driver.find_element(By.CSS_SELECTOR, card + "table.marks input.pending")
+        field.send_keys(str(value), Keys.TAB)
+        self.wait_idle()
+
+    def click_hub_and_marks(self, card, hub, marks, middle):
+        """The hub, then each (value, (x, y)) mark."""
+        from selenium.webdriver.common.by import By
+        self.driver.find_element(By.CSS_SELECTOR, card + 'button[data-mode="hub"]').click()
+        self.wait_idle()
+        self.click_picture(card, *hub, middle)
+        for value, point in marks:
+            self.mark(card, value, point, middle)
+
     def close(self):
         self.driver.quit()
         shutil.rmtree(self.profile, ignore_errors=True)
@@ -1237,9 +1266,7 @@ class CalibrationInTheBrowser(BrowserTest):
         return (round(200 + 160 * math.cos(t)), round(200 + 160 * math.sin(t)))
 
     def test_clicked_marks_give_the_commands_rows(self):
-        from selenium.webdriver.common.action_chains import ActionChains
         from selenium.webdriver.common.by import By
-        from selenium.webdriver.common.keys import Keys
         picture = os.path.join(OUT, "synthetic-dial.png")
         write_dial_png(picture, 400, self.HUB, 180, [self.at(a) for _, a in self.MARKS])
         studio = Studio(extra=["--dial", "0=%s,200,200,180" % picture])
@@ -1249,21 +1276,7 @@ class CalibrationInTheBrowser(BrowserTest):
             card = 'section[data-gauge="0"] '
             b.driver.find_element(By.CSS_SELECTOR, card + "details.calibrate summary").click()
 
-            def click_picture(x, y):
-                svg = b.driver.find_element(By.CSS_SELECTOR, card + "svg.picture")
-                # Whole in view: an edit keeps the editors' scroll, which may leave it half out.
-                b.js("arguments[0].scrollIntoView({block: 'center'})", svg)
-                ActionChains(b.driver).move_to_element_with_offset(svg, x - 200, y - 200).click().perform()
-                b.wait_idle()
-
-            b.driver.find_element(By.CSS_SELECTOR, card + 'button[data-mode="hub"]').click()
-            b.wait_idle()
-            click_picture(*self.HUB)
-            for value, angle in self.MARKS:
-                click_picture(*self.at(angle))
-                field = b.driver.find_element(By.CSS_SELECTOR, card + "table.marks input.pending")
-                field.send_keys(str(value), Keys.TAB)
-                b.wait_idle()
+            b.click_hub_and_marks(card, self.HUB, [(v, self.at(a)) for v, a in self.MARKS], 200)
             c = b.js("return window.mirevaneStudio.calibration(0)")
             self.assertEqual(len(c["marks"]), 3)
             rows = {r[0]: r[1] for r in b.view()["gauges"][0]["rows"]}
@@ -1320,9 +1333,7 @@ class OvalCalibrationInTheBrowser(BrowserTest):
         return cls.screen(frame, 180 * math.hypot(x, y))
 
     def test_use_these_settings_reads_the_marks_again(self):
-        from selenium.webdriver.common.action_chains import ActionChains
         from selenium.webdriver.common.by import By
-        from selenium.webdriver.common.keys import Keys
         picture = os.path.join(OUT, "synthetic-oval-dial.png")
         write_dial_png(picture, 400, self.HUB, 180, [self.at(a) for _, a in self.MARKS])
         studio = Studio(extra=["--dial", "1=%s,200,200,180" % picture])
@@ -1334,24 +1345,11 @@ class OvalCalibrationInTheBrowser(BrowserTest):
             b.js("arguments[0].scrollIntoView({block: 'center'})", summary)
             summary.click()
 
-            def click_picture(x, y):
-                svg = b.driver.find_element(By.CSS_SELECTOR, card + "svg.picture")
-                b.js("arguments[0].scrollIntoView({block: 'center'})", svg)
-                ActionChains(b.driver).move_to_element_with_offset(svg, x - 200, y - 200).click().perform()
-                b.wait_idle()
-
-            b.driver.find_element(By.CSS_SELECTOR, card + 'button[data-mode="hub"]').click()
-            b.wait_idle()
-            click_picture(*self.HUB)
-            for value, angle in self.MARKS:
-                click_picture(*self.at(angle))
-                field = b.driver.find_element(By.CSS_SELECTOR, card + "table.marks input.pending")
-                field.send_keys(str(value), Keys.TAB)
-                b.wait_idle()
+            b.click_hub_and_marks(card, self.HUB, [(v, self.at(a)) for v, a in self.MARKS], 200)
             b.driver.find_element(By.CSS_SELECTOR, card + 'button[data-mode="rim"]').click()
             b.wait_idle()
             for k in range(8):
-                click_picture(*self.rim(k * 45.0 + 10.0))
+                b.click_picture(card, *self.rim(k * 45.0 + 10.0), 200)
             b.driver.find_element(By.CSS_SELECTOR, card + "button.use-fit").click()
             b.wait_idle()
 
@@ -1390,9 +1388,7 @@ class OvalCalibrationInTheBrowser(BrowserTest):
             studio.stop()
 
     def test_refusals_and_kept_rows_show_beside_the_marks(self):
-        from selenium.webdriver.common.action_chains import ActionChains
         from selenium.webdriver.common.by import By
-        from selenium.webdriver.common.keys import Keys
         picture = os.path.join(OUT, "synthetic-dial-refusals.png")
         write_dial_png(picture, 400, self.HUB, 180, [])
         studio = Studio(extra=["--dial", "0=%s,200,200,180" % picture])
@@ -1402,25 +1398,16 @@ class OvalCalibrationInTheBrowser(BrowserTest):
             card = 'section[data-gauge="0"] '
             b.driver.find_element(By.CSS_SELECTOR, card + "details.calibrate summary").click()
 
-            def mark(x, y, value):
-                svg = b.driver.find_element(By.CSS_SELECTOR, card + "svg.picture")
-                b.js("arguments[0].scrollIntoView({block: 'center'})", svg)
-                ActionChains(b.driver).move_to_element_with_offset(svg, x - 200, y - 200).click().perform()
-                b.wait_idle()
-                field = b.driver.find_element(By.CSS_SELECTOR, card + "table.marks input.pending")
-                field.send_keys(str(value), Keys.TAB)
-                b.wait_idle()
-
             before = b.view()["gauges"][0]["rows"]
-            mark(360, 200, 0)  # right, then down: a quarter turn clockwise
-            mark(200, 360, 80)
+            b.mark(card, 0, (360, 200), 200)  # right, then down: a quarter turn clockwise
+            b.mark(card, 80, (200, 360), 200)
             kept = b.driver.find_element(By.CSS_SELECTOR, card + "ul.calibrate-warnings").text
             self.assertIn("rows of the present table stay, not from the picture", kept)
             self.assertIn("[calibrate-kept-rows]", kept)
             self.assertEqual(len(b.view()["gauges"][0]["rows"]), len(before))
             # The same value again: refused beside the marks, the table left as it was.
             rows = b.view()["gauges"][0]["rows"]
-            mark(40, 200, 80)
+            b.mark(card, 80, (40, 200), 200)
             refused = b.driver.find_element(By.CSS_SELECTOR, card + "p.calibrate-refused").text
             self.assertIn("two marks of 80", refused)
             self.assertIn("[calibrate-mark]", refused)
@@ -1447,7 +1434,6 @@ class PictureChosenInTheBrowser(BrowserTest):
     picture request is refused and changes nothing."""
 
     def test_the_chosen_picture_shows_and_the_picker_names_it(self):
-        from selenium.webdriver.common.action_chains import ActionChains
         from selenium.webdriver.common.by import By
         picture = os.path.join(OUT, "chosen-dial.png")
         write_dial_png(picture, 120, (60, 60), 50, [])
@@ -1482,18 +1468,12 @@ class PictureChosenInTheBrowser(BrowserTest):
                 finally:
                     b.driver.switch_to.default_content()
 
-            def click_picture(x, y):
-                svg = b.driver.find_element(By.CSS_SELECTOR, card + "svg.picture")
-                b.js("arguments[0].scrollIntoView({block: 'center'})", svg)
-                ActionChains(b.driver).move_to_element_with_offset(svg, x - 60, y - 60).click().perform()
-                b.wait_idle()
-
             uri = b.js("return window.mirevaneStudio.calibration(1).picture")
             self.assertEqual(run_dial_images(), [])
             self.assertNotIn("face", b.view()["gauges"][1])
-            click_picture(60, 60)
+            b.click_picture(card, 60, 60, 60)
             self.assertEqual(run_dial_images(), [], "a hub alone gives no radius")
-            click_picture(60, 20)
+            b.click_picture(card, 60, 20, 60)
             self.assertEqual(run_dial_images(), [uri])
             c = b.js("return window.mirevaneStudio.calibration(1)")
             face = b.view()["gauges"][1]["face"]
