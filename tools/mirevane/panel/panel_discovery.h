@@ -14,7 +14,7 @@ struct PanelOptions {
 };
 
 struct PanelChoice {
-    std::string path; // the panel file to read; empty: none
+    std::string path;   // the panel file to read; empty: none
     bool given = false; // named with --panel
     // One line for the report: "panel: Train/panel2.cfg (found: Train/ats.cfg names this
     // library; --no-panel leaves it out)", "panel: none found beside Cab/Mirevane.dll or up

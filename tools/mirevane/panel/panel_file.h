@@ -34,7 +34,7 @@ struct PanelColour {
 // A key as written: its value (trimmed, comment cut) and where it stands.
 struct PanelKey {
     std::string value;
-    PanelSpot spot;  // of the key
+    PanelSpot spot;      // of the key
     int valueColumn = 0; // of the value, 1-based
 };
 

@@ -20,12 +20,12 @@ enum class PictureState {
 };
 
 struct PanelPicture {
-    std::string name;     // as written
-    PanelSpot spot;       // of the key that names it
-    std::string path;     // the file found (real path), empty when none
+    std::string name; // as written
+    PanelSpot spot;   // of the key that names it
+    std::string path; // the file found (real path), empty when none
     PictureState state = PictureState::kNone;
-    std::string reason;   // for kUnreadable / kOutsideFolder
-    Picture picture;      // ready to draw; empty unless kFound or kOtherCase
+    std::string reason; // for kUnreadable / kOutsideFolder
+    Picture picture;    // ready to draw; empty unless kFound or kOtherCase
 };
 
 // The panel's background and one daytime picture per element that names one, in the panel's
