@@ -261,6 +261,7 @@ void Checker::Run(const std::string& path) {
         CheckGauge(gauges, g, profiles_[static_cast<std::size_t>(g)]);
     }
     CheckGaugeSet(gauges, profiles_.front());
+    CheckPanel(gauges);
 
     // In file order, then line by line, as an editor would walk through them.
     std::vector<std::string> files;
@@ -277,14 +278,26 @@ void Checker::Run(const std::string& path) {
                      });
 }
 
-int CheckReport::errors() const {
+namespace {
+
+int CountOf(const std::vector<Diagnostic>& diagnostics, Severity severity) {
     return static_cast<int>(
         std::count_if(diagnostics.begin(), diagnostics.end(),
-                      [](const Diagnostic& d) { return d.kind->severity == Severity::kError; }));
+                      [severity](const Diagnostic& d) { return d.kind->severity == severity; }));
+}
+
+} // namespace
+
+int CheckReport::errors() const {
+    return CountOf(diagnostics, Severity::kError);
 }
 
 int CheckReport::warnings() const {
-    return static_cast<int>(diagnostics.size()) - errors();
+    return CountOf(diagnostics, Severity::kWarning);
+}
+
+int CheckReport::notes() const {
+    return CountOf(diagnostics, Severity::kNote);
 }
 
 void RefuseFolderAsPath(const std::string& argument) {
@@ -296,7 +309,12 @@ void RefuseFolderAsPath(const std::string& argument) {
 }
 
 CheckReport RunCheck(const std::string& path) {
+    return RunCheck(path, PanelChoice{});
+}
+
+CheckReport RunCheck(const std::string& path, const PanelChoice& panel) {
     CheckReport report;
+    report.panel = panel;
     Checker(report).Run(path);
     return report;
 }
