@@ -3,6 +3,7 @@
 #include "dynamics/angle_units.h"
 #include "plugin/panel_value.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace mirevane::tool {
@@ -49,9 +50,13 @@ std::vector<ValueRun> RunsWhere(const GaugeWrites& writes,
         }
         return std::pair{lo, hi};
     };
-    // Samples along every segment of the table: a stretch shorter than a sample step can be
-    // missed, which for the few degrees a finding is about does not happen.
-    constexpr int kStepsPerSegment = 64;
+    // Samples along every segment of the table, a tenth of a degree of its angles apart at
+    // most: only a stretch narrower than that can be missed.
+    const auto stepsOf = [](const std::pair<double, double>& a,
+                            const std::pair<double, double>& b) {
+        const double steps = std::ceil(std::fabs(b.second - a.second) / 0.1);
+        return std::isfinite(steps) ? static_cast<int>(std::clamp(steps, 64.0, 1e5)) : 64;
+    };
     double previous = table.front().first;
     bool inside = test(previous);
     if (inside) {
@@ -60,8 +65,9 @@ std::vector<ValueRun> RunsWhere(const GaugeWrites& writes,
     for (std::size_t i = 1; i < table.size(); ++i) {
         const double lo = table[i - 1].first;
         const double hi = table[i].first;
-        for (int k = 1; k <= kStepsPerSegment; ++k) {
-            const double value = k == kStepsPerSegment ? hi : lo + (hi - lo) * k / kStepsPerSegment;
+        const int steps = stepsOf(table[i - 1], table[i]);
+        for (int k = 1; k <= steps; ++k) {
+            const double value = k == steps ? hi : lo + (hi - lo) * k / steps;
             const bool now = test(value);
             if (now != inside) {
                 const auto [last, first] = edge(previous, value);

@@ -46,7 +46,8 @@ struct ValueRun {
 };
 
 // The stretches of the values the table covers (first point to last) for which `holds` is
-// true of what the gauge writes. Each end is found to a millionth of the table's span.
+// true of what the gauge writes. Each end is found to a millionth of the table's span; a
+// stretch narrower than a tenth of a degree of the table's angles can be missed.
 std::vector<ValueRun> RunsWhere(const GaugeWrites& writes,
                                 const std::function<bool(const PanelWrite&)>& holds);
 
