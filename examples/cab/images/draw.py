@@ -180,10 +180,11 @@ def read_cab(cab):
 
 
 class Canvas:
-    """Premultiplied RGBA, 0 to 1 per channel."""
+    """Premultiplied RGBA, 0 to 1 per channel. Where nothing is painted, a picture with alpha
+    keeps `colour` under alpha 0, so that a host filtering the picture blends no dark fringe."""
 
     def __init__(self, width, height, colour=(0.0, 0.0, 0.0), alpha=0.0):
-        self.width, self.height = width, height
+        self.width, self.height, self.colour = width, height, colour
         size = width * height
         self.r = array.array("d", [colour[0] * alpha]) * size
         self.g = array.array("d", [colour[1] * alpha]) * size
@@ -384,12 +385,12 @@ OVAL = dict(face=200, tip=176, labels=range(0, 1001, 200), step=50, text=18)
 
 
 def values_marked(table, labels, step):
-    """The table's values and every step between its ends: (value, labelled, in the table)."""
+    """The table's values and every step between its ends, each with whether it is labelled."""
     low, high = table[0][0], table[-1][0]
     found = {v for v, _ in table}
     count = int(round((high - low) / step))
     found |= {low + i * step for i in range(count + 1)}
-    return [(v, v in labels, any(v == t for t, _ in table)) for v in sorted(found)]
+    return [(v, v in labels) for v in sorted(found)]
 
 
 def label(canvas, gauge, value, words, inner, height, squeeze=1.0):
@@ -430,7 +431,7 @@ def draw_round(canvas, gauge, style):
     start = gauge.screen_angle(table[0][0])
     sweep = (gauge.screen_angle(table[-1][0]) - start) % 360.0
     canvas.arc(cx, cy, tip + 10, 1.6, start, sweep, INK)
-    for value, labelled, _ in values_marked(table, style["labels"], style["step"]):
+    for value, labelled in values_marked(table, style["labels"], style["step"]):
         inner = tip - (tip * 0.1 if labelled else tip * 0.05)
         canvas.line(gauge.mark(value, inner), gauge.mark(value, tip + 10),
                     3.2 if labelled else 2.4, INK)
@@ -461,7 +462,7 @@ def draw_oval(canvas, red, black):
                min((low - rest) % 360.0 for low in lows)) - 6.0
     canvas.ellipse(cx, cy, u, v, face, b * face, DEAD_SECTOR, sector=(rest - half, 2 * half))
     for gauge in (red, black):
-        for value, labelled, _ in values_marked(gauge.table, OVAL["labels"], OVAL["step"]):
+        for value, labelled in values_marked(gauge.table, OVAL["labels"], OVAL["step"]):
             inner = tip - (16 if labelled else 10)
             canvas.line(gauge.mark(value, inner), gauge.mark(value, tip + 12),
                         3.0 if labelled else 2.2, INK)
@@ -520,7 +521,7 @@ def png(canvas, alpha):
             a = canvas.a[i]
             pixel = [canvas.r[i], canvas.g[i], canvas.b[i]]
             if alpha:
-                pixel = [c / a if a > 0 else 0.0 for c in pixel] + [a]
+                pixel = [c / a for c in pixel] + [a] if a > 0 else list(canvas.colour) + [0.0]
             row += bytes(min(255, max(0, int(c * 255.0 + 0.5))) for c in pixel)
         raw += best_filter(bytes(row), previous, channels)
         previous = bytes(row)

@@ -68,6 +68,9 @@ class Picture:
         self.pixels = [[(r, g, b, 0) if (r, g, b) == transparent else (r, g, b, a)
                         for r, g, b, a in row] for row in self.pixels]
 
+    def holds(self, x, y):
+        return 0 <= x < self.width and 0 <= y < self.height
+
     def at(self, x, y):
         return self.pixels[int(math.floor(y))][int(math.floor(x))]
 
@@ -385,6 +388,8 @@ class MarksWhereTheNeedlesPoint(unittest.TestCase):
                 # 1.5 px inside the tip: on the needle's own last pixels, not past them.
                 reach = self.cab.needle_length(entry) - 1.5
                 x, y = hx + reach * dx, hy + reach * dy
+                self.assertTrue(self.cab.background.holds(x, y), "the tip (%.1f, %.1f) lies off "
+                                "the panel picture" % (x, y))
                 at = luminance(self.cab.background.at(x, y))
                 self.assertLess(at, self.DARK, "no mark at the tip (%.1f, %.1f)" % (x, y))
                 for side in (-1.0, 1.0):
