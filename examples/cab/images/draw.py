@@ -79,10 +79,9 @@ def numbers(text):
 class Needle:
     """A [Needle] of the panel file: where it turns and how it maps its entry to the screen."""
 
-    def __init__(self, keys, panel_folder):
+    def __init__(self, keys):
         self.location = numbers(keys["location"])
         self.image = keys["daytimeimage"]
-        self.path = os.path.join(panel_folder, self.image)
         self.origin = [int(n) for n in numbers(keys["origin"])]
         radius = float(keys.get("radius", "0"))
         self.scale = radius / self.origin[1] if radius and self.origin[1] else 1.0
@@ -104,7 +103,6 @@ class Needle:
 class Gauge:
     def __init__(self, name, cab, needles):
         profile = read_ini(os.path.join(cab, name + ".ini"))
-        self.name = name
         self.table = read_table(os.path.join(cab, name + ".csv"))
         index = section(profile, "panelindex")
         ellipse = section(profile, "ellipse")
@@ -121,6 +119,8 @@ class Gauge:
         for needle in self.needles:
             if needle.location != first.location or needle.mapping() != first.mapping():
                 sys.exit("%s: the pictures of one gauge must share a hub and a mapping" % name)
+        # The needle picture's Origin pixel sits on the Location pixel: both turn about their
+        # pixel's middle.
         self.hub = (first.location[0] + 0.5, first.location[1] + 0.5)
 
     @property
@@ -165,7 +165,7 @@ def read_cab(cab):
     for name, keys in panel:
         subject = keys.get("subject", "").lower()
         if name == "needle" and subject.startswith("ats"):
-            needles[int(subject[3:])] = Needle(keys, cab)
+            needles[int(subject[3:])] = Needle(keys)
     main = read_ini(os.path.join(cab, "Mirevane.ini"))
     names = ["Mirevane"] + [value for key, value in sorted(section(main, "filename").items())
                             if key.startswith("gauge")]
@@ -369,19 +369,22 @@ BEZEL, BEZEL_LIGHT, SHADOW = (0.27, 0.28, 0.3), (0.55, 0.57, 0.6), (0.03, 0.03, 
 DEAD_SECTOR = (0.19, 0.19, 0.2)
 
 # Per round dial: face radius, radius of the needle's tip, values labelled, step between
-# marks, the unit printed. The needle's tip lies inside every mark, 10 px short of its outer
-# end, so a mark reads at the tip whatever its length.
+# marks, the unit printed and the screen angle it is printed at, the needle's shape (px).
+# The needle's tip lies inside every mark, 10 px short of its outer end, so a mark reads at
+# the tip whatever its length.
 ROUND_DIALS = {
     "Mirevane": dict(face=200, tip=176, labels=range(0, 161, 20), step=10, unit="km/h",
-                     unit_at=0, text=22),
+                     unit_at=0, text=22, needle=dict(tail=34, width=7, tip_width=2.6, cap=11)),
     "ammeter": dict(face=112, tip=98, labels=range(-800, 1201, 400), step=100, unit="A",
-                    unit_at=125, text=13),
+                    unit_at=125, text=13, needle=dict(tail=22, width=4.4, tip_width=1.8, cap=8)),
     "voltmeter": dict(face=112, tip=98, labels=range(0, 2001, 500), step=100, unit="V",
-                      unit_at=125, text=13),
+                      unit_at=125, text=13,
+                      needle=dict(tail=22, width=4.4, tip_width=1.8, cap=8)),
 }
 # The oval: long semi-axis of the face and of the needle's tip (Ellipse0's length), labels
 # (in hundreds), step between marks; the red needle's marks and labels, then the black's marks.
-OVAL = dict(face=200, tip=176, labels=range(0, 1001, 200), step=50, text=18)
+OVAL = dict(face=200, tip=176, labels=range(0, 1001, 200), step=50, text=18,
+            needle=dict(tail=22, width=3.6, tip_width=1.8, cap=6))
 
 
 def values_marked(table, labels, step):
@@ -501,7 +504,7 @@ def draw_needle(needle, tip, tail, width, tip_width, cap, colour):
 
 def oval_needles(gauge, colour):
     lengths = gauge.image_lengths()
-    return [(needle, draw_needle(needle, OVAL["tip"] * length, 22, 3.6, 1.8, 6, colour))
+    return [(needle, draw_needle(needle, OVAL["tip"] * length, colour=colour, **OVAL["needle"]))
             for needle, length in zip(gauge.needles, lengths)]
 
 
@@ -592,12 +595,13 @@ def main():
     this, gauges = read_cab(cab)
 
     files = [(this["daytimeimage"], png(draw_panel(gauges), alpha=False))]
-    speed = gauges["Mirevane"].needles[0]
-    files.append((speed.image, bmp(draw_needle(speed, 176, 34, 7, 2.6, 11, INK),
-                                   colour_key(speed.transparent))))
-    for name in ("ammeter", "voltmeter"):
+    for name, style in ROUND_DIALS.items():
         needle = gauges[name].needles[0]
-        files.append((needle.image, png(draw_needle(needle, 98, 22, 4.4, 1.8, 8, INK), True)))
+        picture = draw_needle(needle, style["tip"], colour=INK, **style["needle"])
+        # The speedometer's needle is the cab's BMP on the host's classic transparent colour.
+        data = (bmp(picture, colour_key(needle.transparent)) if needle.image.endswith(".bmp")
+                else png(picture, alpha=True))
+        files.append((needle.image, data))
     for name, colour in (("bc", RED), ("mr", INK)):
         for needle, canvas in oval_needles(gauges[name], colour):
             files.append((needle.image, png(canvas, alpha=True)))
