@@ -8,7 +8,6 @@ import struct
 import sys
 import tempfile
 import unittest
-import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 
@@ -35,6 +34,11 @@ def value_at_angle(table, angle):
         if min(a0, a1) <= angle <= max(a0, a1):
             return v0 + (v1 - v0) * (angle - a0) / (a1 - a0)
     raise ValueError(angle)
+
+
+def example_bytes(name):
+    with open(os.path.join(fixtures.EXAMPLES, "cab", name), "rb") as f:
+        return f.read()
 
 
 def read_table(path):
@@ -106,19 +110,6 @@ class PanelText:
         return self
 
 
-def png(width, height, pixel):
-    """An RGBA PNG; pixel(x, y) -> (r, g, b, a)."""
-    rows = b"".join(b"\0" + b"".join(bytes(pixel(x, y)) for x in range(width))
-                    for y in range(height))
-
-    def chunk(kind, data):
-        return (struct.pack(">I", len(data)) + kind + data +
-                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6,
-                                                                0, 0, 0)) +
-            chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
-
-
 def rle_bmp():
     """An 8-bit BMP with run-length compression (BI_RLE8), 4 x 2 pixels: a format many
     decoders leave out."""
@@ -130,37 +121,6 @@ def rle_bmp():
     return header + info + palette + data
 
 
-def needle_png(length):
-    """A needle picture pointing up: 5 pixels wide, its pivot at the picture's centre, the
-    needle from the pivot to the top edge."""
-    return png(5, 2 * length, lambda x, y: (255, 255, 255, 255 if y < length else 0))
-
-
-def own_panel(cab):
-    """A panel for the example's gauges, until the example carries its own: plain needles on
-    20, 22 and 23, the oval gauges' images on 30 to 37 and 40 to 47, each at 1 degree per
-    1000 units (an oval gauge's drawn angles run from 180 to 540 degrees)."""
-    sections = ["[This]\nDaytimeImage = panel.png\n"]
-    for entry, x in [(20, 100), (22, 200), (23, 300)]:
-        sections.append("[Needle]\nSubject = ats%d\nLocation = %d, 100\nDaytimeImage = "
-                        "needle%d.png\nMinimum = 0\nMaximum = 360000\nInitialAngle = 0\n"
-                        "LastAngle = 360\n" % (entry, x, entry))
-        with open(os.path.join(cab, "needle%d.png" % entry), "wb") as f:
-            f.write(needle_png(40))
-    for first, x in [(30, 400), (40, 600)]:
-        for k in range(8):
-            sections.append("[Needle]\nSubject = ats%d\nLocation = %d, 300\nDaytimeImage = "
-                            "oval%d.png\nMinimum = 180000\nMaximum = 540000\n"
-                            "InitialAngle = 180\nLastAngle = 540\n" % (first + k, x, k))
-    for k in range(8):
-        with open(os.path.join(cab, "oval%d.png" % k), "wb") as f:
-            f.write(needle_png(round(100 * (0.65 + 0.05 * (7 - k)))))
-    with open(os.path.join(cab, "panel.png"), "wb") as f:
-        f.write(png(16, 16, lambda x, y: (40, 40, 40, 255)))
-    with open(os.path.join(cab, PANEL), "w") as f:
-        f.write("\n".join(sections))
-
-
 class ExampleCopy:
     """A copy of the example cab in a throwaway folder, its panel file edited; check runs
     inside it on Mirevane.dll."""
@@ -169,8 +129,6 @@ class ExampleCopy:
         self.path = tempfile.mkdtemp(prefix="mirevane-wiring-")
         self.cab = os.path.join(self.path, "cab")
         shutil.copytree(os.path.join(examples, "cab"), self.cab)
-        if not os.path.exists(self.file(PANEL)):
-            own_panel(self.cab)
         with open(self.file(PANEL), "rb") as f:
             self.panel = PanelText(f.read().decode(CODEC))
         if edit:
@@ -320,7 +278,7 @@ class WiringFindings(unittest.TestCase):
             ("a PNG cut short",
              lambda p, c: p.set("ats22", "DaytimeImage", "cut.png"),
              "panel-image-unreadable", "error", "ats22",
-             {"cut.png": png(8, 40, lambda x, y: (255, 255, 255, 255))[:60]},
+             {"cut.png": example_bytes("images/ammeter-needle.png")[:60]},
              [r"'cut\.png' cannot be decoded \(.+\)"]),
         ]
         for name, edit, code, severity, subject, files, says in cases:
