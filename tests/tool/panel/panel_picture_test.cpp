@@ -95,13 +95,17 @@ std::string TwoFrameGif() {
            std::string("\x00\x00\xFF\xFF\xFF\xFF", 6) + image + "\x3B";
 }
 
+// A white 16 x 16 JPEG.
+std::string WhiteJpeg() {
+    std::string jpeg;
+    std::vector<uint8_t> white(16 * 16 * 3, 255);
+    EXPECT_TRUE(stbi_write_jpg_to_func(AppendBytes, &jpeg, 16, 16, 3, white.data(), 90));
+    return jpeg;
+}
+
 TEST(PanelPicture, DecodesEveryFormatOfACab) {
     const Rgb red{255, 0, 0}, blue{0, 0, 255}, grey{90, 100, 110}, green{0, 255, 0};
-    std::string jpeg;
-    {
-        std::vector<uint8_t> white(16 * 16 * 3, 255);
-        ASSERT_TRUE(stbi_write_jpg_to_func(AppendBytes, &jpeg, 16, 16, 3, white.data(), 90));
-    }
+    const std::string jpeg = WhiteJpeg();
     struct Case {
         const char* name;
         std::string bytes;
@@ -155,12 +159,18 @@ TEST(PanelPicture, RefusesWhatItCannotReadWithTheDecodersReason) {
     // 9000 x 9000 is within 16384 a side but over 64 million pixels.
     std::string large = png;
     large.replace(16, 8, std::string("\x00\x00\x23\x28\x00\x00\x23\x28", 8));
+    // The first Huffman table of a JPEG claiming 2 x 255 codes, more than a table holds.
+    std::string huffman = WhiteJpeg();
+    const std::size_t table = huffman.find("\xFF\xC4");
+    ASSERT_NE(table, std::string::npos);
+    huffman[table + 5] = huffman[table + 6] = '\xFF';
     struct Case {
         const char* name;
         std::string bytes;
         const char* reason; // part of the message
     };
     const Case cases[] = {
+        {"a JPEG Huffman table of too many codes", huffman, "Huffman"},
         {"RLE-compressed BMP", rle, "RLE"},
         {"a BMP cut inside its header", bitmap.substr(0, 30), ""},
         {"a truncated PNG", png.substr(0, png.size() / 2), ""},

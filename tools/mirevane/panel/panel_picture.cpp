@@ -30,11 +30,52 @@ const stbi_uc* Data(const std::string& bytes) {
     return reinterpret_cast<const stbi_uc*>(bytes.data());
 }
 
+// The stb_image of Debian 12 (2.27) builds a JPEG Huffman table without checking that its 16
+// code counts add up to at most 256, and writes past the table's arrays when they do not
+// (found by fuzzing; later stb versions refuse such a table). Every table the decoder reads
+// follows a DHT marker, bytes FF C4 however it reaches them: each such place in a JPEG is read
+// as a table here and the picture refused when one would overflow. A file that is no JPEG
+// does not start with FF and never reaches that code.
+bool HasOversizedHuffmanTable(const std::string& bytes) {
+    if (bytes.empty() || static_cast<unsigned char>(bytes[0]) != 0xFF) {
+        return false;
+    }
+    // As the decoder reads past the end: zeros.
+    const auto byte = [&](std::size_t at) -> int {
+        return at < bytes.size() ? static_cast<unsigned char>(bytes[at]) : 0;
+    };
+    for (std::size_t marker = bytes.find("\xFF\xC4"); marker != std::string::npos;
+         marker = bytes.find("\xFF\xC4", marker + 1)) {
+        std::size_t at = marker + 2;
+        long left = (byte(at) << 8 | byte(at + 1)) - 2;
+        at += 2;
+        while (left > 0 && at < bytes.size()) {
+            const int kind = byte(at++);
+            if (kind >> 4 > 1 || (kind & 15) > 3) {
+                break; // the decoder refuses this table before building it
+            }
+            long codes = 0;
+            for (int i = 0; i < 16; ++i) {
+                codes += byte(at++);
+            }
+            if (codes > 256) {
+                return true;
+            }
+            at += static_cast<std::size_t>(codes);
+            left -= 17 + codes;
+        }
+    }
+    return false;
+}
+
 // The size from the picture's header, refused when too large to decode: a few bytes can
 // claim a picture of gigabytes.
 std::pair<int, int> CheckedSize(const std::string& bytes) {
     if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
         throw std::runtime_error("the file is too large for a picture");
+    }
+    if (HasOversizedHuffmanTable(bytes)) {
+        throw std::runtime_error("Corrupt JPEG: a Huffman table of more than 256 codes");
     }
     int width = 0;
     int height = 0;
