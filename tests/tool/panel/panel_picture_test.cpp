@@ -85,6 +85,14 @@ void AppendBytes(void* context, void* data, int size) {
     static_cast<std::string*>(context)->append(static_cast<const char*>(data), size);
 }
 
+// The same bytes read as a bitmap stored top row first: a negative height.
+std::string TopRowFirst(std::string bitmap, int32_t height = 0) {
+    const int32_t stored = static_cast<uint8_t>(bitmap[22]) | static_cast<uint8_t>(bitmap[23]) << 8;
+    std::string field;
+    Put32(field, static_cast<uint32_t>(height != 0 ? height : -stored));
+    return bitmap.replace(22, 4, field);
+}
+
 // Two frames of 2 x 1 pixels: red, green first; blue, white in the second (its own palette).
 std::string TwoFrameGif() {
     const std::string image = std::string("\x02\x02\x44\x0A\x00", 5);
@@ -134,6 +142,11 @@ TEST(PanelPicture, DecodesEveryFormatOfACab) {
          1,
          {{10, 20, 30, 128}, {0, 0, 255, 0}}},
         {"GIF, first frame", TwoFrameGif(), 2, 1, {{255, 0, 0, 255}, {0, 255, 0, 255}}},
+        {"BMP stored top row first",
+         TopRowFirst(Bitmap(2, 2, 24, {red, blue, grey, green})),
+         2,
+         2,
+         {{90, 100, 110, 255}, {0, 255, 0, 255}, {255, 0, 0, 255}, {0, 0, 255, 255}}},
     };
     for (const Case& c : cases) {
         const Picture picture = DecodePicture(c.bytes);
@@ -178,6 +191,7 @@ TEST(PanelPicture, RefusesWhatItCannotReadWithTheDecodersReason) {
         {"empty", "", ""},
         {"over 16384 a side", wide, "20000 x 8"},
         {"over 64 million pixels", large, "9000 x 9000"},
+        {"a huge bitmap stored top row first", TopRowFirst(bitmap, -16777214), "4 x 16777214"},
     };
     for (const Case& c : cases) {
         try {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 
@@ -89,6 +90,9 @@ std::pair<int, int> CheckedSize(const std::string& bytes) {
                                               &height, &channels, 4));
         throw std::runtime_error(stbi_failure_reason());
     }
+    // A bitmap stored top row first gives its height negative.
+    width = std::abs(width);
+    height = std::abs(height);
     if (width > kLongestSide || height > kLongestSide ||
         static_cast<long long>(width) * height > kMostPixels) {
         throw std::runtime_error("the picture is " + std::to_string(width) + " x " +
