@@ -336,6 +336,20 @@ class WiringFindings(unittest.TestCase):
             self.assertRegex(result.stdout_text,
                              r"panel2\.cfg:\d+:\d+: note: .*\[panel-needle-function\]")
 
+    def test_an_entry_mistyped_in_the_profile_comes_before_what_follows_in_the_panel(self):
+        with ExampleCopy(fixtures.EXAMPLES) as cab:
+            with open(cab.file("Mirevane.ini")) as f:
+                profile = f.read()
+            with open(cab.file("Mirevane.ini"), "w") as f:
+                f.write(profile.replace("Needle = 20", "Needle = 21"))
+            result, report = cab.check_json()
+            self.assertEqual(result.returncode, 1)
+            self.assertEqual([(d["code"], d["file"], d["line"]) for d in report["diagnostics"]],
+                             [("panel-entry-undrawn", "./Mirevane.ini",
+                               cab.profile_line("Mirevane.ini", "Needle = 21")),
+                              ("panel-entry-foreign", report["panel"]["path"],
+                               cab.panel.line_of("ats20", "Subject"))])
+
     def test_a_wrong_scale_is_the_one_finding_of_its_needle(self):
         # A Backstop read through a scale 1000 times off would clip nearly everything: that
         # follows from the scale, and is not reported besides it.
@@ -390,13 +404,17 @@ class PanelChoice(unittest.TestCase):
             self.assertEqual([(d["code"], d["file"]) for d in panel_findings(report)],
                              [("panel-entry-undrawn", "./Mirevane.ini")])
 
-    def test_an_unreadable_panel_given_is_an_error(self):
+    def test_a_panel_given_that_cannot_be_read_is_refused_as_an_argument(self):
         with ExampleCopy(fixtures.EXAMPLES) as cab:
-            result, report = cab.check_json("--panel", "missing.cfg")
-            self.assertEqual(result.returncode, 1)
-            d = only(report, "panel-unreadable")
-            self.assertEqual(d["severity"], "error")
-            self.assertEqual(os.path.basename(d["file"]), "missing.cfg")
+            os.mkdir(cab.file("folder.cfg"))
+            for given, says in [("missing.cfg", "no such panel file"),
+                                ("folder.cfg", "is not a panel file")]:
+                with self.subTest(given):
+                    result = cab.run("check", "Mirevane.dll", "--panel", given)
+                    self.assertEqual(result.returncode, 2)
+                    self.assertEqual(result.stdout_text, "")
+                    self.assertRegex(result.stderr_text, r"^%s: error: %s.* \[panel-unreadable\]"
+                                     % (re.escape(given), says))
 
     def test_a_library_in_a_sub_folder_is_found_through_ats_cfg(self):
         # Train/ats.cfg names plugin/Mirevane.dll; the panel beside ats.cfg is the cab's.

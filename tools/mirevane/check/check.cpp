@@ -263,13 +263,16 @@ void Checker::Run(const std::string& path) {
     CheckGaugeSet(gauges, profiles_.front());
     CheckPanel(gauges);
 
-    // In file order, then line by line, as an editor would walk through them.
+    // In file order, then line by line, as an editor would walk through them; the panel file
+    // last, after the profiles whose entries it draws.
     std::vector<std::string> files;
     for (const Diagnostic& d : report_.diagnostics) {
         if (std::find(files.begin(), files.end(), d.file) == files.end()) {
             files.push_back(d.file);
         }
     }
+    std::stable_partition(files.begin(), files.end(),
+                          [this](const std::string& file) { return file != report_.panel.path; });
     std::stable_sort(report_.diagnostics.begin(), report_.diagnostics.end(),
                      [&files](const Diagnostic& a, const Diagnostic& b) {
                          const auto fa = std::find(files.begin(), files.end(), a.file);

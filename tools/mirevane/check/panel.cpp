@@ -30,8 +30,10 @@ void Checker::CheckPanelPictures(const PanelFile& panel, const PanelPictures& pi
             break;
         case PictureState::kMissing:
             Add("panel-image-missing", where,
-                PictureName(p, owner) + " is not in " + panel.folder +
-                    " in any letter case: the host draws nothing for " + drawn);
+                PictureName(p, owner) +
+                    " does not exist in any letter case (names are relative to the panel "
+                    "file's folder): the host draws nothing for " +
+                    drawn);
             break;
         case PictureState::kOtherCase:
             Add("panel-image-case", where,
@@ -46,7 +48,7 @@ void Checker::CheckPanelPictures(const PanelFile& panel, const PanelPictures& pi
             break;
         case PictureState::kOutsideFolder:
             Add("panel-image-outside", where,
-                PictureName(p, owner) + " lies outside " + panel.folder + " (" + p.reason +
+                PictureName(p, owner) + " lies outside the panel file's folder (" + p.reason +
                     "): the tool does not read it");
             break;
         }
@@ -56,7 +58,7 @@ void Checker::CheckPanelPictures(const PanelFile& panel, const PanelPictures& pi
         const auto at = static_cast<std::size_t>(element.order);
         if (at < pictures.elements.size()) {
             check(pictures.elements[at], "",
-                  std::string("the ") + PanelElementName(element.kind) + " of line " +
+                  "the [" + std::string(PanelElementName(element.kind)) + "] of line " +
                       std::to_string(element.section.line));
         }
     }

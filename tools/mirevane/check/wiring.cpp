@@ -34,8 +34,14 @@ std::string EntryKey(const CMirevane& gauges, int32_t g, int32_t entry) {
     return "Ellipse" + std::to_string(k);
 }
 
+// A number of the panel file or of what the plug-in writes, as a person writes it: 300000, not
+// 3e+05.
+std::string Plain(double value) {
+    return Rounded(value, 12);
+}
+
 std::string Point(const PanelPoint& p) {
-    return Shortest(p.x) + ", " + Shortest(p.y);
+    return Plain(p.x) + ", " + Plain(p.y);
 }
 
 const PanelElement* FirstNeedleOn(const PanelFile& panel, int32_t entry) {
@@ -156,9 +162,9 @@ void Checker::CheckWiredNeedle(const CMirevane& gauges, int32_t g, const PanelFi
                 ", which the tool does not evaluate: its scale and Backstop against " + Gauge(g) +
                 "'s values are not checked");
     } else if (!m.TurnsOneDegreePerThousand()) {
-        const std::string mapping =
-            "Minimum " + Shortest(m.minimum) + ", Maximum " + Shortest(m.maximum) +
-            ", InitialAngle " + Shortest(m.initialAngle) + ", LastAngle " + Shortest(m.lastAngle);
+        const std::string mapping = "Minimum " + Plain(m.minimum) + ", Maximum " +
+                                    Plain(m.maximum) + ", InitialAngle " + Plain(m.initialAngle) +
+                                    ", LastAngle " + Plain(m.lastAngle);
         const double perDegree = m.DegreesPerUnit() * 1000.0;
         const std::string turns =
             !std::isfinite(perDegree) ? " does not turn: Maximum equals Minimum"
@@ -167,7 +173,7 @@ void Checker::CheckWiredNeedle(const CMirevane& gauges, int32_t g, const PanelFi
                                      Gauge(g) + " writes";
         Add("panel-needle-scale", At(panel, needle.SpotOf("maximum")),
             on + turns + " (" + mapping + "); the plug-in writes 1000 units per degree: " +
-                "Maximum = " + Shortest(m.minimum + 1000.0 * (m.lastAngle - m.initialAngle)) +
+                "Maximum = " + Plain(m.minimum + 1000.0 * (m.lastAngle - m.initialAngle)) +
                 " turns it 1 degree per degree");
     } else if (m.backstop) {
         CheckBackstop(gauges, g, panel, needle);
@@ -176,13 +182,12 @@ void Checker::CheckWiredNeedle(const CMirevane& gauges, int32_t g, const PanelFi
         const auto images = EntriesWrittenBy(gauges, g).size();
         const double own = gauges.ellipses()[g].damping().naturalFrequency();
         const std::string plugin =
-            own > 0.0 ? Gauge(g) + " damps it already ([Damping] NaturalFreq " + Shortest(own) + ")"
+            own > 0.0 ? Gauge(g) + " damps it already ([Damping] NaturalFreq " + Plain(own) + ")"
                       : "";
         if (images > 1 || !plugin.empty()) {
             Add("panel-double-damping", At(panel, needle.SpotOf("naturalfreq")),
-                "the host damps " + on + " itself (NaturalFreq " +
-                    Shortest(*needle.naturalFrequency) + ", DampingRatio " +
-                    Shortest(*needle.dampingRatio) + ")" +
+                "the host damps " + on + " itself (NaturalFreq " + Plain(*needle.naturalFrequency) +
+                    ", DampingRatio " + Plain(*needle.dampingRatio) + ")" +
                     (images > 1 ? ", and " + Gauge(g) + " swaps its needle between " +
                                       std::to_string(images) +
                                       " images: the host's damping runs on each image "
@@ -228,11 +233,11 @@ void Checker::CheckBackstop(const CMirevane& gauges, int32_t g, const PanelFile&
     if (parkedClipped) {
         values += (values.empty() ? "" : ", and ") + std::string("its parking value ") +
                   std::to_string(*parked) + " (StandbyAngle " +
-                  Shortest(gauges.ellipses()[g].standbyAngle()) + ")";
+                  Plain(gauges.ellipses()[g].standbyAngle()) + ")";
     }
     Add("panel-backstop-clips", At(panel, needle.SpotOf("backstop")),
-        "Backstop holds the needle on " + Ats(entry) + " between " + Shortest(lo) + " and " +
-            Shortest(hi) + " degrees, and " + Gauge(g) + " writes beyond them for " +
+        "Backstop holds the needle on " + Ats(entry) + " between " + Plain(lo) + " and " +
+            Plain(hi) + " degrees, and " + Gauge(g) + " writes beyond them for " +
             (runs.empty() ? "" : "values ") + values + ": the needle stops at the backstop there");
 }
 
