@@ -14,6 +14,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import tool_fixtures as fixtures
 
 import json
+import math
 
 PANEL = "panel2.cfg"
 # The panel file is often saved in code page 932; edits keep every byte they do not touch.
@@ -260,6 +261,55 @@ class WiringFindings(unittest.TestCase):
         self.find(edit, "panel-backstop-clips", "warning",
                   lambda p, c: (PANEL, p.line_of("ats34", "Backstop")),
                   [r"its parking value 180000 \(StandbyAngle 180\)"])
+
+    def test_an_oval_images_backstop_is_held_to_the_angles_drawn_with_that_image(self):
+        # bc (Flattening 0.35, RotateAngle 0, 8 images) draws with its shortest image, ats37,
+        # where the needle is within 10 degrees of across the long axis (its parameter angle
+        # folded above 80 degrees): drawn angles of about 255 to 285 and 435 to 465. Worked
+        # out here from the oval's formulas, not by the tool.
+        b = 0.65
+        lengths = [b + (1 - b) * (7 - k) / 7 for k in range(8)]
+        theta = [math.degrees(math.acos(math.sqrt((r * r - b * b) / (1 - b * b))))
+                 for r in lengths]
+        last_bound = (theta[6] + theta[7]) / 2
+        table = read_table(os.path.join(fixtures.EXAMPLES, "cab", "bc.csv"))
+
+        def drawn(value):
+            t = math.radians(interpolate(table, value) + 180.0)
+            return 360.0 + math.degrees(math.atan2(b * math.sin(t), math.cos(t)))
+
+        def solve(f, lo, hi):
+            for _ in range(60):
+                mid = (lo + hi) / 2
+                lo, hi = (mid, hi) if (f(mid) > 0) == (f(lo) > 0) else (lo, mid)
+            return lo
+
+        # Held between 180 and 460: of ats37's angles only those above 460 are clipped, from
+        # the value drawn at 460 up to where the parameter angle leaves the last image's part.
+        start = solve(lambda v: drawn(v) - 460.0, 800.0, 1000.0)
+        end = solve(lambda v: interpolate(table, v) + 180.0 - (450.0 + (90.0 - last_bound)),
+                    800.0, 1000.0)
+        cases = [("holds every angle of the image", "470", None),
+                 ("clips the image's last angles", "460", (start, end))]
+        for name, last, clipped in cases:
+            def edit(p, c):
+                for key, value in [("Minimum", "180000"), ("Maximum", last + "000"),
+                                   ("InitialAngle", "180"), ("LastAngle", last),
+                                   ("Backstop", "true")]:
+                    p.set("ats37", key, value)
+            with self.subTest(name), ExampleCopy(fixtures.EXAMPLES, edit) as cab:
+                _, report = cab.check_json()
+                found = [d for d in report["diagnostics"] if d["code"] == "panel-backstop-clips"]
+                if clipped is None:
+                    self.assertEqual(found, [])
+                    continue
+                self.assertEqual(len(found), 1, found)
+                run = re.search(r"for values ([0-9.]+) to ([0-9.]+) kPa \(written (\d+) to",
+                                found[0]["message"])
+                # The ends are found to a millionth of the table's span (1000 kPa).
+                self.assertAlmostEqual(float(run.group(1)), clipped[0], delta=0.01)
+                self.assertAlmostEqual(float(run.group(2)), clipped[1], delta=0.01)
+                self.assertIn(int(run.group(3)), (460000, 460001))
 
     def test_pictures_missing_in_another_letter_case_or_unreadable(self):
         def other_case(p, c):
