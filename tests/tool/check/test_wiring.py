@@ -337,6 +337,23 @@ class WiringFindings(unittest.TestCase):
                           lambda p, c: (PANEL, p.line_of(subject, "DaytimeImage")), says,
                           files=files)
 
+    def test_the_panel_files_own_problems_at_their_lines(self):
+        def outside(p, c):
+            with open(os.path.join(c.path, "outside.png"), "wb") as f:
+                f.write(example_bytes("images/ammeter-needle.png"))
+            p.set("ats22", "DaytimeImage", "../outside.png")
+        cases = [
+            ("a point that does not read", lambda p, c: p.set("ats23", "Location", "605 555"),
+             "panel-syntax", "warning", ("ats23", "Location"), [r"605 555"]),
+            ("a picture outside the panel's folder", outside, "panel-image-outside", "note",
+             ("ats22", "DaytimeImage"), [r"'\.\./outside\.png' lies outside the panel file's "
+                                         r"folder"]),
+        ]
+        for name, edit, code, severity, (subject, key), says in cases:
+            with self.subTest(name):
+                self.find(edit, code, severity, lambda p, c: (PANEL, p.line_of(subject, key)),
+                          says)
+
     def test_an_oval_image_off_the_common_hub(self):
         def edit(p, c):
             x, y = p.value("ats32", "Location").split(",")
