@@ -36,7 +36,8 @@ the picture shows: mirevane calibrate, the studio.
 Examples:
   mirevane check Cab/Mirevane.dll
   mirevane check Cab/Mirevane.ini --strict        exit status 1 on warnings too
-  mirevane check Cab/Mirevane.dll --json > report.json)";
+  mirevane check Cab/Mirevane.dll --json > report.json
+  mirevane check Train/plugin/Mirevane.dll --panel Train/panel2.cfg)";
 
 struct CheckArguments {
     std::string path;

@@ -265,11 +265,14 @@ void Checker::CheckOvalImages(const CMirevane& gauges, int32_t g, const PanelFil
     const CEllipseGauge& ellipse = gauges.ellipses()[g];
     std::vector<std::optional<double>> reaches;
     for (const OvalImage& image : images) {
-        const PanelPicture& p = pictures.elements[static_cast<std::size_t>(image.needle->order)];
-        const bool decoded = p.state == PictureState::kFound || p.state == PictureState::kOtherCase;
-        if (decoded && p.picture.width > 0) {
-            const NeedlePlacement placement = PlaceNeedle(*image.needle, p.picture);
-            reaches.push_back(OpaqueReach(p.picture, placement.origin, placement.scale));
+        const auto at = static_cast<std::size_t>(image.needle->order);
+        const PanelPicture* p = at < pictures.elements.size() ? &pictures.elements[at] : nullptr;
+        // A picture missing or unreadable has its own finding; its length is passed over.
+        const bool decoded = p != nullptr && (p->state == PictureState::kFound ||
+                                              p->state == PictureState::kOtherCase);
+        if (decoded && p->picture.width > 0) {
+            const NeedlePlacement placement = PlaceNeedle(*image.needle, p->picture);
+            reaches.push_back(OpaqueReach(p->picture, placement.origin, placement.scale));
         } else {
             reaches.push_back(std::nullopt);
         }
