@@ -57,8 +57,8 @@ protected:
 TEST_F(GaugeWritesTest, WritesWhatThePluginWritesInAFrame) {
     const GaugeWrites plain(gauges_, 0);
     const GaugeWrites oval(gauges_, 1);
-    ASSERT_TRUE(oval.parked().has_value());
-    EXPECT_FALSE(plain.parked().has_value());
+    ASSERT_TRUE(oval.ParkedOn(30).has_value());
+    EXPECT_FALSE(plain.ParkedOn(20).has_value());
     // Speeds on every part of the oval, both sides of its long axis and the turn's seam.
     for (const float kmph : {0.0f, 13.3f, 40.0f, 61.7f, 80.0f, 99.9f, 120.0f, 145.5f, 160.0f}) {
         SCOPED_TRACE(kmph);
@@ -72,7 +72,7 @@ TEST_F(GaugeWritesTest, WritesWhatThePluginWritesInAFrame) {
         for (int32_t entry = 30; entry <= 37; ++entry) {
             // The first frame parks every image, then draws the chosen one.
             EXPECT_EQ(panel[static_cast<std::size_t>(entry)],
-                      entry == o.entry ? o.value : *oval.parked())
+                      entry == o.entry ? o.value : *oval.ParkedOn(entry))
                 << "entry " << entry;
         }
     }
@@ -123,7 +123,7 @@ TEST_F(GaugeWritesTest, AnOvalGaugesRunsOnOneEntryAreWhereThePluginChoosesIt) {
         for (const ValueRun& run : runs) {
             // Inside a run the plug-in draws on this entry, and just outside it on another.
             const auto kmph = static_cast<float>((run.from + run.to) / 2);
-            EXPECT_NE(Frame(kmph)[static_cast<std::size_t>(entry)], *oval.parked());
+            EXPECT_NE(Frame(kmph)[static_cast<std::size_t>(entry)], *oval.ParkedOn(entry));
             EXPECT_EQ(oval.At(run.from).entry, entry);
             EXPECT_EQ(oval.At(run.to).entry, entry);
             if (run.from > 0.0) {
@@ -133,6 +133,30 @@ TEST_F(GaugeWritesTest, AnOvalGaugesRunsOnOneEntryAreWhereThePluginChoosesIt) {
                 EXPECT_NE(oval.At(run.to + 1e-3).entry, entry);
             }
         }
+    }
+}
+
+TEST(GaugeWritesTableTest, ARoundDialsOneEntryNeverShowsItsParking) {
+    // Flattening 0: only the last division draws, on entry 33, every frame; the parking the
+    // first frame writes there is overwritten by the needle before the host sees it.
+    test::TempDir folder;
+    folder.Write("Cab.ini", "[SubjectKey]\nSubject = kmph\n[PanelIndex]\nEllipse0 = 30\n"
+                            "Ellipse1 = 31\nEllipse2 = 32\nEllipse3 = 33\n[Ellipse]\n"
+                            "Division = 4\nFlattening = 0\nStandbyAngle = 90\n");
+    folder.Write("Cab.csv", "0,0\n160,270\n");
+    CMirevane gauges;
+    gauges.Load(folder / "Cab.dll");
+    const GaugeWrites writes(gauges, 0);
+    EXPECT_FALSE(writes.ParkedOn(33).has_value());
+    AtsVehicleState state{};
+    std::array<int32_t, 256> panel{};
+    const std::array<int32_t, 256> sound{};
+    for (const float kmph : {0.0f, 80.0f, 160.0f}) {
+        state.speed = kmph;
+        state.time += 100;
+        gauges.Elapse(state, panel.data(), sound.data());
+        EXPECT_EQ(panel[33], writes.At(kmph).value);
+        EXPECT_NE(panel[33], 90000);
     }
 }
 

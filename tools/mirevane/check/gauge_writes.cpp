@@ -24,8 +24,13 @@ PanelWrite GaugeWrites::At(double value) const {
     return {IsHostArrayIndex(entry) ? entry : -1, ToPanelValue(ellipse_.DrawnAngleDegrees(x))};
 }
 
-std::optional<int32_t> GaugeWrites::parked() const noexcept {
-    if (!elliptic_) {
+std::optional<int32_t> GaugeWrites::ParkedOn(int32_t entry) const noexcept {
+    // Render parks the entry drawn before and then writes the chosen one: the parking stays
+    // only when another division (or one without an entry) is chosen.
+    const auto& divisions = ellipse_.divisionTable();
+    const bool elsewhere = std::any_of(divisions.begin(), divisions.end(),
+                                       [entry](const auto& d) { return d.second != entry; });
+    if (!elliptic_ || !elsewhere) {
         return std::nullopt;
     }
     return ToPanelValue(ellipse_.standbyAngle());

@@ -28,8 +28,11 @@ public:
     // The calibration points; fewer than two: the gauge writes one angle whatever the value.
     const std::vector<std::pair<double, double>>& table() const noexcept { return scale_.table(); }
     bool elliptic() const noexcept { return elliptic_; }
-    // What an elliptic gauge parks its other division entries at (StandbyAngle, no 180 added).
-    std::optional<int32_t> parked() const noexcept;
+    // What an elliptic gauge parks an entry at (StandbyAngle, no 180 added) while it draws
+    // elsewhere; nothing where that never shows: a plain gauge, or an entry that every
+    // division draws on (a round dial's one entry), which the needle overwrites in the same
+    // frame.
+    std::optional<int32_t> ParkedOn(int32_t entry) const noexcept;
 
 private:
     // A copy: ToAngle moves nothing outside the developer modes, which a loaded scale is not in.

@@ -214,7 +214,7 @@ void Checker::CheckBackstop(const CMirevane& gauges, int32_t g, const PanelFile&
     const GaugeWrites writes(gauges, g);
     const std::vector<ValueRun> runs = RunsWhere(
         writes, [&](const PanelWrite& w) { return w.entry == entry && clipped(w.value); });
-    const std::optional<int32_t> parked = writes.parked();
+    const std::optional<int32_t> parked = writes.ParkedOn(entry);
     const bool parkedClipped = parked && clipped(*parked);
     if (runs.empty() && !parkedClipped) {
         return;
