@@ -10,6 +10,7 @@
 #include "common/tool_error.h"
 #include "config/text.h"
 #include "reference/commands.h"
+#include "sections/panel_subcommand.h"
 #include "run/run_subcommand.h"
 #include "studio/studio_subcommand.h"
 
@@ -66,7 +67,8 @@ void DescribeTool(CLI::App& app) {
 // The commands in the order the help lists them.
 std::vector<Subcommand> AddCommands(CLI::App& app) {
     return {AddCheckSubcommand(app),     AddRunSubcommand(app),     AddStudioSubcommand(app),
-            AddCalibrateSubcommand(app), AddExplainSubcommand(app), AddDocsSubcommand(app)};
+            AddCalibrateSubcommand(app), AddPanelSubcommand(app),   AddExplainSubcommand(app),
+            AddDocsSubcommand(app)};
 }
 
 // An unknown first word: the nearest command, or where plotting lives.
