@@ -428,13 +428,14 @@
     cabSection.addEventListener("pointerdown", (event) => {
       if (!event.target.closest("svg.cab-view")) return;
       drag = { x: event.clientX, y: event.clientY, moved: false };
-      cabSection.setPointerCapture(event.pointerId);
     });
     cabSection.addEventListener("pointermove", (event) => {
       if (!drag) return;
       const dx = event.clientX - drag.x;
       const dy = event.clientY - drag.y;
       if (!drag.moved && Math.hypot(dx, dy) < 4) return;
+      // Captured only once it is a drag: a click still goes to the needle under it.
+      if (!drag.moved) cabSection.setPointerCapture(event.pointerId);
       drag.moved = true;
       zoom.pan(dx, dy);
       drag.x = event.clientX;
