@@ -116,6 +116,7 @@ DialRecorder Recorded(const std::vector<KeptFrame>& frames, std::vector<std::str
     run.gauges = {speedometer, oval};
     run.panelColumns = {20, 30};
     run.quantities = std::move(quantities);
+    run.observed = true;
     DialRecorder recorder;
     recorder.Begin(run);
     std::vector<int32_t> keys;
@@ -127,6 +128,8 @@ DialRecorder Recorded(const std::vector<KeptFrame>& frames, std::vector<std::str
         frame.keys = &keys;
         const int32_t panel[2] = {frames[i].entry20, frames[i].entry30};
         frame.panel = panel;
+        GaugeSample samples[2];
+        frame.samples = samples;
         frame.state.speed = frames[i].speed;
         frame.state.bc = frames[i].bc;
         recorder.Take(frame);
