@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <stdexcept>
 #include <tuple>
 
 namespace mirevane::tool {
@@ -49,7 +50,12 @@ CabPicture Embedded(const PanelPicture& p) {
         picture.problem = WhyNot(p);
         return picture;
     }
-    picture.dataUri = DataUri("image/png", EncodePng(p.picture));
+    try {
+        picture.dataUri = DataUri("image/png", EncodePng(p.picture));
+    } catch (const std::exception& e) {
+        picture.problem = e.what(); // decoded but not encoded again: a placeholder all the same
+        return picture;
+    }
     picture.width = p.picture.width;
     picture.height = p.picture.height;
     return picture;
