@@ -239,6 +239,26 @@ class CabOnThePage(unittest.TestCase):
         self.assertEqual(cab["ats21"]["drive"], "rest")
         self.assertIn("no gauge writes entry 21", cab["ats21"]["rest"])
 
+    def test_each_dial_turns_as_its_needle_and_falls_back_on_angles_without_one(self):
+        # The panel's ats20 turns 1 degree per 1000 units from -180: a table angle of 0
+        # (value 180000) points up, so the scale's angle 0 points down, growing clockwise.
+        turned = 'class="needles" transform="matrix(0 1 -1 0 0 0)"'
+        # --angles right-ccw: angle 0 right, growing anticlockwise.
+        given = 'class="needles" transform="matrix(1 0 0 -1 0 0)"'
+        with CabFolder(self.files()) as cab:
+            _, page = self.run_page(cab, "--angles", "right-ccw")
+        self.assertIn(turned, page)
+        self.assertNotIn(given, page)
+        self.assertNotIn("Gauge 0:", page)
+        files = self.files()
+        files["panel2.cfg"] = CAB_PANEL.replace("Maximum = 360000", "Maximum = 360")
+        with CabFolder(files) as cab:
+            _, page = self.run_page(cab, "--angles", "right-ccw")
+        self.assertIn(given, page)
+        self.assertIn("Gauge 0: no needle of the panel on its entries turns 1 degree per 1000 "
+                      "units. Angle 0 points right, angles grow anticlockwise (--angles "
+                      "right-ccw).", page)
+
     def test_no_panel_gives_the_page_without_the_cab(self):
         with CabFolder(self.files()) as cab:
             result, page = self.run_page(cab, "--no-panel")
