@@ -17,7 +17,7 @@
 namespace mirevane::tool {
 namespace {
 
-struct NeedleSpec {
+struct NeedleKeys {
     std::string subject;
     NeedleMapping mapping;
     int layer = 0;
@@ -26,7 +26,7 @@ struct NeedleSpec {
     std::string function;
 };
 
-NeedleSpec Spec(std::string subject, NeedleMapping mapping, int layer = 0,
+NeedleKeys Keys(std::string subject, NeedleMapping mapping, int layer = 0,
                 std::string picture = "needle.png", PanelColour tint = {255, 255, 255},
                 std::string function = "") {
     return {std::move(subject), mapping, layer, std::move(picture), tint, std::move(function)};
@@ -58,35 +58,35 @@ struct Panel {
     PanelPictures pictures;
 };
 
-Panel MakePanel(const std::vector<NeedleSpec>& needles) {
+Panel MakePanel(const std::vector<NeedleKeys>& needles) {
     Panel panel;
     panel.file.path = "/cab/panel2.cfg";
     panel.file.folder = "/cab/";
     panel.file.dayImage = {"panel.bmp", {2, 1}};
     panel.pictures.background = {"panel.bmp",          {2, 1}, "/cab/panel.bmp",
                                  PictureState::kFound, "",     Filled(64, 48, 90)};
-    for (const NeedleSpec& spec : needles) {
+    for (const NeedleKeys& keys : needles) {
         PanelElement e;
         e.order = static_cast<int>(panel.file.elements.size());
         e.section = {10 + 10 * e.order, 1};
-        e.subject = SubjectOf(spec.subject);
+        e.subject = SubjectOf(keys.subject);
         e.location = {10.0 + e.order, 20.0};
-        e.dayImage = {spec.picture, {12 + 10 * e.order, 1}};
-        e.colour = spec.tint;
+        e.dayImage = {keys.picture, {12 + 10 * e.order, 1}};
+        e.colour = keys.tint;
         e.origin = PanelPoint{2.0, 9.0};
-        e.mapping = spec.mapping;
-        e.layer = spec.layer;
-        e.function = spec.function;
+        e.mapping = keys.mapping;
+        e.layer = keys.layer;
+        e.function = keys.function;
         panel.file.elements.push_back(e);
         PanelPicture p;
-        p.name = spec.picture;
+        p.name = keys.picture;
         p.spot = e.dayImage.spot;
-        if (spec.picture.empty()) {
+        if (keys.picture.empty()) {
             p.state = PictureState::kNone;
-        } else if (spec.picture == "missing.png") {
+        } else if (keys.picture == "missing.png") {
             p.state = PictureState::kMissing;
         } else {
-            p.path = "/cab/" + spec.picture;
+            p.path = "/cab/" + keys.picture;
             p.state = PictureState::kFound;
             p.picture = Filled(4, 10, 200);
         }
@@ -159,7 +159,7 @@ TEST(CabView, EachNeedleTurnsByItsOwnMappingInEveryKeptFrame) {
     const DialRecorder recorder =
         Recorded({{0, 0, 0, 0}, {90000, 0, 0, 0}, {225000, 0, 0, 0}, {400000, 0, 0, 0}}, {});
     for (const AngleCase& c : cases) {
-        const Panel panel = MakePanel({Spec("ats20", c.mapping)});
+        const Panel panel = MakePanel({Keys("ats20", c.mapping)});
         const std::vector<CabNeedleMotion> motion =
             MoveCab(BuildCabScene(panel.file, panel.pictures), recorder);
         ASSERT_EQ(motion.size(), 1u) << c.name;
@@ -173,9 +173,9 @@ TEST(CabView, EachNeedleTurnsByItsOwnMappingInEveryKeptFrame) {
 }
 
 TEST(CabView, LayersDrawInOrderAndEqualLayersInFileOrder) {
-    const Panel panel = MakePanel({Spec("ats20", kUpClockwise, 2), Spec("ats30", kUpClockwise, 0),
-                                   Spec("kmph", kUpClockwise, 1), Spec("bc", kUpClockwise, 0),
-                                   Spec("ats21", kUpClockwise, 2), Spec("mr", kUpClockwise, -1)});
+    const Panel panel = MakePanel({Keys("ats20", kUpClockwise, 2), Keys("ats30", kUpClockwise, 0),
+                                   Keys("kmph", kUpClockwise, 1), Keys("bc", kUpClockwise, 0),
+                                   Keys("ats21", kUpClockwise, 2), Keys("mr", kUpClockwise, -1)});
     const CabScene scene = BuildCabScene(panel.file, panel.pictures);
     std::vector<int> order;
     for (const CabNeedle& n : scene.needles) {
@@ -204,26 +204,26 @@ std::size_t Count(const std::string& text, const std::string& part) {
 TEST(CabView, EachPictureIsEmbeddedOnceHoweverManyNeedlesUseIt) {
     struct PictureCase {
         const char* name;
-        std::vector<NeedleSpec> needles;
+        std::vector<NeedleKeys> needles;
         std::size_t pictures;     // distinct, embedded
         std::size_t placeholders; // needles drawn without a picture
     };
     const PictureCase cases[] = {
-        {"one picture for six needles", std::vector<NeedleSpec>(6, Spec("ats20", kUpClockwise)), 1,
+        {"one picture for six needles", std::vector<NeedleKeys>(6, Keys("ats20", kUpClockwise)), 1,
          0},
         {"a tint makes another picture",
-         {Spec("ats20", kUpClockwise), Spec("ats30", kUpClockwise, 0, "needle.png", {255, 0, 0}),
-          Spec("ats21", kUpClockwise)},
+         {Keys("ats20", kUpClockwise), Keys("ats30", kUpClockwise, 0, "needle.png", {255, 0, 0}),
+          Keys("ats21", kUpClockwise)},
          2,
          0},
         {"two files",
-         {Spec("ats20", kUpClockwise), Spec("ats30", kUpClockwise, 0, "long.png"),
-          Spec("ats31", kUpClockwise, 0, "long.png")},
+         {Keys("ats20", kUpClockwise), Keys("ats30", kUpClockwise, 0, "long.png"),
+          Keys("ats31", kUpClockwise, 0, "long.png")},
          2,
          0},
         {"a missing picture and none at all: placeholders",
-         {Spec("ats20", kUpClockwise), Spec("ats30", kUpClockwise, 0, "missing.png"),
-          Spec("ats31", kUpClockwise, 0, "")},
+         {Keys("ats20", kUpClockwise), Keys("ats30", kUpClockwise, 0, "missing.png"),
+          Keys("ats31", kUpClockwise, 0, "")},
          1,
          2},
     };
@@ -242,7 +242,7 @@ TEST(CabView, EachPictureIsEmbeddedOnceHoweverManyNeedlesUseIt) {
 
 TEST(CabView, APictureThatCannotBeReadIsAMarkedPlaceholderThatSaysWhy) {
     Panel panel =
-        MakePanel({Spec("ats20", kUpClockwise, 0, "missing.png"), Spec("ats30", kUpClockwise)});
+        MakePanel({Keys("ats20", kUpClockwise, 0, "missing.png"), Keys("ats30", kUpClockwise)});
     panel.pictures.background.state = PictureState::kUnreadable;
     panel.pictures.background.reason = "unsupported BMP compression";
     panel.pictures.background.picture = {};
@@ -267,10 +267,10 @@ TEST(CabView, NeedlesOnQuantitiesMoveWithTheScenarioAndTheRestStandAtMinimum) {
     const NeedleMapping speed{-135.0, 135.0, 0.0, 120.0, false}; // 2.25 degrees per km/h
     const NeedleMapping pressure{-120.0, 120.0, 0.0, 800.0, false};
     const Panel panel =
-        MakePanel({Spec("kmph", speed), Spec("bc", pressure), Spec("mr", pressure),
-                   Spec("hour", {0.0, 360.0, 2.0, 14.0, false}),
-                   Spec("ats40", {-90.0, 90.0, 1000.0, 2000.0, false}),
-                   Spec("ats20", kUpClockwise, 0, "needle.png", {255, 255, 255}, "ats20 2 *")});
+        MakePanel({Keys("kmph", speed), Keys("bc", pressure), Keys("mr", pressure),
+                   Keys("hour", {0.0, 360.0, 2.0, 14.0, false}),
+                   Keys("ats40", {-90.0, 90.0, 1000.0, 2000.0, false}),
+                   Keys("ats20", kUpClockwise, 0, "needle.png", {255, 255, 255}, "ats20 2 *")});
     const CabScene scene = BuildCabScene(panel.file, panel.pictures);
     const DialRecorder recorder = Recorded(
         {{0, 0, 0.0f, 0.0f}, {0, 0, -40.0f, 200.0f}, {0, 0, 100.0f, 400.0f}}, {"kmph", "bc"});
@@ -300,8 +300,8 @@ TEST(CabView, NeedlesOnQuantitiesMoveWithTheScenarioAndTheRestStandAtMinimum) {
 }
 
 TEST(CabView, TheFigureShowsEveryNeedleAtItsRestAndTheDataEveryFramesAngle) {
-    const Panel panel = MakePanel({Spec("ats20", {-180.0, 180.0, 0.0, 360000.0, false}),
-                                   Spec("ats30", {-90.0, 90.0, 1000.0, 2000.0, false})});
+    const Panel panel = MakePanel({Keys("ats20", {-180.0, 180.0, 0.0, 360000.0, false}),
+                                   Keys("ats30", {-90.0, 90.0, 1000.0, 2000.0, false})});
     const CabScene scene = BuildCabScene(panel.file, panel.pictures);
     const std::string svg = CabSvg(scene);
     EXPECT_NE(svg.find("<g class=\"cab-turn\" transform=\"rotate(-180)\">"), std::string::npos);
@@ -319,10 +319,10 @@ TEST(CabView, TheFigureShowsEveryNeedleAtItsRestAndTheDataEveryFramesAngle) {
 }
 
 TEST(CabView, ADialTakesTheConventionOfTheFirstNeedleOnItsEntriesThatTurnsOneDegreePerThousand) {
-    const Panel panel = MakePanel({Spec("ats30", {-120.0, 120.0, 0.0, 1000.0, false}),
-                                   Spec("ats31", {-180.0, 180.0, 0.0, 360000.0, false}, 5),
-                                   Spec("ats32", kUpClockwise, 0),
-                                   Spec("ats40", {360.0, 0.0, 0.0, 360000.0, false})});
+    const Panel panel = MakePanel({Keys("ats30", {-120.0, 120.0, 0.0, 1000.0, false}),
+                                   Keys("ats31", {-180.0, 180.0, 0.0, 360000.0, false}, 5),
+                                   Keys("ats32", kUpClockwise, 0),
+                                   Keys("ats40", {360.0, 0.0, 0.0, 360000.0, false})});
     const CabScene scene = BuildCabScene(panel.file, panel.pictures);
     const auto oval = ConventionOfEntries(scene, {30, 31, 32});
     ASSERT_TRUE(oval.has_value());
@@ -348,10 +348,10 @@ TEST(CabView, ParkedImagesStandAtTheParkingValuesAngle) {
     DialRecorder recorder;
     Replay(cab / "Cab.dll", scenario, true, {&recorder});
 
-    std::vector<NeedleSpec> needles;
+    std::vector<NeedleKeys> needles;
     for (int entry = 30; entry <= 33; ++entry) {
         needles.push_back(
-            Spec("ats" + std::to_string(entry), {-180.0, 180.0, 0.0, 360000.0, false}));
+            Keys("ats" + std::to_string(entry), {-180.0, 180.0, 0.0, 360000.0, false}));
     }
     const Panel panel = MakePanel(needles);
     const std::vector<CabNeedleMotion> motion =
