@@ -2,6 +2,7 @@
 
 #include "common/number_text.h"
 #include "common/tool_error.h"
+#include "dial/data_uri.h"
 #include "panel/panel_picture.h"
 
 #include <cmath>
@@ -13,30 +14,6 @@
 #include <tuple>
 
 namespace mirevane::tool {
-namespace {
-
-std::string Base64(const std::string& bytes) {
-    static constexpr char kDigits[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        uint32_t group = static_cast<unsigned char>(bytes[i]) << 16;
-        if (i + 1 < bytes.size()) {
-            group |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        }
-        if (i + 2 < bytes.size()) {
-            group |= static_cast<unsigned char>(bytes[i + 2]);
-        }
-        out += kDigits[(group >> 18) & 63];
-        out += kDigits[(group >> 12) & 63];
-        out += i + 1 < bytes.size() ? kDigits[(group >> 6) & 63] : '=';
-        out += i + 2 < bytes.size() ? kDigits[group & 63] : '=';
-    }
-    return out;
-}
-
-} // namespace
 
 DialFaceOption ParseDialFace(const std::string& text) {
     const auto bad = [&](const std::string& why) {
@@ -96,7 +73,7 @@ DialFace LoadDialFace(const DialFaceOption& option) {
         throw InputError(option.path, 0, 0, std::string("not a PNG picture: ") + error.what(),
                          "dial-picture");
     }
-    face.dataUri = "data:image/png;base64," + Base64(bytes);
+    face.dataUri = DataUri("image/png", bytes);
     return face;
 }
 
