@@ -1,7 +1,8 @@
 """The dial page in a real browser (headless Chromium driven by Selenium): the needles at chosen slider times
 against the run's trace, the plot cursor against the plot's own time ticks, the key presses
 and copies of a calibration session, a picture of the dial face, the angle convention as
-the browser draws it, and that the page fetches nothing. Screenshots go to --out.
+the browser draws it, the example cab's panel with its needles turned as the host turns
+them, and that the page fetches nothing. Screenshots go to --out.
 
     python3 test_dial_page.py --tool build/native/mirevane --examples examples --out DIR
 
@@ -18,6 +19,7 @@ import unittest
 import zlib
 
 from headless_browser import Browser, find_chromium
+from tool_fixtures import read_panel_needles
 from tool_runner import Tool
 
 TOOL = None
@@ -45,6 +47,9 @@ def make_page(name, scenario, fps, *extra, cwd=None):
 
 
 def gauge_state(browser):
+    # With a panel the cab comes first: the dials are one click away.
+    browser.evaluate("window.mirevaneDial.view && document.getElementById('views') && "
+                     "window.mirevaneDial.view('dials')")
     return browser.evaluate("""Array.from(document.querySelectorAll('figure.gauge')).map(f => ({
         time: +f.dataset.time, value: +f.dataset.value,
         selected: f.dataset.selectedEntry === undefined ? null : +f.dataset.selectedEntry,
@@ -100,7 +105,7 @@ class PageTest(unittest.TestCase):
 class ExampleRun(PageTest):
     @classmethod
     def setUpClass(cls):
-        cls.open_page("run", os.path.join("scenarios", "run.csv"), 30)
+        cls.open_page("run", os.path.join("scenarios", "run.csv"), 30, "--no-panel")
 
     def test_needles_show_the_trace_at_chosen_times(self):
         selections = set()
@@ -271,7 +276,8 @@ class DialPictureAndConvention(PageTest):
         cls.face = os.path.join(OUT, "face.png")
         write_png(cls.face, 120, 90)
         cls.open_page("convention", os.path.join("scenarios", "run.csv"), 5,
-                      "--dial", "1=%s,50,60,40" % cls.face, "--angles", "right-ccw")
+                      "--dial", "1=%s,50,60,40" % cls.face, "--angles", "right-ccw",
+                      "--no-panel")
 
     def test_needles_point_as_the_option_says(self):
         for ms in (0, 40000, 140000):
@@ -299,6 +305,186 @@ class DialPictureAndConvention(PageTest):
             "Network.requestWillBeSent")]
         self.assertEqual([u for u in requests if not u.startswith("data:")], [self.url])
         self.browser.screenshot(os.path.join(OUT, "dial-page-convention.png"))
+
+
+def cab_state(browser):
+    """Each cab needle as the page drew it: its subject, the angle in its transform, and the
+    direction the browser really draws its picture's up (degrees clockwise from up)."""
+    browser.evaluate("window.mirevaneDial.view('cab')")
+    return browser.evaluate("""Array.from(document.querySelectorAll('#cab .cab-needle')).map(g => {
+        const turn = g.querySelector('.cab-turn');
+        const m = turn.getScreenCTM();
+        const hub = new DOMPoint(0, 0).matrixTransform(m);
+        const up = new DOMPoint(0, -100).matrixTransform(m);
+        const match = /^rotate\\(([-0-9.e]+)\\)$/.exec(turn.getAttribute('transform'));
+        return {subject: g.dataset.subject, gauge: +g.dataset.gauge, drive: g.dataset.drive,
+                angle: match ? +match[1] : null,
+                screen: Math.atan2(up.x - hub.x, hub.y - up.y) * 180 / Math.PI,
+                picture: (g.querySelector('use') || {getAttribute: () => null})
+                    .getAttribute('href')}; })""")
+
+
+def click_at(browser, x, y):
+    """A real click of the mouse at a point of the page (CSS pixels of the viewport)."""
+    for kind in ("mousePressed", "mouseReleased"):
+        browser.driver.execute_cdp_cmd("Input.dispatchMouseEvent", {
+            "type": kind, "x": x, "y": y, "button": "left", "clickCount": 1})
+
+
+class ExampleCab(PageTest):
+    """The example cab's run with the panel found beside its library: the cab first."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.open_page("cab", os.path.join("scenarios", "run.csv"), 30)
+        cls.needles = read_panel_needles(os.path.join(EXAMPLES, "cab", "panel2.cfg"))
+
+    def test_the_cab_shows_the_panel_picture_and_every_needle(self):
+        shown = self.browser.evaluate("""({
+            cabHidden: document.getElementById('cab').hidden,
+            dialsHidden: document.getElementById('dials').hidden,
+            background: document.querySelector('#cab image.cab-background').getAttribute('href')
+                .slice(0, 22),
+            size: document.querySelector('#cab image.cab-background').getBBox().width,
+            pictures: Array.from(document.querySelectorAll('#cab defs image')).map(i => ({
+                id: i.id, width: i.getBBox().width})),
+            placeholders: document.querySelectorAll('#cab .cab-placeholder').length})""")
+        self.assertFalse(shown["cabHidden"])
+        self.assertTrue(shown["dialsHidden"])
+        self.assertEqual(shown["background"], "data:image/png;base64,")
+        self.assertEqual(shown["size"], 1024)
+        self.assertEqual(shown["placeholders"], 0)
+        state = cab_state(self.browser)
+        # Drawn in Layer order, equal layers in the file's order: the later over the earlier.
+        self.assertEqual([n["subject"] for n in state],
+                         [n.subject for n in sorted(self.needles, key=lambda n: n.layer)])
+        self.assertEqual(len(state), len(self.needles))
+        self.assertEqual(len(state), 19)
+        # The speedometer, ammeter and voltmeter pictures, and the oval gauges' sixteen.
+        self.assertEqual(len(shown["pictures"]), 19)
+        self.assertTrue(all(p["width"] > 0 for p in shown["pictures"]))
+        self.assertEqual(sorted({n["picture"] for n in state}),
+                         sorted("#" + p["id"] for p in shown["pictures"]))
+        self.assertTrue(all(n["drive"] == "entry" for n in state))
+
+    def test_the_slider_turns_every_needle_as_its_mapping_draws_the_trace(self):
+        mapping = {n.subject: n for n in self.needles}
+        parked = 0
+        for ms in RUN_TIMES:
+            set_slider(self.browser, ms)
+            row = self.rows[self.frame_at(ms)]
+            for needle in cab_state(self.browser):
+                where = "t=%d %s" % (ms, needle["subject"])
+                value = int(row["panel" + needle["subject"][3:]])
+                expected = mapping[needle["subject"]].angle(value)
+                self.assertAlmostEqual(needle["angle"], expected, delta=0.001, msg=where)
+                self.assertAlmostEqual(turn_difference(needle["screen"], expected), 0,
+                                       delta=0.01, msg=where)
+                # An oval gauge's images that are not drawn on hold the parking value,
+                # StandbyAngle 180 times 1000: the host draws them pointing down.
+                gauge = needle["gauge"]
+                if "g%d_entry" % gauge in row and \
+                        int(row["g%d_entry" % gauge]) != int(needle["subject"][3:]):
+                    self.assertEqual(value, 180000, where)
+                    self.assertAlmostEqual(needle["angle"], 180, delta=1e-9, msg=where)
+                    parked += 1
+        self.assertGreater(parked, 100)
+
+    def test_a_click_on_a_needle_chooses_its_gauge(self):
+        set_slider(self.browser, 40000)
+        for subject, gauge in (("ats20", 0), ("ats22", 2), ("ats23", 3)):
+            point = self.browser.evaluate("""(() => {
+                const use = document.querySelector('#cab .cab-needle[data-subject="%s"] use');
+                window.scrollTo(0, 0);
+                const again = use.getBoundingClientRect();
+                return [again.x + again.width / 2, again.y + again.height / 2]; })()"""
+                                          % subject)
+            heard = self.browser.evaluate("""(() => { window.heard = null;
+                document.addEventListener('mirevane-gauge', e => (window.heard = e.detail),
+                                          {once: true}); return true; })()""")
+            self.assertTrue(heard)
+            click_at(self.browser, *point)
+            chosen = self.browser.evaluate("""({
+                event: window.heard,
+                state: window.mirevaneDial.state().chosen,
+                dials: Array.from(document.querySelectorAll('figure.gauge.chosen'))
+                    .map(f => +f.dataset.gauge),
+                plots: Array.from(document.querySelectorAll('#plots g.gauge-plot.chosen'))
+                    .map(p => +p.dataset.gauge),
+                said: document.getElementById('cab-needle').textContent})""")
+            self.assertEqual(chosen["event"]["gauge"], gauge, subject)
+            self.assertEqual(chosen["event"]["subject"], subject)
+            self.assertEqual(chosen["state"], gauge)
+            self.assertEqual(chosen["dials"], [gauge])
+            self.assertEqual(chosen["plots"], [gauge])
+            self.assertIn("gauge %d" % gauge, chosen["said"])
+
+    def test_zoom_and_pan_move_the_view_of_the_panel(self):
+        box = lambda: self.browser.evaluate(  # noqa: E731
+            "document.querySelector('#cab svg.cab-view').getAttribute('viewBox')"
+            ".split(' ').map(Number)")
+        self.browser.evaluate("document.querySelector('#cab-zoom [data-zoom=fit]').click()")
+        self.assertEqual(box(), [0, 0, 1024, 1024])
+        self.browser.evaluate("document.querySelector('#cab-zoom [data-zoom=in]').click()")
+        zoomed = box()
+        self.assertAlmostEqual(zoomed[2], 1024 / 1.5, places=6)
+        self.assertAlmostEqual(zoomed[0] + zoomed[2] / 2, 512, places=6)  # about the middle
+        # The wheel zooms about the point under the pointer: it stays where it was.
+        self.browser.evaluate("""(() => { const s = document.querySelector('#cab svg.cab-view');
+            const r = s.getBoundingClientRect();
+            s.dispatchEvent(new WheelEvent('wheel', {deltaY: 200, bubbles: true, cancelable: true,
+                clientX: r.x + r.width / 4, clientY: r.y + r.height / 4})); })()""")
+        wheeled = box()
+        self.assertGreater(wheeled[2], zoomed[2])
+        self.assertAlmostEqual(wheeled[0] + wheeled[2] / 4, zoomed[0] + zoomed[2] / 4, places=3)
+        # A drag of the picture to the right shows what lies to the left of it.
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.by import By
+        svg = self.browser.driver.find_element(By.CSS_SELECTOR, "#cab svg.cab-view")
+        self.browser.evaluate("window.scrollTo(0, 0)")
+        ActionChains(self.browser.driver).move_to_element(svg).click_and_hold() \
+            .move_by_offset(30, 0).move_by_offset(50, 0).release().perform()
+        panned = box()
+        self.assertLess(panned[0], wheeled[0])
+        self.assertEqual(panned[2:], wheeled[2:])
+        self.browser.evaluate("document.querySelector('#cab-zoom [data-zoom=fit]').click()")
+
+    def test_the_dials_are_one_click_away_and_turn_as_the_panel_does(self):
+        self.browser.evaluate("document.querySelector('#views [data-view=dials]').click()")
+        hidden = self.browser.evaluate("""[document.getElementById('cab').hidden,
+                                           document.getElementById('dials').hidden]""")
+        self.assertEqual(hidden, [True, False])
+        note = self.browser.evaluate("document.querySelector('header .note').textContent")
+        self.assertIn("--angles is not needed", note)
+        self.assertNotIn("No needle", note)
+        for ms in (0, 40000, 140000):
+            set_slider(self.browser, ms)
+            # The example panel turns 1 degree per 1000 units clockwise from up.
+            self.check_needles_point_as(gauge_state(self.browser), -90, 1)
+        self.browser.evaluate("document.querySelector('#views [data-view=cab]').click()")
+        self.assertFalse(self.browser.evaluate("document.getElementById('cab').hidden"))
+
+    def test_the_page_fetches_nothing(self):
+        requests = [e["request"]["url"] for e in
+                    self.browser.events_named("Network.requestWillBeSent")]
+        self.assertEqual([u for u in requests if not u.startswith("data:")], [self.url])
+        log = self.browser.events_named("Log.entryAdded")
+        self.assertEqual([e for e in log if e["entry"]["level"] == "error"], [])
+        self.assertEqual(self.browser.events_named("Runtime.exceptionThrown"), [])
+        policy = self.browser.evaluate(
+            "document.querySelector('meta[http-equiv=\"Content-Security-Policy\"]').content")
+        self.assertEqual(policy, "default-src 'none'; script-src 'unsafe-inline'; "
+                                 "style-src 'unsafe-inline'; img-src data:")
+
+    def test_screenshot_of_the_cab_for_a_person_to_look_at(self):
+        set_slider(self.browser, 40000)
+        self.browser.evaluate("window.mirevaneDial.view('cab'); window.scrollTo(0, 0)")
+        path = os.path.join(OUT, "dial-page-cab.png")
+        self.browser.screenshot(path)
+        with open(path, "rb") as f:
+            data = f.read()
+        self.assertEqual(data[:8], b"\x89PNG\r\n\x1a\n")
+        self.assertGreater(len(data), 50000)
 
 
 def main():

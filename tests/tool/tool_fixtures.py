@@ -11,9 +11,11 @@ import math
 import os
 import re
 import shutil
+import struct
 import sys
 import tempfile
 import unittest
+import zlib
 
 from tool_runner import Tool
 
@@ -100,8 +102,17 @@ SPEEDOMETER = {"Cab.ini": GOOD_INI, "Cab.csv": GOOD_TABLE}
 DIAGNOSTIC = re.compile(r"^[^\s:][^:]*(:\d+(:\d+)?)?: (error|warning): .+ \[[a-z0-9-]+\]$")
 
 
+# The line in which run and calibrate name the cab's panel file (or say there is none): a
+# report, not a diagnostic.
+PANEL_LINE = re.compile(r"^panel: ")
+
+
 def diagnostic_lines(result):
-    return [l for l in result.stderr_text.split("\n") if l]
+    return [l for l in result.stderr_text.split("\n") if l and not PANEL_LINE.match(l)]
+
+
+def panel_lines(result):
+    return [l for l in result.stderr_text.split("\n") if PANEL_LINE.match(l)]
 
 
 CONVENTIONS = {"right": 0.0, "down": 90.0, "left": 180.0, "up": -90.0}
@@ -145,6 +156,57 @@ class SyntheticDial:
 
     def direction_on_screen(self, panel_degrees):
         return (self.zero + self.sense * panel_degrees) % 360.0
+
+
+def png_rgba(width, height, rows):
+    """A PNG of 8-bit RGBA pixels: rows holds one bytes object of width * 4 bytes per row."""
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    pixels = b"".join(b"\0" + row for row in rows)
+    return (b"\x89PNG\r\n\x1a\n" +
+            chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(pixels, 9)) + chunk(b"IEND", b""))
+
+
+class PanelNeedle:
+    """A [Needle] of a panel file as the host maps it: angle = InitialAngle + (value -
+    Minimum) * (LastAngle - InitialAngle) / (Maximum - Minimum), held in range by Backstop."""
+
+    def __init__(self, keys):
+        self.subject = keys.get("subject", "").lower()
+        self.initial = float(keys.get("initialangle", -120))
+        self.last = float(keys.get("lastangle", 120))
+        self.minimum = float(keys.get("minimum", 0))
+        self.maximum = float(keys.get("maximum", 1000))
+        self.backstop = keys.get("backstop", "false").lower() == "true"
+        self.layer = int(keys.get("layer", 0))
+
+    def angle(self, value):
+        a = self.initial + (value - self.minimum) * (self.last - self.initial) / (
+            self.maximum - self.minimum)
+        if self.backstop:
+            a = min(max(a, min(self.initial, self.last)), max(self.initial, self.last))
+        return a
+
+
+def read_panel_needles(path):
+    """The [Needle] sections of a panel file, in file order."""
+    needles = []
+    keys = None
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            line = line.split(";")[0].strip()
+            if line.startswith("["):
+                if keys is not None:
+                    needles.append(PanelNeedle(keys))
+                keys = {} if line.lower() == "[needle]" else None
+            elif keys is not None and "=" in line:
+                key, value = line.split("=", 1)
+                keys.setdefault(key.strip().lower(), value.strip())
+    if keys is not None:
+        needles.append(PanelNeedle(keys))
+    return needles
 
 
 def turn_gap(a, b):

@@ -4,15 +4,37 @@ import base64
 import json
 import math
 import os
+import random
 import re
 import sys
+import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 
 import tool_fixtures as fixtures
 from tool_fixtures import (
-    CabFolder, DIAGNOSTIC, GOOD_INI, GOOD_TABLE, PNG_HEADER, SPEEDOMETER, diagnostic_lines)
+    CabFolder, DIAGNOSTIC, GOOD_INI, GOOD_TABLE, PNG_HEADER, SPEEDOMETER, diagnostic_lines,
+    panel_lines, png_rgba)
+
+
+def page_data(page):
+    return json.loads(page.split('<script id="dial-data" type="application/json">')[1]
+                      .split("</script>")[0])
+
+
+def runs_expanded(runs):
+    out = []
+    for x in runs:
+        out.extend([x[0]] * x[1] if isinstance(x, list) else [x])
+    return out
+
+
+def needle_picture(width, height, shade):
+    """A needle pointing up on a transparent field: opaque in its middle third."""
+    row = b"".join(bytes([shade, shade // 2, 40, 255 if width // 3 <= x < 2 * width // 3 else 0])
+                   for x in range(width))
+    return png_rgba(width, height, [row] * height)
 
 
 class DialPage(unittest.TestCase):
@@ -124,6 +146,156 @@ class DialPage(unittest.TestCase):
             a = math.radians(angle - 90)
             self.assertAlmostEqual(x, radius * math.cos(a), delta=0.06)
             self.assertAlmostEqual(y, radius * math.sin(a), delta=0.06)
+
+
+# A speedometer on entry 20 (0..100 km/h -> 0..270 degrees) under a panel that draws entry 20
+# with screen angle = table angle, a needle on the speed the scenario gives, one on a pressure
+# it does not give, and one whose picture is missing.
+CAB_PANEL = """[This]
+DaytimeImage = panel.png
+[Needle]
+Subject = ats20
+Location = 60, 50
+DaytimeImage = needle.png
+Origin = 4, 30
+Minimum = 0
+Maximum = 360000
+InitialAngle = -180
+LastAngle = 180
+Layer = 2
+[Needle]
+Subject = kmph
+Location = 20, 20
+DaytimeImage = needle.png
+Origin = 4, 30
+Radius = 15
+Minimum = 0
+Maximum = 100
+InitialAngle = -90
+LastAngle = 90
+[Needle]
+Subject = bc
+Location = 100, 20
+DaytimeImage = needle.png
+Minimum = 0
+Maximum = 800
+[Needle]
+Subject = ats21
+Location = 100, 80
+DaytimeImage = missing.png
+"""
+
+
+class CabOnThePage(unittest.TestCase):
+    """run --html with the cab's panel file: the panel's picture and every needle, each
+    picture once, the needles' angles per frame by their own mappings; --no-panel and a panel
+    that cannot be read."""
+
+    @classmethod
+    def files(cls):
+        files = dict(SPEEDOMETER)
+        files.update({"scenario.csv": "time,speed\n0,0\n10,50\n20,100\n",
+                      "panel2.cfg": CAB_PANEL,
+                      "panel.png": png_rgba(120, 100, [bytes([30, 60, 90, 255]) * 120] * 100),
+                      "needle.png": needle_picture(8, 40, 230)})
+        return files
+
+    def run_page(self, cab, *extra):
+        result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--out", "trace.csv",
+                         "--html", "page.html", *extra)
+        self.assertEqual(result.returncode, 0, result.stderr_text)
+        with open(cab.file("page.html"), encoding="utf-8") as f:
+            return result, f.read()
+
+    def test_the_page_draws_the_panel_found_beside_the_library(self):
+        with CabFolder(self.files()) as cab:
+            result, page = self.run_page(cab)
+        self.assertEqual(len(panel_lines(result)), 1, result.stderr_text)
+        self.assertIn("panel2.cfg", panel_lines(result)[0])
+        self.assertEqual(page.count('<svg class="cab-view"'), 1)
+        self.assertEqual(page.count('class="cab-needle"'), 4)
+        # The panel's picture and the needle's, each once though three needles use it; the
+        # missing one a placeholder that says why.
+        self.assertEqual(page.count("data:image/png;base64,"), 2)
+        self.assertEqual(page.count('<use href="#cab-picture-0"'), 3)
+        self.assertRegex(page, r"<title>the needle's picture missing\.png: [^<]+</title>")
+        # Layer 2 draws over layer 0: the entry 20 needle comes last.
+        subjects = re.findall(r'class="cab-needle" data-needle="\d+" data-subject="([^"]+)"', page)
+        self.assertEqual(subjects, ["kmph", "bc", "ats21", "ats20"])
+        self.assertIn("--angles is not needed", page)
+
+        data = page_data(page)
+        cab = dict(zip(subjects, data["cab"]))
+        entry20 = runs_expanded(data["panel"]["20"])
+        self.assertEqual(cab["ats20"]["drive"], "entry")
+        self.assertEqual(cab["ats20"]["gauge"], 0)
+        # Screen angle = value / 1000 - 180: the table angle.
+        self.assertEqual(runs_expanded(cab["ats20"]["angle"]), [v / 1000 - 180 for v in entry20])
+        self.assertEqual(runs_expanded(cab["ats20"]["angle"]), [0, 135, 270])
+        self.assertEqual(cab["kmph"]["drive"], "quantity")
+        self.assertEqual(runs_expanded(cab["kmph"]["angle"]), [-90, 0, 90])
+        self.assertEqual(cab["bc"]["drive"], "rest")
+        self.assertEqual(runs_expanded(cab["bc"]["angle"]), [-120] * 3)
+        self.assertEqual(cab["ats21"]["drive"], "rest")
+        self.assertIn("no gauge writes entry 21", cab["ats21"]["rest"])
+
+    def test_no_panel_gives_the_page_without_the_cab(self):
+        with CabFolder(self.files()) as cab:
+            result, page = self.run_page(cab, "--no-panel")
+        self.assertEqual(panel_lines(result), ["panel: none (--no-panel)"])
+        self.assertNotIn("cab-view", page)
+        self.assertNotIn('id="views"', page)
+        self.assertNotIn('"cab"', page_data(page))
+        self.assertIn("(--angles up-cw).", page)
+
+    def test_a_panel_that_cannot_be_read_is_a_located_error(self):
+        for name, extra in [("no such file", ["--panel", "elsewhere/panel2.cfg"]),
+                            ("a folder", ["--panel", "elsewhere"])]:
+            files = self.files()
+            files["elsewhere"] = fixtures.FOLDER
+            with self.subTest(name), CabFolder(files) as cab:
+                result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--out",
+                                 "trace.csv", "--html", "page.html", *extra)
+                self.assertEqual(result.returncode, 2, result.stderr_text)
+                lines = diagnostic_lines(result)
+                self.assertEqual(len(lines), 1, result.stderr_text)
+                self.assertRegex(lines[0], DIAGNOSTIC)
+                self.assertTrue(lines[0].startswith("elsewhere"), lines[0])
+                self.assertEqual(sorted(os.listdir(cab.path)), sorted(files))
+
+    def test_the_page_of_a_realistic_panel_stays_within_its_bound(self):
+        # A 1024 x 1024 panel picture of gradients under noise (a photograph-like picture
+        # compresses far worse than flat colour) and 20 needle pictures of 40 x 260 pixels,
+        # each different; a run of 10 minutes at 30 frames per second.
+        noise = random.Random(34)
+        background = [bytes(v for x in range(1024) for v in (
+            (x // 4 + noise.randrange(24)) & 255, (y // 4 + noise.randrange(24)) & 255,
+            ((x + y) // 8 + noise.randrange(24)) & 255, 255)) for y in range(1024)]
+        files = dict(SPEEDOMETER)
+        files["scenario.csv"] = "time,speed\n0,0\n300000,100\n600000,0\n"
+        files["panel.png"] = png_rgba(1024, 1024, background)
+        sections = ["[This]\nDaytimeImage = panel.png\n"]
+        for n in range(20):
+            files["needle%d.png" % n] = needle_picture(40, 260, 100 + 7 * n)
+            sections.append("[Needle]\nSubject = ats%d\nLocation = %d, %d\nDaytimeImage = "
+                            "needle%d.png\nMinimum = 0\nMaximum = 360000\nInitialAngle = 0\n"
+                            "LastAngle = 360\n" % (20 + n, 100 + 40 * n, 500, n))
+        files["panel2.cfg"] = "".join(sections)
+        with CabFolder(files) as cab:
+            started = time.monotonic()
+            result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--fps", "30",
+                             "--out", "trace.csv", "--html", "page.html")
+            seconds = time.monotonic() - started
+            self.assertEqual(result.returncode, 0, result.stderr_text)
+            size = os.path.getsize(cab.file("page.html"))
+            pictures = sum(os.path.getsize(cab.file(n)) for n in files if n.endswith(".png"))
+            with open(cab.file("page.html"), encoding="utf-8") as f:
+                page = f.read()
+        self.assertEqual(page.count("data:image/png;base64,"), 21)
+        print("\nrealistic panel: page %d bytes, pictures %d bytes, run %.1f s"
+              % (size, pictures, seconds))
+        # docs/tool.md gives this bound.
+        self.assertLess(size, 8_000_000)
 
 
 if __name__ == "__main__":

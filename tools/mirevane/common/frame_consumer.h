@@ -6,6 +6,7 @@
 
 #include "common/gauge_description.h"
 #include "dynamics/needle_scale.h"
+#include "plugin/host_records.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -27,6 +28,9 @@ struct GaugeInfo : GaugeDescription {
 struct RunHeader {
     std::vector<GaugeInfo> gauges;
     std::vector<int32_t> panelColumns; // entries some gauge can write, ascending
+    // The vehicle quantities the scenario sets, by their subject keywords ("kmph", "bc"), in
+    // the order of the quantity table; the others stay 0 in every frame's state.
+    std::vector<std::string> quantities;
     // The run's time axis, ms, at the first and the last frame: the host time of the first
     // frame plus every step since as the damping takes it, a jump back counting none.
     int64_t firstAxis = 0;
@@ -57,6 +61,7 @@ struct FrameRecord {
     bool jumpedBack = false;        // the host time went back from the frame before's,
     int32_t timeBefore = 0;         // which was this
     const int32_t* panel = nullptr; // one value per panel column
+    AtsVehicleState state{};        // as handed to Elapse
     std::string_view clipboard;     // what a copy put on the clipboard in this frame, or ""
     const std::vector<int32_t>* keys = nullptr; // host keys pressed before Elapse
     bool initialize = false;                    // Initialize ran before this frame

@@ -2,6 +2,7 @@
 
 #include "common/number_text.h"
 #include "common/tool_error.h"
+#include "dial/data_uri.h"
 
 #include <cmath>
 #include <fstream>
@@ -11,27 +12,6 @@
 
 namespace mirevane::tool {
 namespace {
-
-std::string Base64(const std::string& bytes) {
-    static constexpr char kDigits[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        uint32_t group = static_cast<unsigned char>(bytes[i]) << 16;
-        if (i + 1 < bytes.size()) {
-            group |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        }
-        if (i + 2 < bytes.size()) {
-            group |= static_cast<unsigned char>(bytes[i + 2]);
-        }
-        out += kDigits[(group >> 18) & 63];
-        out += kDigits[(group >> 12) & 63];
-        out += i + 1 < bytes.size() ? kDigits[(group >> 6) & 63] : '=';
-        out += i + 2 < bytes.size() ? kDigits[group & 63] : '=';
-    }
-    return out;
-}
 
 uint32_t BigEndian32(const std::string& bytes, std::size_t at) {
     uint32_t value = 0;
@@ -98,7 +78,7 @@ DialFace LoadDialFace(const DialFaceOption& option) {
     DialFace face = option.face;
     face.width = BigEndian32(bytes, 16);
     face.height = BigEndian32(bytes, 20);
-    face.dataUri = "data:image/png;base64," + Base64(bytes);
+    face.dataUri = DataUri("image/png", bytes);
     return face;
 }
 

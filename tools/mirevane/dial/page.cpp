@@ -1,5 +1,6 @@
 #include "dial/page.h"
 
+#include "common/number_text.h"
 #include "common/tool_error.h"
 #include "dial/face.h"
 #include "dial/geometry.h"
@@ -39,6 +40,40 @@ std::string ConventionText(const AngleConvention& c, const std::string& name) {
            (c.sense > 0 ? "clockwise" : "anticlockwise") + " (--angles " + name + ").";
 }
 
+// With a panel: whose dials turn as their needles do, and which fall back on --angles.
+std::string CabText(const CabScene& cab, const std::vector<int32_t>& fallback,
+                    const AngleConvention& convention, const std::string& name) {
+    std::string text =
+        "Cab: " + cab.panelPath + ", " + Counted(static_cast<int>(cab.needles.size()), "needle") +
+        ". Each dial turns as its needle in the panel file does: --angles is not needed.";
+    if (!fallback.empty()) {
+        std::string gauges;
+        for (int32_t g : fallback) {
+            gauges += (gauges.empty() ? "" : ", ") + std::to_string(g);
+        }
+        text += std::string(fallback.size() == 1 ? " Gauge " : " Gauges ") + gauges +
+                ": no needle of the panel on " + (fallback.size() == 1 ? "its" : "their") +
+                " entries turns 1 degree per 1000 units. " + ConventionText(convention, name);
+    }
+    return text;
+}
+
+// The cab first, the dials one click away; zoom and pan over the cab's picture.
+std::string CabSection(const std::string& cab) {
+    if (cab.empty()) {
+        return "";
+    }
+    return "<nav id=\"views\">"
+           "<button type=\"button\" data-view=\"cab\" class=\"active\">Cab</button>"
+           "<button type=\"button\" data-view=\"dials\">Dials</button></nav>\n"
+           "<section id=\"cab\">\n<div id=\"cab-zoom\">"
+           "<button type=\"button\" data-zoom=\"in\" title=\"zoom in (or the wheel)\">+</button>"
+           "<button type=\"button\" data-zoom=\"out\" title=\"zoom out\">\u2212</button>"
+           "<button type=\"button\" data-zoom=\"fit\" title=\"the whole panel\">Fit</button>"
+           "<span>drag to pan; click a needle for its gauge</span></div>\n" +
+           cab + "<p id=\"cab-needle\"></p>\n</section>\n";
+}
+
 } // namespace
 
 DialPageContent ReadDialPageRequest(const DialPageRequest& request) {
@@ -51,6 +86,9 @@ DialPageContent ReadDialPageRequest(const DialPageRequest& request) {
     }
     content.convention = *convention;
     content.conventionName = request.angles;
+    if (!request.panel.empty()) {
+        content.cab = std::make_shared<const CabScene>(ReadCabScene(request.panel));
+    }
     for (const std::string& text : request.faces) {
         const DialFaceOption option = ParseDialFace(text);
         content.faces[option.gauge] = LoadDialFace(option);
@@ -74,8 +112,22 @@ void DialPageWriter::Begin(const RunHeader& run) {
 
 void DialPageWriter::End() {
     DialPageParts parts;
-    parts.note = ConventionText(content_.convention, content_.conventionName) +
-                 " Frames: " + std::to_string(recorder_.framesSeen());
+    conventions_.assign(dials_.size(), content_.convention);
+    std::vector<int32_t> fallback;
+    for (std::size_t g = 0; content_.cab != nullptr && g < dials_.size(); ++g) {
+        const std::optional<AngleConvention> own =
+            ConventionOfEntries(*content_.cab, recorder_.gauges()[g].entries);
+        if (own) {
+            conventions_[g] = *own;
+        } else {
+            fallback.push_back(static_cast<int32_t>(g));
+        }
+    }
+    parts.note =
+        (content_.cab != nullptr
+             ? CabText(*content_.cab, fallback, content_.convention, content_.conventionName)
+             : ConventionText(content_.convention, content_.conventionName)) +
+        " Frames: " + std::to_string(recorder_.framesSeen());
     if (recorder_.stride() > 1) {
         parts.note += ", one in " + std::to_string(recorder_.stride()) + " shown (" +
                       std::to_string(recorder_.framesKept()) + ")";
@@ -92,7 +144,7 @@ void DialPageWriter::End() {
         const auto face = content_.faces.find(g);
         parts.dials.push_back(
             "<figure class=\"gauge\" data-gauge=\"" + std::to_string(g) + "\">\n" +
-            DialSvg(dials_[i], content_.convention, g, recorder_.lowestValues()[i],
+            DialSvg(dials_[i], conventions_[i], g, recorder_.lowestValues()[i],
                     recorder_.highestValues()[i],
                     face == content_.faces.end() ? std::nullopt
                                                  : std::optional<DialFace>(face->second)) +
@@ -104,7 +156,12 @@ void DialPageWriter::End() {
     if (dials_.empty()) {
         parts.dials.push_back("<p>No gauge was loaded: nothing to show.</p>\n");
     }
-    parts.data = recorder_.Json();
+    if (content_.cab != nullptr) {
+        parts.cab = CabSvg(*content_.cab);
+        parts.data = recorder_.Json({{"cab", CabMotionJson(MoveCab(*content_.cab, recorder_))}});
+    } else {
+        parts.data = recorder_.Json();
+    }
     parts_ = std::move(parts);
     if (out_ != nullptr) {
         out_->Write(Html());
@@ -146,9 +203,10 @@ std::string DialPageWriter::Html() const {
            "aria-label=\"time\">\n"
            "<svg id=\"timeline\" viewBox=\"0 0 1000 30\" preserveAspectRatio=\"none\"></svg>\n"
            "<ol id=\"events\"></ol>\n"
-           "</section>\n<section id=\"dials\">\n" +
-           Joined(parts_.dials) + "</section>\n<section id=\"plots\">\n" + plots.head +
-           Joined(plots.gauges) + plots.tail +
+           "</section>\n" +
+           CabSection(parts_.cab) + "<section id=\"dials\"" +
+           (parts_.cab.empty() ? "" : " hidden") + ">\n" + Joined(parts_.dials) +
+           "</section>\n<section id=\"plots\">\n" + plots.head + Joined(plots.gauges) + plots.tail +
            "</section>\n<script id=\"dial-data\" type=\"application/json\">\n" + parts_.data +
            "\n</script>\n<script>\n" + std::string(kDialPageScript) +
            "</script>\n</body>\n</html>\n";

@@ -1,17 +1,21 @@
 // The dial page: one self-contained HTML file that shows every gauge's needle on its dial
 // through a run, with a time slider, the run's key presses and copies, and the trace plots
-// with a cursor that follows the slider. It fetches nothing: a Content-Security-Policy
-// forbids every request, and script, style, plots and pictures are all inside the file.
+// with a cursor that follows the slider; where the cab's panel file is known, first the cab
+// as the host draws it, every needle on its own picture. It fetches nothing: a
+// Content-Security-Policy forbids every request, and script, style, plots and pictures are
+// all inside the file.
 #pragma once
 
 #include "common/frame_consumer.h"
 #include "common/output_file.h"
 #include "dial/angle_convention.h"
+#include "dial/cab_view.h"
 #include "dial/geometry.h"
 #include "dial/recorder.h"
 #include "dial/svg.h"
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +28,7 @@ struct DialPageRequest {
     std::string path;               // empty: no page
     std::vector<std::string> faces; // GAUGE=image.png,cx,cy,r
     std::string angles = AngleConvention::kDefault;
+    std::string panel; // the cab's panel file (ChoosePanel); empty: none
 };
 
 // What the page shows besides the run.
@@ -33,10 +38,13 @@ struct DialPageContent {
     AngleConvention convention;
     std::string conventionName;        // as the user gave it, for the page to say
     std::map<int32_t, DialFace> faces; // gauge number -> picture of its dial
+    // The cab as the host draws it; nullptr without a panel. Shared: read once, shown by
+    // every run.
+    std::shared_ptr<const CabScene> cab;
 };
 
-// The convention and the dial pictures, read before the run so that a mistake costs no
-// time. Throws InputError.
+// The convention, the dial pictures and the cab's panel, read before the run so that a
+// mistake costs no time. Throws InputError.
 DialPageContent ReadDialPageRequest(const DialPageRequest& request);
 
 // The page's parts that a run changes, for a page that shows a new run in place and redraws
@@ -44,7 +52,11 @@ DialPageContent ReadDialPageRequest(const DialPageRequest& request);
 struct DialPageParts {
     std::string note;               // the text under the title, plain
     std::vector<std::string> dials; // a figure per gauge, or the one paragraph saying none
-    std::string data;               // the recorded frames, JSON
+    // The cab's figure (CabSvg): the same for every run of one panel; empty without one.
+    std::string cab;
+    // The recorded frames, JSON; with a panel, "cab" holds each needle's motion (MoveCab) in
+    // the order of the cab's figure.
+    std::string data;
 };
 
 // The plots as the page embeds them: the inline SVG's start, a group per gauge, its end.
@@ -77,7 +89,8 @@ private:
     DialPageContent content_;
     const SvgPlotWriter& plot_;
     std::vector<DialGeometry> dials_;
-    bool damped_ = false; // an oval gauge whose needle is damped
+    std::vector<AngleConvention> conventions_; // each gauge's: its needle's, or --angles
+    bool damped_ = false;                      // an oval gauge whose needle is damped
     DialRecorder recorder_;
     DialPageParts parts_;
 };

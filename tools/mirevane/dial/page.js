@@ -1,7 +1,11 @@
 // The dial page's script: turns every needle image to its panel entry's angle in the frame
 // at the slider's time, plays the run, marks key presses and copies on the time line and
-// moves a cursor over the trace plots. window.mirevaneDial.seek(ms) and .state() serve tests
-// and the browser's console; .update(parts) shows another run in place (the studio).
+// moves a cursor over the trace plots. With the cab's panel it turns the cab's needles by the
+// angles the page's data holds for each frame (the tool maps values to angles, never this
+// script), zooms and pans the cab's picture, and a click on a needle chooses its gauge.
+// window.mirevaneDial.seek(ms) and .state() serve tests and the browser's console;
+// .update(parts) shows another run in place and .choose(gauge) chooses a gauge (the studio),
+// which learns of a needle clicked from the event "mirevane-gauge" on the document.
 "use strict";
 /* global mirevanePage -- dial/page_helpers.js, which CMake puts before this script */
 (function () {
@@ -63,7 +67,24 @@
       cursors: plotCursors(),
       eventItems: drawEvents(data, first, last),
       needleOffset: data.needleOffset,
+      cab: loadCab(data.cab),
     };
+  }
+
+  // Each cab needle's angles, in the order of the cab's figure, and the group that turns it.
+  function loadCab(needles) {
+    const groups = Array.from(document.querySelectorAll("#cab .cab-needle"));
+    if (!needles || groups.length !== needles.length) return null;
+    return needles.map((n, i) => {
+      groups[i].dataset.gauge = n.gauge;
+      groups[i].dataset.drive = n.drive;
+      return {
+        ...n,
+        angle: expand(n.angle),
+        group: groups[i],
+        turn: groups[i].querySelector(".cab-turn"),
+      };
+    });
   }
 
   // Cursors over the plots: each chart gives its time axis's ends and their x.
@@ -153,6 +174,10 @@
       const parked = turnNeedles(g, run.needles[i], f, selected);
       showReadout(run.readouts[i], g, run.needles[i], f, selected, parked);
     });
+    for (const n of run.cab || []) {
+      n.turn.setAttribute("transform", "rotate(" + n.angle[f] + ")");
+      n.turn.dataset.angle = n.angle[f];
+    }
     for (const c of run.cursors) {
       const x = c.t1 > c.t0 ? c.x0 + ((t - c.t0) / (c.t1 - c.t0)) * (c.x1 - c.x0) : c.x0;
       c.line.setAttribute("x1", x);
@@ -305,19 +330,172 @@
     ) {
       plots.innerHTML = parts.plotsHead + parts.plots.join("") + parts.plotsTail;
     }
+    const cab = document.getElementById("cab");
+    if (cab && parts.cab !== undefined && (!pieces || parts.cab !== pieces.cab)) {
+      cab.querySelector("svg.cab-view").replaceWith(node(parts.cab, false));
+      zoom.apply();
+    }
     pieces = parts;
     load(JSON.parse(parts.data));
+    choose(chosen);
     current = 0;
     if (run.times.length > 0) seek(time === null ? run.first : time);
+  }
+
+  // The gauge chosen: its dial, its plot and its needles in the cab marked; -1 none.
+  let chosen = -1;
+  function choose(gauge) {
+    chosen = gauge;
+    const mark = (list, g) => {
+      for (const e of document.querySelectorAll(list)) {
+        e.classList.toggle("chosen", g >= 0 && +e.dataset.gauge === g);
+      }
+    };
+    mark("figure.gauge", gauge);
+    mark("#plots g.gauge-plot", gauge);
+    mark("#cab .cab-needle", gauge);
+  }
+
+  // The cab's picture: the wheel and the buttons zoom, a drag pans, a click on a needle
+  // chooses its gauge and says what drives the needle.
+  const zoom = (() => {
+    let box = null; // the part of the panel in view: x, y, width, height
+    const svg = () => document.querySelector("#cab svg.cab-view");
+    const whole = () => {
+      const s = svg();
+      return { x: 0, y: 0, w: +s.dataset.width, h: +s.dataset.height };
+    };
+    const apply = () => {
+      const s = svg();
+      if (!s) return;
+      if (!box) box = whole();
+      s.setAttribute("viewBox", [box.x, box.y, box.w, box.h].join(" "));
+    };
+    // By a factor about a point of the panel.
+    const by = (factor, x, y) => {
+      const w = Math.min(Math.max(box.w * factor, 8), whole().w * 4);
+      const k = w / box.w;
+      box = { x: x - (x - box.x) * k, y: y - (y - box.y) * k, w, h: box.h * k };
+      apply();
+    };
+    // A point of the screen in the panel's units.
+    const at = (event) =>
+      new DOMPoint(event.clientX, event.clientY).matrixTransform(svg().getScreenCTM().inverse());
+    const centre = () => [box.x + box.w / 2, box.y + box.h / 2];
+    return {
+      apply,
+      fit: () => {
+        box = whole();
+        apply();
+      },
+      in: () => by(1 / 1.5, ...centre()),
+      out: () => by(1.5, ...centre()),
+      wheel: (event) => {
+        const p = at(event);
+        by(Math.pow(1.0015, event.deltaY), p.x, p.y);
+      },
+      pan: (dx, dy) => {
+        const s = svg();
+        const k = box.w / s.getBoundingClientRect().width;
+        box = { ...box, x: box.x - dx * k, y: box.y - dy * k };
+        apply();
+      },
+      box: () => ({ ...box }),
+    };
+  })();
+
+  function pickNeedle(group) {
+    const cab = run.cab;
+    const i = +group.dataset.needle;
+    const n = cab ? cab[i] : null;
+    if (!n) return;
+    const said = document.getElementById("cab-needle");
+    const subject = group.dataset.subject || "no Subject";
+    const angle = degrees(n.angle[current]);
+    said.textContent =
+      n.gauge >= 0
+        ? subject + ": gauge " + n.gauge + " writes it, at " + angle
+        : subject + " at " + angle + (n.rest ? " (" + n.rest + ")" : "");
+    choose(n.gauge);
+    document.dispatchEvent(
+      new CustomEvent("mirevane-gauge", { detail: { gauge: n.gauge, needle: i, subject } }),
+    );
+  }
+
+  const cabSection = document.getElementById("cab");
+  if (cabSection) {
+    let drag = null; // where a press started, and whether it moved
+    cabSection.addEventListener("pointerdown", (event) => {
+      if (!event.target.closest("svg.cab-view")) return;
+      drag = { x: event.clientX, y: event.clientY, moved: false };
+    });
+    cabSection.addEventListener("pointermove", (event) => {
+      if (!drag) return;
+      const dx = event.clientX - drag.x;
+      const dy = event.clientY - drag.y;
+      if (!drag.moved && Math.hypot(dx, dy) < 4) return;
+      // Captured only once it is a drag: a click still goes to the needle under it.
+      if (!drag.moved) cabSection.setPointerCapture(event.pointerId);
+      drag.moved = true;
+      zoom.pan(dx, dy);
+      drag.x = event.clientX;
+      drag.y = event.clientY;
+    });
+    cabSection.addEventListener("pointerup", () => {
+      if (drag && drag.moved) cabSection.dataset.dragged = "true";
+      drag = null;
+    });
+    cabSection.addEventListener("click", (event) => {
+      if (cabSection.dataset.dragged) {
+        delete cabSection.dataset.dragged;
+        return;
+      }
+      const group = event.target.closest(".cab-needle");
+      if (group) pickNeedle(group);
+    });
+    cabSection.addEventListener(
+      "wheel",
+      (event) => {
+        if (!event.target.closest("svg.cab-view")) return;
+        event.preventDefault();
+        zoom.wheel(event);
+      },
+      { passive: false },
+    );
+    for (const button of cabSection.querySelectorAll("#cab-zoom button")) {
+      button.addEventListener("click", () => zoom[button.dataset.zoom]());
+    }
+    zoom.apply();
+  }
+
+  // The cab or the dials: one shown, the other one click away.
+  function showView(name) {
+    for (const button of document.querySelectorAll("#views button")) {
+      button.classList.toggle("active", button.dataset.view === name);
+      document.getElementById(button.dataset.view).hidden = button.dataset.view !== name;
+    }
+  }
+  for (const button of document.querySelectorAll("#views button")) {
+    button.addEventListener("click", () => showView(button.dataset.view));
   }
 
   window.mirevaneDial = {
     seek,
     update,
+    choose,
+    view: showView,
+    zoom: () => zoom.box(),
     // The parts this page was made of: the next update redraws only what differs from them.
     madeOf: (parts) => (pieces = parts),
     state: () => ({
       time: run.times[current],
+      chosen,
+      cab: (run.cab || []).map((n) => ({
+        subject: n.group.dataset.subject,
+        gauge: n.gauge,
+        drive: n.drive,
+        angle: n.angle[current],
+      })),
       gauges: run.gauges.map((g, i) => ({
         value: g.value[current],
         angle: g.angle[current],

@@ -1,13 +1,13 @@
 #include "dial/recorder.h"
 
 #include "common/number_text.h"
+#include "dial/page_series.h"
 #include "dynamics/angle_units.h"
 #include "loading/key_names.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <future>
 #include <limits>
@@ -29,59 +29,6 @@ template <class T> void KeepEvenRows(std::vector<T>& rows, std::size_t width) {
 
 using JsonValue = nlohmann::ordered_json;
 
-// A number series as a JSON array in which a run of three or more equal numbers is written
-// [number, count]: parked images and resting needles shrink to a few characters.
-class RunArray {
-public:
-    void Add(const JsonValue& value) {
-        if (count_ > 0 && value == current_) {
-            ++count_;
-            return;
-        }
-        Flush();
-        current_ = value;
-        count_ = 1;
-    }
-    JsonValue Finish() {
-        Flush();
-        return std::move(out_);
-    }
-
-private:
-    void Flush() {
-        if (count_ >= 3) {
-            out_.push_back(JsonValue::array({current_, count_}));
-        } else {
-            for (std::size_t i = 0; i < count_; ++i) {
-                out_.push_back(current_);
-            }
-        }
-        count_ = 0;
-    }
-
-    JsonValue out_ = JsonValue::array();
-    JsonValue current_;
-    std::size_t count_ = 0;
-};
-
-// Seven digits: more than a dial can show, and JSON has no NaN. The page holds many
-// thousands of these: no string and no stream per number.
-JsonValue Number(double value) {
-    if (!std::isfinite(value)) {
-        return JsonValue(nullptr);
-    }
-    char digits[32];
-    const std::to_chars_result written =
-        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 7);
-    double rounded = 0.0;
-    std::from_chars(digits, written.ptr, rounded);
-    // A whole number as an integer: "4", not "4.0", in a page of many.
-    if (std::fabs(rounded) < 9.0e15 && rounded == std::floor(rounded)) {
-        return JsonValue(static_cast<int64_t>(rounded));
-    }
-    return JsonValue(rounded);
-}
-
 } // namespace
 
 DialRecorder::DialRecorder(std::size_t frameBudget) : budget_(frameBudget) {
@@ -93,12 +40,14 @@ DialRecorder::DialRecorder(std::size_t frameBudget) : budget_(frameBudget) {
 void DialRecorder::Begin(const RunHeader& run) {
     gauges_ = run.gauges;
     columns_ = run.panelColumns;
+    quantities_ = run.quantities;
     seen_ = 0;
     stride_ = 1;
     lastIsExtra_ = false;
     times_.clear();
     samples_.clear();
     panel_.clear();
+    states_.clear();
     lowest_.assign(gauges_.size(), std::numeric_limits<double>::infinity());
     highest_.assign(gauges_.size(), -std::numeric_limits<double>::infinity());
     events_.clear();
@@ -145,18 +94,21 @@ void DialRecorder::Append(const FrameRecord& frame) {
     times_.push_back(frame.axis);
     samples_.insert(samples_.end(), frame.samples, frame.samples + gauges_.size());
     panel_.insert(panel_.end(), frame.panel, frame.panel + columns_.size());
+    states_.push_back(frame.state);
 }
 
 void DialRecorder::DropLast() {
     times_.pop_back();
     samples_.resize(samples_.size() - gauges_.size());
     panel_.resize(panel_.size() - columns_.size());
+    states_.pop_back();
 }
 
 void DialRecorder::DropEveryOther() {
     KeepEvenRows(times_, 1);
     KeepEvenRows(samples_, gauges_.size());
     KeepEvenRows(panel_, columns_.size());
+    KeepEvenRows(states_, 1);
     stride_ *= 2;
 }
 
@@ -168,7 +120,8 @@ void DialRecorder::DropEveryOther() {
 //  "panel": {"ENTRY": [values in thousandths of a degree], ...},
 //  "events": [{"t": ms, "keys": "D C1", "initialize": false, "copied": "203.8"}, ...],
 //  "eventsDropped": N,
-//  "needleOffset": the degrees the scale adds to a table angle (180): "angle" includes it}
+//  "needleOffset": the degrees the scale adds to a table angle (180): "angle" includes it,
+//  and the members of `more` after these}
 // Every array holds one number per kept frame, runs written [number, count].
 JsonValue DialRecorder::GaugeJson(std::size_t g) const {
     const std::size_t width = gauges_.size();
@@ -182,11 +135,11 @@ JsonValue DialRecorder::GaugeJson(std::size_t g) const {
     for (std::size_t f = 0; f < times_.size(); ++f) {
         const GaugeSample& s = samples_[f * width + g];
         mode.Add(static_cast<int32_t>(s.mode));
-        value.Add(Number(s.value));
-        angle.Add(Number(s.angle));
-        shown.Add(Number(s.shown));
+        value.Add(PageNumber(s.value));
+        angle.Add(PageNumber(s.angle));
+        shown.Add(PageNumber(s.shown));
         if (elliptic) {
-            damped.Add(Number(s.damped));
+            damped.Add(PageNumber(s.damped));
             entry.Add(s.entry);
         }
     }
@@ -209,7 +162,7 @@ JsonValue DialRecorder::PanelJson(std::size_t column) const {
     return values.Finish();
 }
 
-std::string DialRecorder::Json() const {
+std::string DialRecorder::Json(const nlohmann::ordered_json& more) const {
     // Every other series is built on a second thread: a long run's page holds hundreds of
     // thousands of numbers, and the studio waits for them after every edit.
     std::vector<JsonValue> gauges(gauges_.size());
@@ -255,6 +208,9 @@ std::string DialRecorder::Json() const {
     }
     json["eventsDropped"] = eventsDropped_;
     json["needleOffset"] = kNeedleOffsetDegrees;
+    for (const auto& [name, value] : more.items()) {
+        json[name] = value;
+    }
     // The JSON sits inside a <script> element, which "</script" would end: '<' occurs only
     // inside strings, where \u003c is the same character.
     const std::string text = json.dump(-1, ' ', false, JsonValue::error_handler_t::replace);

@@ -33,7 +33,7 @@ public:
     // frameBudget: at least 2.
     explicit DialRecorder(std::size_t frameBudget = kDefaultFrameBudget);
 
-    // The gauges and the panel columns whose values the frames carry.
+    // The gauges, the panel columns and the vehicle quantities whose values the frames carry.
     void Begin(const RunHeader& run) override;
     // One observed frame (with a sample per gauge).
     void Take(const FrameRecord& frame) override;
@@ -46,12 +46,21 @@ public:
     const std::vector<DialEvent>& events() const noexcept { return events_; }
     std::size_t eventsDropped() const noexcept { return eventsDropped_; }
     const std::vector<GaugeInfo>& gauges() const noexcept { return gauges_; }
+    // The panel entries kept per frame, and the value of the column'th of them in a kept frame.
+    const std::vector<int32_t>& panelColumns() const noexcept { return columns_; }
+    int32_t PanelValue(std::size_t frame, std::size_t column) const noexcept {
+        return panel_[frame * columns_.size() + column];
+    }
+    // The vehicle quantities the scenario sets (RunHeader), and each kept frame's state.
+    const std::vector<std::string>& quantities() const noexcept { return quantities_; }
+    const std::vector<AtsVehicleState>& states() const noexcept { return states_; }
     // The smallest and largest finite value each gauge read over all frames seen.
     const std::vector<double>& lowestValues() const noexcept { return lowest_; }
     const std::vector<double>& highestValues() const noexcept { return highest_; }
 
-    // Everything kept, as one JSON object for the page's script (format in the .cpp).
-    std::string Json() const;
+    // Everything kept, as one JSON object for the page's script (format in the .cpp), with
+    // the members of `more` (an object) after its own.
+    std::string Json(const nlohmann::ordered_json& more = nlohmann::ordered_json::object()) const;
 
 private:
     // One gauge's series and one panel column's, as JSON (format in the .cpp).
@@ -63,6 +72,7 @@ private:
 
     std::vector<GaugeInfo> gauges_;
     std::vector<int32_t> columns_;
+    std::vector<std::string> quantities_;
     std::size_t budget_;
     std::size_t seen_ = 0;
     std::size_t stride_ = 1;
@@ -71,6 +81,7 @@ private:
     std::vector<int64_t> times_;
     std::vector<GaugeSample> samples_;
     std::vector<int32_t> panel_;
+    std::vector<AtsVehicleState> states_;
     std::vector<double> lowest_;
     std::vector<double> highest_;
     std::vector<DialEvent> events_;

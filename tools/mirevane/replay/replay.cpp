@@ -4,6 +4,7 @@
 
 #include "common/gauge_description.h"
 #include "common/gauge_entries.h"
+#include "gauges/vehicle_quantity.h"
 #include "platform/platform.h"
 #include "plugin/plugin.h"
 
@@ -70,6 +71,11 @@ RunHeader HeaderOf(const CMirevane& gauges, const Scenario& scenario, bool obser
     run.axisIsHostTime = scenario.axisIsHostTime();
     run.frameCount = scenario.frameCount();
     run.gaugeSet = &gauges;
+    for (const VehicleQuantityRow& quantity : kVehicleQuantities) {
+        if (scenario.Sets(quantity.field)) {
+            run.quantities.emplace_back(quantity.keyword);
+        }
+    }
     for (int32_t g = 0; g < gauges.gaugeCount(); ++g) {
         run.gauges.push_back({DescribeGauge(gauges, g), gauges.scales()[g]});
     }
@@ -166,6 +172,7 @@ int Replay(const std::string& pluginPath, Scenario& scenario, bool observe,
         record.jumpedBack = frame.jumpedBack;
         record.timeBefore = frame.timeBefore;
         record.panel = panelRow.data();
+        record.state = state;
         record.clipboard = clipboard;
         record.keys = &frame.keys;
         record.initialize = frame.initialize;

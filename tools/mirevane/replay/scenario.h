@@ -75,6 +75,9 @@ public:
     int64_t widestRowGap() const noexcept { return widestGap_; }
     int widestRowGapLine() const noexcept { return widestGapLine_; }
 
+    // True when a column sets this field of the vehicle state.
+    bool Sets(float AtsVehicleState::*field) const noexcept;
+
     // Starts the frames again from the first.
     void Rewind() noexcept;
     // The next frame into `frame` (its storage reused); false after the last. Throws

@@ -27,6 +27,11 @@ std::size_t Scenario::FramesOver(int64_t start, int64_t end, double step) {
     return given == end ? count : count + 1;
 }
 
+bool Scenario::Sets(float AtsVehicleState::*field) const noexcept {
+    return std::any_of(columns_.begin(), columns_.end(),
+                       [field](const Column& c) { return c.definition->field == field; });
+}
+
 void Scenario::Rewind() noexcept {
     next_ = 0;
     rowRead_ = 0;

@@ -6,6 +6,7 @@
 #include "common/output_file.h"
 #include "common/tool_error.h"
 #include "dial/face.h"
+#include "panel/panel_file.h"
 #include "plot/svg_plot.h"
 #include "replay/replay.h"
 #include "replay/scenario.h"
@@ -31,9 +32,10 @@ bool IsSvgName(const std::string& path) {
            (extension[3] | 0x20) == 'g';
 }
 
-// Every file the run reads: the scenario and what check says Load reads or looks for; and the
-// path the run was given, which may be the plug-in itself.
-std::vector<NamedPath> FilesRead(const RunOptions& o, const CheckReport& report) {
+// Every file the run reads: the scenario and what check says Load reads or looks for; the
+// path the run was given, which may be the plug-in itself; the panel file and its pictures.
+std::vector<NamedPath> FilesRead(const RunOptions& o, const CheckReport& report,
+                                 const DialPageContent& page) {
     std::vector<NamedPath> reads{{"the scenario", o.scenario},
                                  {"the plug-in's path", o.argument},
                                  {"the main profile", report.mainProfile},
@@ -46,6 +48,10 @@ std::vector<NamedPath> FilesRead(const RunOptions& o, const CheckReport& report)
     for (const std::string& face : o.page.faces) {
         const DialFaceOption option = ParseDialFace(face);
         reads.push_back({"gauge " + std::to_string(option.gauge) + "'s dial picture", option.path});
+    }
+    for (std::size_t i = 0; page.cab != nullptr && i < page.cab->filesRead.size(); ++i) {
+        reads.push_back(
+            {i == 0 ? "the panel file" : "a picture of the panel", page.cab->filesRead[i]});
     }
     return reads;
 }
@@ -90,7 +96,8 @@ void WarnOfTimeJumps(const Scenario& scenario) {
 }
 
 // Every output must be one the tool may write (no link, no folder) and none a file the run reads.
-void RefuseOutputs(const RunOptions& o, const std::string& out, const CheckReport& report) {
+void RefuseOutputs(const RunOptions& o, const std::string& out, const CheckReport& report,
+                   const DialPageContent& page) {
     std::vector<NamedPath> outputs{{"--out", out}};
     if (!o.plot.empty()) {
         outputs.push_back({"--plot", o.plot});
@@ -101,7 +108,7 @@ void RefuseOutputs(const RunOptions& o, const std::string& out, const CheckRepor
     for (const NamedPath& output : outputs) {
         RefuseUnsafeOutput(output.path, output.option);
     }
-    RefuseOverlaps(outputs, FilesRead(o, report));
+    RefuseOverlaps(outputs, FilesRead(o, report, page));
 }
 
 // What the replay will not say itself: jumps back in time, the check's errors and, without
@@ -137,12 +144,23 @@ int RunCommand(const RunOptions& o) {
                              ": the plug-in would build no gauge (run 'mirevane check')",
                          "not-a-profile");
     }
-    RefuseOutputs(o, out, report);
 
+    // Which panel: said on standard error, as standard output is the trace. Only the page draws
+    // it; without one the file is still read, so that a panel named wrong is never passed over.
+    const PanelChoice panel = ChoosePanel(path, o.panel);
+    std::cerr << panel.said << "\n";
+    for (const std::string& note : panel.notes) {
+        std::cerr << note << "\n";
+    }
     DialPageContent page;
     if (!o.page.path.empty()) {
-        page = ReadDialPageRequest(o.page);
+        DialPageRequest request = o.page;
+        request.panel = panel.path;
+        page = ReadDialPageRequest(request);
+    } else if (!panel.path.empty()) {
+        ReadPanelFile(panel.path);
     }
+    RefuseOutputs(o, out, report, page);
     Scenario scenario = Scenario::Read(o.scenario, o.fps);
     WarnBeforeRun(o, scenario, report);
 

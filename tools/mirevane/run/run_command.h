@@ -3,6 +3,7 @@
 #pragma once
 
 #include "dial/page.h"
+#include "panel/panel_discovery.h"
 
 #include <optional>
 #include <string>
@@ -18,6 +19,7 @@ struct RunOptions {
     std::optional<double> fps;
     bool detail = false;
     DialPageRequest page; // --html, --dial, --angles
+    PanelOptions panel;   // --panel, --no-panel
 };
 
 // Returns the exit status; throws InputError for anything it refuses (exit status 2).

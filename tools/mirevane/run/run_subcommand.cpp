@@ -3,6 +3,7 @@
 #include "common/fps_option.h"
 #include "common/path_argument.h"
 #include "dial/dial_options.h"
+#include "panel/panel_option.h"
 #include "replay/scenario_columns.h"
 #include "run/run_command.h"
 
@@ -85,6 +86,7 @@ Subcommand AddRunSubcommand(CLI::App& app) {
                      "the plots.")
         ->type_name("FILE.html");
     AddDialOptions(command, o.page);
+    AddPanelOptions(command, o.panel);
     command->footer(RunFooter());
     return {command, [a] { return Run(*a); },
             [a] {
