@@ -126,14 +126,6 @@
     if (card) card.scrollIntoView({ block: "start" });
   }
 
-  // The gauge that turns the cab's needle `index` (its place in the cab figure), from the
-  // needles' motion in the run's data; null for a needle no gauge turns.
-  function gaugeOfNeedle(index) {
-    const data = JSON.parse(view.run.data);
-    const needle = data.cab && data.cab[index];
-    return needle && needle.gauge >= 0 ? needle.gauge : null;
-  }
-
   function editorCard(g, mine) {
     const card = element("section", { class: "gauge-editor", "data-gauge": g.number });
     if (g.number === selected) card.classList.add("selected");
@@ -739,7 +731,6 @@
   // the needle through the point let go, and that angle becomes the row's.
   const tickStyle =
     "svg.dial line.tick { cursor: grab; } svg.dial line.tick.dragging { stroke: #d9822b; stroke-width: 3; }";
-  const cabNeedleStyle = " .cab-needle { cursor: pointer; }";
   function makeTicksDraggable(doc) {
     for (const svg of doc.querySelectorAll("svg.dial:not([data-draggable])")) {
       svg.dataset.draggable = "";
@@ -800,13 +791,12 @@
         frame.contentWindow.mirevaneDial.madeOf(parts);
         const doc = frame.contentDocument;
         const style = doc.createElement("style");
-        style.textContent = tickStyle + cabNeedleStyle;
+        style.textContent = tickStyle;
         doc.head.append(style);
         makeTicksDraggable(doc);
-        doc.addEventListener("click", (e) => {
-          const needle = e.target.closest && e.target.closest(".cab-needle");
-          const gauge = needle ? gaugeOfNeedle(+needle.dataset.needle) : null;
-          if (gauge !== null) selectGauge(gauge);
+        // A needle clicked in the cab: its gauge's editor.
+        doc.addEventListener("mirevane-gauge", (e) => {
+          if (e.detail.gauge >= 0) selectGauge(e.detail.gauge);
         });
         resolve();
       };

@@ -239,6 +239,12 @@ std::optional<PanelFile> ReadChosenPanel(const PanelChoice& choice) {
     return ReadPanelFile(choice.path);
 }
 
+// The dial page of the studio's runs shows the cab of the panel chosen.
+DialPageRequest WithPanel(DialPageRequest request, const PanelChoice& choice) {
+    request.panel = choice.path;
+    return request;
+}
+
 } // namespace
 
 Session::Session(const StudioOptions& options)
@@ -249,7 +255,7 @@ Session::Session(const StudioOptions& options)
                                       "(a sweep of every gauge's range)",
                                       options.fps.value_or(30.0))
                     : Scenario::Read(options.scenario, options.fps)),
-      page_(ReadDialPageRequest(options.page)) {}
+      page_(ReadDialPageRequest(WithPanel(options.page, panelChoice_))) {}
 
 // {
 //   "cab": PATH as given, "scenario": its name, "dirty": any unsaved edit,
@@ -329,9 +335,20 @@ const DialGeometry& Session::DialOf(int gauge) const {
     return dials_[static_cast<std::size_t>(gauge)];
 }
 
+AngleConvention Session::ConventionOf(int gauge) const {
+    if (page_.cab != nullptr) {
+        if (const std::optional<AngleConvention> own =
+                ConventionOfEntries(*page_.cab, entries_[static_cast<std::size_t>(gauge)])) {
+            return *own;
+        }
+    }
+    return page_.convention;
+}
+
 double Session::TableAngleAt(int gauge, double x, double y, double near) const {
-    const double frame = page_.convention.FrameDegrees(Point{x, y});
-    return DialOf(gauge).AngleDrawnAt(frame, near + 180.0) - 180.0;
+    const DialGeometry& dial = DialOf(gauge);
+    const double frame = ConventionOf(gauge).FrameDegrees(Point{x, y});
+    return dial.AngleDrawnAt(frame, near + 180.0) - 180.0;
 }
 
 nlohmann::json Session::ShowFace(int gauge, DialFace face) {
@@ -350,7 +367,7 @@ nlohmann::json Session::ShowFace(int gauge, DialFace face) {
 //                  "settings": {"Flattening", "RotateAngle"} as the profile takes them}}
 nlohmann::json Session::Calibrate(int gauge, CalibrationRequest request, bool onPanel) const {
     const DialGeometry& dial = DialOf(gauge);
-    AngleConvention convention = page_.convention;
+    AngleConvention convention = ConventionOf(gauge);
     const auto note = [](const CalibrationNote& n) {
         return json{{"option", n.option}, {"code", n.code}, {"message", n.message}};
     };

@@ -62,6 +62,9 @@ public:
 private:
     // The gauge's dial as the last run built it; throws EditRefused for no such gauge.
     const DialGeometry& DialOf(int gauge) const;
+    // How the run's dial page turns the gauge's dial: as its needle in the panel turns, or by
+    // --angles (the gauge checked by DialOf first).
+    AngleConvention ConventionOf(int gauge) const;
 
     StudioOptions options_;
     PanelChoice panelChoice_;
