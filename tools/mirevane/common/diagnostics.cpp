@@ -63,6 +63,10 @@ const std::vector<DiagnosticKind>& Diagnostics() {
          "in a European locale saves CSV: the plug-in reads wrong points from it",
          "0;30,0 and 100;57,2 (read as value 0, angle 0 and value 100, angle 2)",
          "save it as CSV with a point as decimal separator and commas between the fields"},
+        {"panel-unreadable", S::kError,
+         "the panel file given with --panel, or found beside the library, cannot be read",
+         "--panel Train/panel2.cfg in the wrong folder, or a panel2.cfg that is a folder",
+         "name the cab's panel2.cfg, or leave it out with --no-panel"},
         {"unknown-section", S::kWarning,
          "a section the plug-in never reads, with the nearest known name", "[Vibrations]",
          "correct the section name, or remove the section"},
@@ -170,6 +174,11 @@ const std::vector<DiagnosticKind>& Diagnostics() {
          "[Ellipse] Flattening = 1.5, or Flattening = -0.2",
          "write 1 minus the short axis over the long one: 0.4 for an oval whose short axis is "
          "0.6 times its long one"},
+        {"panel-syntax", S::kWarning,
+         "a value in the panel file that does not read (a number, a point, a colour, a flag): "
+         "the host keeps its default, so the needle may not be drawn where it is meant to be",
+         "[Needle] Location = 120 200, InitialAngle = 30deg, or TransparentColor = blue",
+         "write numbers with a decimal point, points as x, y and colours as #RRGGBB"},
 
         // Reported by run, which then writes nothing and exits with status 2 (the errors),
         // or goes on (the warnings).

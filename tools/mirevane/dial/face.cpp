@@ -3,25 +3,17 @@
 #include "common/number_text.h"
 #include "common/tool_error.h"
 #include "dial/data_uri.h"
+#include "panel/panel_picture.h"
 
 #include <cmath>
 #include <fstream>
 #include <iterator>
 #include <locale>
 #include <sstream>
+#include <stdexcept>
+#include <tuple>
 
 namespace mirevane::tool {
-namespace {
-
-uint32_t BigEndian32(const std::string& bytes, std::size_t at) {
-    uint32_t value = 0;
-    for (std::size_t i = 0; i < 4; ++i) {
-        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-    }
-    return value;
-}
-
-} // namespace
 
 DialFaceOption ParseDialFace(const std::string& text) {
     const auto bad = [&](const std::string& why) {
@@ -69,15 +61,18 @@ DialFace LoadDialFace(const DialFaceOption& option) {
         throw InputError(option.path, 0, 0, "cannot read the dial picture", "dial-picture");
     }
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    // The signature, then the IHDR chunk: length, type, width, height.
-    static const std::string kSignature = "\x89PNG\r\n\x1a\n";
-    if (bytes.size() < 24 || bytes.compare(0, 8, kSignature) != 0 ||
-        bytes.compare(12, 4, "IHDR") != 0) {
+    // The page embeds the picture as it is, as image/png.
+    static const std::string kPngSignature = "\x89PNG\r\n\x1a\n";
+    if (bytes.compare(0, kPngSignature.size(), kPngSignature) != 0) {
         throw InputError(option.path, 0, 0, "not a PNG picture", "dial-picture");
     }
     DialFace face = option.face;
-    face.width = BigEndian32(bytes, 16);
-    face.height = BigEndian32(bytes, 20);
+    try {
+        std::tie(face.width, face.height) = PictureSize(bytes);
+    } catch (const std::runtime_error& error) {
+        throw InputError(option.path, 0, 0, std::string("not a PNG picture: ") + error.what(),
+                         "dial-picture");
+    }
     face.dataUri = DataUri("image/png", bytes);
     return face;
 }

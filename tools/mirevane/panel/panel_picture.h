@@ -25,7 +25,7 @@ Picture DecodePicture(const std::string& bytes);
 void CutTransparentColour(Picture& picture, PanelColour colour);
 // Multiplies every pixel's colour by the tint (255: unchanged).
 void Tint(Picture& picture, PanelColour tint);
-// The picture as PNG bytes.
+// The picture as PNG bytes; throws std::invalid_argument for a picture without pixels.
 std::string EncodePng(const Picture& picture);
 // The width and height of a picture's bytes without decoding it; throws like DecodePicture.
 std::pair<int, int> PictureSize(const std::string& bytes);
