@@ -374,6 +374,21 @@ class PanelPictureRequests(unittest.TestCase):
         self.assertEqual(s.hashes(), s.originals)
         self.assertEqual(sorted(os.listdir(s.path("cab"))), sorted(s.originals))
 
+    def test_without_the_panel_no_picture_is_served(self):
+        studio = Studio(extra=["--no-panel"])
+        try:
+            view = json.loads(studio.request("GET", "/api/view")[1])
+            self.assertEqual(view["panel"], {"said": "panel: none (--no-panel)", "notes": [],
+                                             "picture": None})
+            self.assertFalse(any("needle" in g for g in view["gauges"]))
+            status, payload = studio.request("GET", "/api/picture?name=images%2Fpanel.png")
+            self.assertEqual(status, 404, payload[:300])
+            status, payload = studio.request(
+                "POST", "/api/calibrate", {"gauge": 0, "panel": True, "marks": [], "rim": []})
+            self.assertEqual(status, 422, payload[:300])
+        finally:
+            studio.stop()
+
 
 def hidden_save_files(folder):
     """The hidden files a save keeps while it runs (a stand-in, the old bytes, its record),
