@@ -5,7 +5,8 @@ from outside the page, and the saved cab against `mirevane check` and `mirevane 
     /usr/bin/python3 test_studio.py --tool build/native/mirevane --examples examples --out DIR
     ... [--emulator wine --wineprefix DIR]    the Windows tool under Wine (server tests only)
     ... --benchmark N                         time N edits in the browser and print the figures
-    ... --first-view N [--no-panel]           time N loads of the page until its view is painted
+    ... --first-view N                        time N loads of the page until its view is painted
+    ... --no-panel                            the benchmarks without the cab's panel
     ... --race N                              an outside writer against N saves: the figures
 
 Exits 77 (skipped) when Selenium, ChromeDriver or Chromium is missing and the browser tests
@@ -1924,10 +1925,10 @@ class PictureChosenInTheBrowser(BrowserTest):
             studio.stop()
 
 
-def benchmark(edits, cab, scenario, fps):
+def benchmark(edits, cab, scenario, fps, extra):
     """Edit-to-needle: a table point typed in, until the browser has painted the new needles
     and plots; the median and the 95th percentile over `edits` edits."""
-    studio = Studio(cab, scenario, fps)
+    studio = Studio(cab, scenario, fps, extra=extra)
     browser = Browser()
     try:
         browser.open(studio)
@@ -2010,7 +2011,7 @@ def main():
     parser.add_argument("--benchmark", type=int)
     parser.add_argument("--first-view", type=int, help="time N loads of the first view")
     parser.add_argument("--no-panel", action="store_true",
-                        help="the first view's studio without the cab's panel")
+                        help="--first-view and --benchmark without the cab's panel")
     parser.add_argument("--race", type=int, help="an outside writer against N saves: the figures")
     parser.add_argument("--cab", help="the benchmark's cab folder (default: the example's)")
     parser.add_argument("--scenario", help="the benchmark's scenario")
@@ -2026,7 +2027,8 @@ def main():
     except ImportError:
         browser = False
     if args.benchmark:
-        benchmark(args.benchmark, args.cab, args.scenario, args.fps)
+        benchmark(args.benchmark, args.cab, args.scenario, args.fps,
+                  ["--no-panel"] if args.no_panel else [])
         return 0
     if args.first_view:
         first_view(args.first_view, args.cab, args.scenario, args.fps,
