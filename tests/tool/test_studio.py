@@ -1696,6 +1696,59 @@ class PanelNeedle:
         return (self.location[0] + length * math.sin(s), self.location[1] - length * math.cos(s))
 
 
+class PanelCalibrationRequests(unittest.TestCase):
+    """Calibration on the cab picture through the studio's request, on a needle whose mapping
+    is not the default convention (angle 0 down, growing anticlockwise): the studio takes the
+    hub and the convention from the needle, as `mirevane calibrate` does, and gives its rows."""
+
+    NEEDLE = {"location": "300, 250", "minimum": "0", "maximum": "360000",
+              "initialangle": "180", "lastangle": "-180"}
+    MARKS = [(0, 20.0), (80, 150.0), (160, 290.0)]  # value, table angle
+
+    @classmethod
+    def prepare(cls, folder):
+        with open(os.path.join(folder, "cab", "panel2.cfg"), "w") as f:
+            f.write("[This]\nDaytimeImage = images/panel.png\n[Needle]\nSubject = ats20\n" +
+                    "".join("%s = %s\n" % item for item in cls.NEEDLE.items()))
+
+    def test_the_needle_gives_hub_and_convention_and_the_commands_rows(self):
+        studio = Studio(prepare=self.prepare)
+        try:
+            needle = PanelNeedle(self.NEEDLE)
+            marks = [[v] + [round(c, 3) for c in needle.point((a + 180.0) * 1000.0, 90.0)]
+                     for v, a in self.MARKS]
+            status, payload = studio.request("POST", "/api/calibrate", {
+                "gauge": 0, "panel": True, "marks": marks, "rim": [], "replace": True})
+            self.assertEqual(status, 200, payload[:300])
+            answer = json.loads(payload)
+            self.assertIsNone(answer["refused"])
+            got = {v: a for v, a in answer["rows"]}
+            for value, angle in self.MARKS:
+                self.assertAlmostEqual(got[value], angle, delta=0.01)
+            args = ["calibrate", os.path.join("cab", "Mirevane.dll"), "--gauge", "0", "--replace"]
+            for v, x, y in marks:
+                args += ["--mark", "%r@%r,%r" % (v, x, y)]
+            result = TOOL.run(args, cwd=studio.folder)
+            self.assertEqual(result.returncode, 0, result.stderr_text)
+            printed = [list(map(float, line.split(","))) for line in
+                       result.stdout_text.splitlines() if not line.startswith(";")]
+            self.assertEqual(printed, answer["rows"])
+            # A hub in the request is not read: the needle's is.
+            status, again = studio.request("POST", "/api/calibrate", {
+                "gauge": 0, "panel": True, "hub": [0, 0], "marks": marks, "rim": [],
+                "replace": True})
+            self.assertEqual(json.loads(again)["rows"], answer["rows"])
+            # The oval gauges' images have no needle here: refused at the panel file, rows none.
+            status, payload = studio.request("POST", "/api/calibrate", {
+                "gauge": 1, "panel": True, "marks": marks, "rim": []})
+            refused = json.loads(payload)["refused"]
+            self.assertEqual(refused["code"], "calibrate-panel-needle")
+            self.assertRegex(refused["message"], r"panel2\.cfg: error: gauge 1 writes ats30")
+            self.assertIsNone(json.loads(payload)["rows"])
+        finally:
+            studio.stop()
+
+
 class CabInTheBrowser(BrowserTest):
     """The example cab with its panel: the studio opens on the cab picture, says which panel
     it uses, a click on a needle selects its gauge, and calibration on the cab picture (no hub,
@@ -1729,6 +1782,12 @@ class CabInTheBrowser(BrowserTest):
                 self.assertLess(top, dial.rect["y"])
         b.driver.switch_to.default_content()
         b.driver.save_screenshot(os.path.join(OUT, "studio-cab.png"))
+        # The abstract dials one click away.
+        b.driver.switch_to.frame(b.driver.find_element(By.ID, "run"))
+        b.driver.find_element(By.CSS_SELECTOR, 'button[data-view="dials"]').click()
+        dials = b.driver.find_elements(By.CSS_SELECTOR, "svg.dial")
+        self.assertEqual(len(dials), len(b.js("return window.mirevaneDial.state().gauges")))
+        self.assertTrue(all(d.is_displayed() for d in dials))
 
     def test_a_click_on_a_needle_selects_its_gauge(self):
         from selenium.webdriver.common.action_chains import ActionChains
@@ -2039,7 +2098,8 @@ def main():
         return 0
     suite = unittest.TestSuite()
     loader = unittest.TestLoader()
-    for case in (HostileRequests, PanelPictureRequests, SaveChecksEveryFileRead,
+    for case in (HostileRequests, PanelPictureRequests, PanelCalibrationRequests,
+                 SaveChecksEveryFileRead,
                  GaugeNamedTheWindowsWay, SlowClients, ExclusivePort, BrowserOpening):
         suite.addTests(loader.loadTestsFromTestCase(case))
     if TOOL.windows:

@@ -1,6 +1,8 @@
 // The studio's page: it shows what the server's engine computed after every edit (the dial
-// page of the run, each gauge's settings and table as written, the check, the step response)
-// and sends edits back. It computes no needle itself. window.mirevaneStudio serves the tests.
+// page of the run, with the cab first where a panel is known; each gauge's settings and table
+// as written, the check, the step response) and sends edits back. A needle clicked in the cab
+// selects its gauge; a gauge is calibrated on the cab picture with its needle's hub. It
+// computes no needle and no angle itself. window.mirevaneStudio serves the tests.
 "use strict";
 /* global mirevanePage -- dial/page_helpers.js, which CMake puts before this script */
 (function () {
