@@ -450,7 +450,7 @@ class CheckReport(unittest.TestCase):
                           table="0,0\nnote\n100,270\n")
         with CabFolder(files) as cab:
             result, report = cab.check_json()
-            self.assertEqual(report["schemaVersion"], 2)
+            self.assertEqual(report["schemaVersion"], 3)
             text = cab.run("check", "Cab.dll").stdout_text
             lines = text.split("\n")
             for d in report["diagnostics"]:

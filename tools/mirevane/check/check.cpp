@@ -261,14 +261,18 @@ void Checker::Run(const std::string& path) {
         CheckGauge(gauges, g, profiles_[static_cast<std::size_t>(g)]);
     }
     CheckGaugeSet(gauges, profiles_.front());
+    CheckPanel(gauges);
 
-    // In file order, then line by line, as an editor would walk through them.
+    // In file order, then line by line, as an editor would walk through them; the panel file
+    // last, after the profiles whose entries it draws.
     std::vector<std::string> files;
     for (const Diagnostic& d : report_.diagnostics) {
         if (std::find(files.begin(), files.end(), d.file) == files.end()) {
             files.push_back(d.file);
         }
     }
+    std::stable_partition(files.begin(), files.end(),
+                          [this](const std::string& file) { return file != report_.panel.path; });
     std::stable_sort(report_.diagnostics.begin(), report_.diagnostics.end(),
                      [&files](const Diagnostic& a, const Diagnostic& b) {
                          const auto fa = std::find(files.begin(), files.end(), a.file);
@@ -277,14 +281,26 @@ void Checker::Run(const std::string& path) {
                      });
 }
 
-int CheckReport::errors() const {
+namespace {
+
+int CountOf(const std::vector<Diagnostic>& diagnostics, Severity severity) {
     return static_cast<int>(
         std::count_if(diagnostics.begin(), diagnostics.end(),
-                      [](const Diagnostic& d) { return d.kind->severity == Severity::kError; }));
+                      [severity](const Diagnostic& d) { return d.kind->severity == severity; }));
+}
+
+} // namespace
+
+int CheckReport::errors() const {
+    return CountOf(diagnostics, Severity::kError);
 }
 
 int CheckReport::warnings() const {
-    return static_cast<int>(diagnostics.size()) - errors();
+    return CountOf(diagnostics, Severity::kWarning);
+}
+
+int CheckReport::notes() const {
+    return CountOf(diagnostics, Severity::kNote);
 }
 
 void RefuseFolderAsPath(const std::string& argument) {
@@ -296,7 +312,12 @@ void RefuseFolderAsPath(const std::string& argument) {
 }
 
 CheckReport RunCheck(const std::string& path) {
+    return RunCheck(path, PanelChoice{});
+}
+
+CheckReport RunCheck(const std::string& path, const PanelChoice& panel) {
     CheckReport report;
+    report.panel = panel;
     Checker(report).Run(path);
     return report;
 }

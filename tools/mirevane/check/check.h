@@ -5,6 +5,7 @@
 #include "common/diagnostics.h"
 #include "common/gauge_description.h"
 #include "config/settings_model.h"
+#include "panel/panel_discovery.h"
 
 #include <cstdint>
 #include <string>
@@ -73,14 +74,21 @@ struct CheckReport {
     double angleStep = 0.0;
     double rotateStep = 0.0;
     std::vector<GaugeSummary> gauges;
+    // The panel file whose wiring was checked, and how it was found; said empty: the check was
+    // run without looking for one.
+    PanelChoice panel;
     std::vector<Diagnostic> diagnostics;
 
     int errors() const;
     int warnings() const;
+    int notes() const;
 };
 
-// path: the library or its main profile (both name the same base).
+// path: the library or its main profile (both name the same base). Without a panel choice no
+// panel file is read.
 CheckReport RunCheck(const std::string& path);
+// The same, and the wiring of the chosen panel file (none when its path is empty).
+CheckReport RunCheck(const std::string& path, const PanelChoice& panel);
 
 // Throws InputError (not-a-profile) when the PATH a command was given is a folder: the
 // plug-in's library or its main profile is named, not the cab's folder.

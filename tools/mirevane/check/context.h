@@ -6,6 +6,8 @@
 #include "config/settings_model.h"
 #include "dynamics/scale_table_file.h"
 #include "gauges/c_mirevane.h"
+#include "panel/panel_file.h"
+#include "panel/panel_images.h"
 #include "profile/format_lookup.h"
 #include "profile/profile_scan.h"
 
@@ -120,11 +122,30 @@ private:
 
     void CheckGauge(const CMirevane& gauges, int32_t g, const Profile& profile);
 
+    // panel.cpp
+    // The chosen panel file: read, its own problems, its pictures, then its wiring.
+    void CheckPanel(const CMirevane& gauges);
+    void CheckPanelPictures(const PanelFile& panel, const PanelPictures& pictures);
+    // wiring.cpp
+    // The entries the gauges write against the elements that read them.
+    void CheckWiring(const CMirevane& gauges, const PanelFile& panel,
+                     const PanelPictures& pictures);
+    // A needle on an entry gauge g writes: Function, scale, Backstop, damping.
+    void CheckWiredNeedle(const CMirevane& gauges, int32_t g, const PanelFile& panel,
+                          const PanelElement& needle);
+    void CheckBackstop(const CMirevane& gauges, int32_t g, const PanelFile& panel,
+                       const PanelElement& needle);
+    // The images of one elliptic gauge: one hub, and lengths in the order the gauge uses them.
+    void CheckOvalImages(const CMirevane& gauges, int32_t g, const PanelFile& panel,
+                         const PanelPictures& pictures);
+
     CheckReport& report_;
     std::map<std::string, ProfileScan> scans_;
     std::vector<Profile> profiles_;
 };
 
+// Where a key or section of the panel file stands.
+Where At(const PanelFile& panel, const PanelSpot& spot);
 // A profile or table name that names a folder: the plug-in reads nothing from it.
 bool IsFolder(const std::string& path);
 // A file the check could not find may exist under another letter case: Windows would open

@@ -83,6 +83,12 @@ std::string CheckText(const CheckReport& r) {
     out += "  main profile      " + r.mainProfile + (r.mainFound ? "" : " (not found)") + "\n";
     out += "  fallback profile  " + r.fallbackProfile +
            (r.fallbackFound ? " (present: read under every profile)" : " (not present)") + "\n";
+    if (!r.panel.said.empty()) {
+        out += "  " + r.panel.said + "\n";
+    }
+    for (const std::string& note : r.panel.notes) {
+        out += "  " + note + "\n";
+    }
     if (r.mainFound && !r.keys.empty()) {
         out += "\nDeveloper keys (main profile, [KeyIndex])\n";
         for (const KeyBinding& k : r.keys) {
@@ -116,7 +122,7 @@ std::string CheckText(const CheckReport& r) {
             DiagnosticLine({d.file, d.line, d.column, d.kind->severity, d.message, d.kind->code}) +
             "\n";
     }
-    out += DiagnosticCounts(r.errors(), r.warnings()) + ".\n";
+    out += DiagnosticCounts(r.errors(), r.warnings(), r.notes()) + ".\n";
     return out;
 }
 
@@ -126,6 +132,12 @@ std::string CheckJson(const CheckReport& r) {
     json["path"] = r.path;
     json["mainProfile"] = {{"file", r.mainProfile}, {"found", r.mainFound}};
     json["fallbackProfile"] = {{"file", r.fallbackProfile}, {"found", r.fallbackFound}};
+    json["panel"] = r.panel.said.empty()
+                        ? Json(nullptr)
+                        : Json{{"path", r.panel.path.empty() ? Json(nullptr) : Json(r.panel.path)},
+                               {"given", r.panel.given},
+                               {"said", r.panel.said},
+                               {"notes", r.panel.notes}};
     json["developerMode"] = r.developerMode;
     json["steps"] = {{"value", Number(r.valueStep)},
                      {"angle", Number(r.angleStep)},
@@ -186,6 +198,7 @@ std::string CheckJson(const CheckReport& r) {
     }
     json["errors"] = r.errors();
     json["warnings"] = r.warnings();
+    json["notes"] = r.notes();
     // Text from the cab's files need not be UTF-8: such bytes are shown as U+FFFD.
     return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }

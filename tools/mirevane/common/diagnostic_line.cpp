@@ -5,7 +5,15 @@
 namespace mirevane::tool {
 
 const char* SeverityName(Severity severity) {
-    return severity == Severity::kError ? "error" : "warning";
+    switch (severity) {
+    case Severity::kError:
+        return "error";
+    case Severity::kWarning:
+        return "warning";
+    case Severity::kNote:
+        break;
+    }
+    return "note";
 }
 
 std::string DiagnosticLine(const Located& d) {
@@ -19,8 +27,9 @@ std::string DiagnosticLine(const Located& d) {
     return out + " " + SeverityName(d.severity) + ": " + d.message + " [" + d.code + "]";
 }
 
-std::string DiagnosticCounts(int errors, int warnings) {
-    return Counted(errors, "error") + ", " + Counted(warnings, "warning");
+std::string DiagnosticCounts(int errors, int warnings, int notes) {
+    return Counted(errors, "error") + ", " + Counted(warnings, "warning") +
+           (notes > 0 ? ", " + Counted(notes, "note") : "");
 }
 
 } // namespace mirevane::tool

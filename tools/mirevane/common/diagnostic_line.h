@@ -8,8 +8,9 @@
 namespace mirevane::tool {
 
 // An error means the gauge or the run cannot do what was meant; a warning that something is
-// ignored, read otherwise than it looks, or easy to get wrong.
-enum class Severity { kError, kWarning };
+// ignored, read otherwise than it looks, or easy to get wrong; a note that the tool cannot
+// tell (a formula it does not evaluate, an entry another plug-in may write) and says so.
+enum class Severity { kError, kWarning, kNote };
 
 const char* SeverityName(Severity severity);
 
@@ -24,7 +25,8 @@ struct Located {
 
 std::string DiagnosticLine(const Located& diagnostic);
 
-// The tally under a list of diagnostics: "1 error, 2 warnings".
-std::string DiagnosticCounts(int errors, int warnings);
+// The tally under a list of diagnostics: "1 error, 2 warnings", and ", 1 note" where there
+// are notes.
+std::string DiagnosticCounts(int errors, int warnings, int notes = 0);
 
 } // namespace mirevane::tool

@@ -67,6 +67,23 @@ const std::vector<DiagnosticKind>& Diagnostics() {
          "the panel file given with --panel, or found beside the library, cannot be read",
          "--panel Train/panel2.cfg in the wrong folder, or a panel2.cfg that is a folder",
          "name the cab's panel2.cfg, or leave it out with --no-panel"},
+        {"panel-entry-undrawn", S::kError,
+         "the plug-in writes a panel entry that no element of the panel file reads: that needle "
+         "(or that image of an oval gauge) is never drawn; reported at the profile line that "
+         "names the entry, since the panel file has no line for it",
+         "Needle = 20 in the profile and no [Needle] with Subject = ats20 in panel2.cfg",
+         "add a [Needle] with Subject = atsN for the entry, or correct the entry in the profile"},
+        {"panel-image-missing", S::kError,
+         "a picture the panel file names does not exist in any letter case: the host draws "
+         "nothing there",
+         "DaytimeImage = needle_bc3.bmp with no such file beside panel2.cfg",
+         "put the picture beside the panel file (names are relative to its folder), or correct "
+         "the name"},
+        {"panel-image-unreadable", S::kError,
+         "a picture the panel file names exists but cannot be decoded; the tool draws a marked "
+         "placeholder in its place, and the host may fail on it too",
+         "a BMP with run-length compression, or a PNG cut short",
+         "save the picture again as an uncompressed BMP or a plain PNG"},
         {"unknown-section", S::kWarning,
          "a section the plug-in never reads, with the nearest known name", "[Vibrations]",
          "correct the section name, or remove the section"},
@@ -179,6 +196,66 @@ const std::vector<DiagnosticKind>& Diagnostics() {
          "the host keeps its default, so the needle may not be drawn where it is meant to be",
          "[Needle] Location = 120 200, InitialAngle = 30deg, or TransparentColor = blue",
          "write numbers with a decimal point, points as x, y and colours as #RRGGBB"},
+        {"panel-image-case", S::kWarning,
+         "a picture the panel file names exists only under another letter case: the host on "
+         "Windows finds it, a copy of the cab on a case-sensitive file system does not",
+         "DaytimeImage = Needle.png with needle.png beside panel2.cfg",
+         "write the name as the file is named"},
+        {"panel-needle-scale", S::kWarning,
+         "a needle on an entry the plug-in writes does not turn 1 degree per 1000 units in "
+         "either sense: the plug-in writes thousandths of a degree, so the needle turns too far "
+         "or too little; the message says by how much per degree",
+         "[Needle] Subject = ats20, Minimum = 0, Maximum = 360, InitialAngle = 0, "
+         "LastAngle = 360 (1000 degrees per degree)",
+         "make Maximum - Minimum 1000 times LastAngle - InitialAngle: Maximum = 360000"},
+        {"panel-double-damping", S::kWarning,
+         "the host damps a needle of an elliptic gauge itself: the gauge swaps its needle "
+         "between images, and the host's damping runs on each image separately (and on top of "
+         "the plug-in's own [Damping])",
+         "[Needle] Subject = ats30 with NaturalFreq = 8 and DampingRatio = 0.5",
+         "remove NaturalFreq and DampingRatio from the needle, and damp the gauge in its "
+         "profile's [Damping]"},
+        {"panel-backstop-clips", S::kWarning,
+         "Backstop holds a needle between InitialAngle and LastAngle, and values the gauge "
+         "writes into its entry (for an elliptic gauge its drawn angles and its parking value) "
+         "fall outside: the needle stops there; the message names the gauge values clipped",
+         "Backstop = true with InitialAngle = 180, LastAngle = 300 on a needle whose table "
+         "runs from 0 to 270 degrees",
+         "widen InitialAngle and LastAngle to the angles the gauge reaches, or remove Backstop"},
+        {"panel-hub-differs", S::kWarning,
+         "the needle images of one elliptic gauge do not share one Location: the needle jumps "
+         "when it passes from one image to the next",
+         "Location = 300, 200 on ats30 and Location = 302, 200 on ats31",
+         "give every image of the gauge the Location of the oval's centre"},
+        {"panel-image-lengths", S::kWarning,
+         "the needle images of an elliptic gauge are not in the order of length the gauge uses "
+         "them in (Ellipse0 longest, the last one shortest): length from the pivot to the far "
+         "end of the picture's opaque pixels, after Radius scaling",
+         "the pictures of Ellipse2 and Ellipse3 swapped in panel2.cfg",
+         "put each image on its entry: the longest on Ellipse0, shorter ones on the following "
+         "entries"},
+        {"panel-entry-shared", S::kWarning,
+         "an entry the plug-in writes as a needle angle (thousandths of a degree) is also read "
+         "by a pilot lamp, a digital number or another element that is not a needle",
+         "[DigitalNumber] Subject = ats22 beside the needle on ats22",
+         "read the quantity itself (Subject = kmph, bc, ...) rather than the needle's entry"},
+        {"panel-needle-function", S::kNote,
+         "a needle on an entry the plug-in writes is drawn by a Function, a formula of the host "
+         "that replaces Subject and the angle mapping: the tool does not evaluate it and does "
+         "not check its scale or Backstop",
+         "a [Needle] with Subject = ats20 and a Function line",
+         "nothing, if the formula is meant; else remove Function and map the entry with "
+         "Minimum, Maximum, InitialAngle and LastAngle"},
+        {"panel-entry-foreign", S::kNote,
+         "an element of the panel reads an atsN entry that no gauge of this plug-in writes: "
+         "another plug-in may write it",
+         "[PilotLamp] Subject = ats99 in a cab whose gauges write entries 20 to 47",
+         "nothing, if another plug-in writes the entry; else correct the entry"},
+        {"panel-image-outside", S::kNote,
+         "a picture the panel file names lies outside the panel file's folder (links "
+         "followed): the tool reads pictures only inside it, so it does not measure or draw it",
+         "DaytimeImage = ..\\shared\\needle.png",
+         "copy the picture into the train's folder, or leave it if the host finds it there"},
 
         // Reported by run, which then writes nothing and exits with status 2 (the errors),
         // or goes on (the warnings).

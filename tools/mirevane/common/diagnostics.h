@@ -20,7 +20,8 @@ struct DiagnosticKind {
     const char* command = "check";
 };
 
-// In the order the reference lists them: errors first, then warnings by the file they concern.
+// In the order the reference lists them: errors first, then warnings by the file they concern,
+// then notes.
 const std::vector<DiagnosticKind>& Diagnostics();
 // The entry of a code, or nullptr.
 const DiagnosticKind* FindDiagnostic(const std::string& code);
