@@ -101,10 +101,13 @@ class Browser:
         self._collect()
         return value
 
-    def screenshot(self, path):
+    def screenshot(self, path, clip=None):
+        """The whole page, or the part clip names: {"x", "y", "width", "height"} in CSS pixels."""
         import base64
-        shot = self.driver.execute_cdp_cmd("Page.captureScreenshot",
-                                           {"format": "png", "captureBeyondViewport": True})
+        options = {"format": "png", "captureBeyondViewport": True}
+        if clip:
+            options["clip"] = dict(clip, scale=1)
+        shot = self.driver.execute_cdp_cmd("Page.captureScreenshot", options)
         with open(path, "wb") as f:
             f.write(base64.b64decode(shot["data"]))
 

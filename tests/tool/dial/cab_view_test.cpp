@@ -116,6 +116,7 @@ DialRecorder Recorded(const std::vector<KeptFrame>& frames, std::vector<std::str
     run.gauges = {speedometer, oval};
     run.panelColumns = {20, 30};
     run.quantities = std::move(quantities);
+    run.observed = true;
     DialRecorder recorder;
     recorder.Begin(run);
     std::vector<int32_t> keys;
@@ -127,6 +128,8 @@ DialRecorder Recorded(const std::vector<KeptFrame>& frames, std::vector<std::str
         frame.keys = &keys;
         const int32_t panel[2] = {frames[i].entry20, frames[i].entry30};
         frame.panel = panel;
+        GaugeSample samples[2];
+        frame.samples = samples;
         frame.state.speed = frames[i].speed;
         frame.state.bc = frames[i].bc;
         recorder.Take(frame);
@@ -243,6 +246,8 @@ TEST(CabView, APictureThatCannotBeReadIsAMarkedPlaceholderThatSaysWhy) {
     panel.pictures.background.state = PictureState::kUnreadable;
     panel.pictures.background.reason = "unsupported BMP compression";
     panel.pictures.background.picture = {};
+    // Found and decoded, yet nothing to encode again.
+    panel.pictures.elements[1].picture = {};
     const CabScene scene = BuildCabScene(panel.file, panel.pictures);
     const std::string svg = CabSvg(scene);
     EXPECT_NE(svg.find("<title>the panel's picture panel.bmp: unsupported BMP compression"
@@ -250,6 +255,9 @@ TEST(CabView, APictureThatCannotBeReadIsAMarkedPlaceholderThatSaysWhy) {
               std::string::npos)
         << svg.substr(0, 600);
     EXPECT_NE(svg.find("missing.png: no such file in any letter case</title>"), std::string::npos);
+    EXPECT_EQ(scene.pictures[1].dataUri, "");
+    EXPECT_NE(scene.pictures[1].problem, "");
+    EXPECT_EQ(svg.find("data:image/png"), std::string::npos);
     // Without its picture the panel spans its needles.
     EXPECT_GE(scene.width, 256.0);
     EXPECT_GE(scene.height, 256.0);

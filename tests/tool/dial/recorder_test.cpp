@@ -29,7 +29,8 @@ DialRecorder Recorder(std::size_t budget) {
     return recorder;
 }
 
-// Frame i: time 10 i ms, plain value i, panel entry 20 at i thousandths, entry 30 parked.
+// Frame i: time 10 i ms, plain value i, panel entry 20 at i thousandths, entry 30 parked,
+// speed i km/h.
 void AddFrame(DialRecorder& recorder, int32_t i, std::vector<int32_t> keys = {},
               const std::string& copied = "", bool initialize = false) {
     FrameRecord frame;
@@ -46,6 +47,7 @@ void AddFrame(DialRecorder& recorder, int32_t i, std::vector<int32_t> keys = {},
     const int32_t panel[2] = {i, 180000};
     frame.samples = samples;
     frame.panel = panel;
+    frame.state.speed = static_cast<float>(i);
     recorder.Take(frame);
 }
 
@@ -96,6 +98,15 @@ TEST(DialRecorderTest, EachKeptFrameKeepsItsOwnSamplesAndPanelValues) {
     EXPECT_NE(json.find("\"value\":[0,4,8,9]"), std::string::npos) << json;
     EXPECT_NE(json.find("\"value\":[0,-4,-8,-9]"), std::string::npos) << json;
     EXPECT_NE(json.find("\"20\":[0,4,8,9]"), std::string::npos) << json;
+    // And its vehicle state, and every entry its column's value, by frame.
+    std::string speeds;
+    for (const AtsVehicleState& state : recorder.states()) {
+        speeds += (speeds.empty() ? "" : ",") + std::to_string(static_cast<int>(state.speed));
+    }
+    EXPECT_EQ(speeds, "0,4,8,9");
+    ASSERT_EQ(recorder.panelColumns(), (std::vector<int32_t>{20, 30}));
+    EXPECT_EQ(recorder.PanelValue(2, 0), 8);
+    EXPECT_EQ(recorder.PanelValue(3, 1), 180000);
     // A run of equal numbers as [number, count]; the elliptic gauge's entry is one.
     EXPECT_NE(json.find("\"30\":[[180000,4]]"), std::string::npos) << json;
     EXPECT_NE(json.find("\"entry\":[[30,4]]"), std::string::npos) << json;

@@ -239,14 +239,52 @@ class CabOnThePage(unittest.TestCase):
         self.assertEqual(cab["ats21"]["drive"], "rest")
         self.assertIn("no gauge writes entry 21", cab["ats21"]["rest"])
 
+    def test_each_dial_turns_as_its_needle_and_falls_back_on_angles_without_one(self):
+        # The panel's ats20 turns 1 degree per 1000 units from -180: a table angle of 0
+        # (value 180000) points up, so the scale's angle 0 points down, growing clockwise.
+        turned = 'class="needles" transform="matrix(0 1 -1 0 0 0)"'
+        # --angles right-ccw: angle 0 right, growing anticlockwise.
+        given = 'class="needles" transform="matrix(1 0 0 -1 0 0)"'
+        with CabFolder(self.files()) as cab:
+            _, page = self.run_page(cab, "--angles", "right-ccw")
+        self.assertIn(turned, page)
+        self.assertNotIn(given, page)
+        self.assertNotIn("Gauge 0:", page)
+        files = self.files()
+        files["panel2.cfg"] = CAB_PANEL.replace("Maximum = 360000", "Maximum = 360")
+        with CabFolder(files) as cab:
+            _, page = self.run_page(cab, "--angles", "right-ccw")
+        self.assertIn(given, page)
+        self.assertIn("Gauge 0: no needle of the panel on its entries turns 1 degree per 1000 "
+                      "units. Angle 0 points right, angles grow anticlockwise (--angles "
+                      "right-ccw).", page)
+
     def test_no_panel_gives_the_page_without_the_cab(self):
         with CabFolder(self.files()) as cab:
             result, page = self.run_page(cab, "--no-panel")
         self.assertEqual(panel_lines(result), ["panel: none (--no-panel)"])
-        self.assertNotIn("cab-view", page)
-        self.assertNotIn('id="views"', page)
+        # The page's style and script know of a cab; the page shows none.
+        self.assertFalse('<svg class="cab-view"' in page or '<section id="cab">' in page or
+                         '<nav id="views">' in page)
         self.assertNotIn('"cab"', page_data(page))
         self.assertIn("(--angles up-cw).", page)
+
+    def test_the_panel_and_its_pictures_are_never_written(self):
+        for output, words in [("panel2.cfg", "names the panel file"),
+                              ("needle.png", "names a picture of the panel"),
+                              ("panel.png", "names a picture of the panel")]:
+            files = self.files()
+            with self.subTest(output), CabFolder(files) as cab:
+                result = cab.run("run", "Cab.dll", "--scenario", "scenario.csv", "--out",
+                                 "trace.csv", "--html", output)
+                self.assertEqual(result.returncode, 2, result.stderr_text)
+                lines = diagnostic_lines(result)
+                self.assertEqual(len(lines), 1, result.stderr_text)
+                self.assertIn(words, lines[0])
+                for name, content in files.items():
+                    with open(cab.file(name), "rb") as f:
+                        self.assertEqual(f.read(), content if isinstance(content, bytes)
+                                         else content.encode("latin-1"), name)
 
     def test_a_panel_that_cannot_be_read_is_a_located_error(self):
         for name, extra in [("no such file", ["--panel", "elsewhere/panel2.cfg"]),
@@ -291,9 +329,10 @@ class CabOnThePage(unittest.TestCase):
             pictures = sum(os.path.getsize(cab.file(n)) for n in files if n.endswith(".png"))
             with open(cab.file("page.html"), encoding="utf-8") as f:
                 page = f.read()
-        self.assertEqual(page.count("data:image/png;base64,"), 21)
-        print("\nrealistic panel: page %d bytes, pictures %d bytes, run %.1f s"
-              % (size, pictures, seconds))
+        embedded = re.findall(r'href="(data:image/png;base64,[^"]*)"', page)
+        self.assertEqual(len(embedded), 21)
+        print("\nrealistic panel: page %d bytes, of which the pictures %d bytes (%d bytes of PNG "
+              "files), run %.1f s" % (size, sum(map(len, embedded)), pictures, seconds))
         # docs/tool.md gives this bound.
         self.assertLess(size, 8_000_000)
 

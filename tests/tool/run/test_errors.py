@@ -90,7 +90,8 @@ class ErrorExits(unittest.TestCase):
                                     timeout=300)
             self.assertEqual(result.returncode, 2, result.stderr[-500:])
             self.assertRegex(result.stderr.decode(),
-                             r"^long\.csv: error: the tool ran out of memory with this scenario "
+                             r"^panel: none found [^\n]*\n"
+                             r"long\.csv: error: the tool ran out of memory with this scenario "
                              r"\(400 MB\).*nothing was written \[out-of-memory\]\n$")
             self.assertEqual(sorted(os.listdir(cab.path)), ["Cab.csv", "Cab.ini", "long.csv"])
 

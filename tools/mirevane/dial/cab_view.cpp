@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <stdexcept>
 #include <tuple>
 
 namespace mirevane::tool {
@@ -21,11 +22,12 @@ constexpr double kFieldMargin = 64.0;
 constexpr double kSmallestField = 256.0;
 // A needle whose picture cannot be drawn is a line this long, or Radius when it has one.
 constexpr double kPlaceholderLength = 48.0;
+constexpr const char* kNoPicture = "no DaytimeImage is given";
 
 std::string WhyNot(const PanelPicture& p) {
     switch (p.state) {
     case PictureState::kNone:
-        return "no DaytimeImage is given";
+        return kNoPicture;
     case PictureState::kMissing:
         return "no such file in any letter case";
     case PictureState::kUnreadable:
@@ -49,7 +51,12 @@ CabPicture Embedded(const PanelPicture& p) {
         picture.problem = WhyNot(p);
         return picture;
     }
-    picture.dataUri = DataUri("image/png", EncodePng(p.picture));
+    try {
+        picture.dataUri = DataUri("image/png", EncodePng(p.picture));
+    } catch (const std::exception& e) {
+        picture.problem = e.what(); // decoded but not encoded again: a placeholder all the same
+        return picture;
+    }
     picture.width = p.picture.width;
     picture.height = p.picture.height;
     return picture;
@@ -76,8 +83,12 @@ std::string Number(double value) {
     return Shortest(rounded == 0.0 ? 0.0 : rounded);
 }
 
-std::string Placeholder(const std::string& what, const CabPicture& p) {
-    return "<title>" + Escaped(what + " " + p.name + ": " + p.problem) + "</title>";
+// The tooltip of a placeholder: which picture, and why it is not drawn.
+std::string Placeholder(const std::string& what, const CabPicture* p) {
+    const std::string why = p == nullptr      ? kNoPicture
+                            : p->name.empty() ? p->problem
+                                              : p->name + ": " + p->problem;
+    return "<title>" + Escaped(what + " " + why) + "</title>";
 }
 
 std::string BackgroundSvg(const CabScene& scene) {
@@ -89,7 +100,7 @@ std::string BackgroundSvg(const CabScene& scene) {
     }
     return "<g class=\"cab-background cab-placeholder\"><rect " + size +
            "/><line x1=\"0\" y1=\"0\" x2=\"" + Number(scene.width) + "\" y2=\"" +
-           Number(scene.height) + "\"/>" + Placeholder("the panel's picture", b) + "</g>\n";
+           Number(scene.height) + "\"/>" + Placeholder("the panel's picture", &b) + "</g>\n";
 }
 
 std::string NeedleSvg(const CabScene& scene, std::size_t index) {
@@ -112,11 +123,10 @@ std::string NeedleSvg(const CabScene& scene, std::size_t index) {
                ")\"/>";
     } else {
         // Where the needle would point, marked as not its picture.
-        const CabPicture none{"", "", 0.0, 0.0, "no DaytimeImage is given"};
         const double radius = n.scale * (n.origin.y > 0.0 ? n.origin.y : 0.0);
         svg += "<g class=\"cab-placeholder\"><line x1=\"0\" y1=\"0\" x2=\"0\" y2=\"" +
                Number(-(radius > 0.0 ? radius : kPlaceholderLength)) + "\"/><circle r=\"4\"/>" +
-               Placeholder("the needle's picture", picture != nullptr ? *picture : none) + "</g>";
+               Placeholder("the needle's picture", picture) + "</g>";
     }
     return svg + "</g>\n</g>\n";
 }

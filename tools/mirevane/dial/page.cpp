@@ -112,13 +112,14 @@ void DialPageWriter::Begin(const RunHeader& run) {
 
 void DialPageWriter::End() {
     DialPageParts parts;
-    conventions_.assign(dials_.size(), content_.convention);
+    // Each dial in its needle's convention where the panel has one, else in --angles'.
+    std::vector<AngleConvention> conventions(dials_.size(), content_.convention);
     std::vector<int32_t> fallback;
     for (std::size_t g = 0; content_.cab != nullptr && g < dials_.size(); ++g) {
         const std::optional<AngleConvention> own =
             ConventionOfEntries(*content_.cab, recorder_.gauges()[g].entries);
         if (own) {
-            conventions_[g] = *own;
+            conventions[g] = *own;
         } else {
             fallback.push_back(static_cast<int32_t>(g));
         }
@@ -144,7 +145,7 @@ void DialPageWriter::End() {
         const auto face = content_.faces.find(g);
         parts.dials.push_back(
             "<figure class=\"gauge\" data-gauge=\"" + std::to_string(g) + "\">\n" +
-            DialSvg(dials_[i], conventions_[i], g, recorder_.lowestValues()[i],
+            DialSvg(dials_[i], conventions[i], g, recorder_.lowestValues()[i],
                     recorder_.highestValues()[i],
                     face == content_.faces.end() ? std::nullopt
                                                  : std::optional<DialFace>(face->second)) +

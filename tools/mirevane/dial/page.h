@@ -89,8 +89,7 @@ private:
     DialPageContent content_;
     const SvgPlotWriter& plot_;
     std::vector<DialGeometry> dials_;
-    std::vector<AngleConvention> conventions_; // each gauge's: its needle's, or --angles
-    bool damped_ = false;                      // an oval gauge whose needle is damped
+    bool damped_ = false; // an oval gauge whose needle is damped
     DialRecorder recorder_;
     DialPageParts parts_;
 };
