@@ -1062,6 +1062,14 @@ class Browser:
         for value, point in marks:
             self.mark(card, value, point, middle)
 
+    def show_dials(self):
+        """The run's abstract dials, a click away from the cab."""
+        from selenium.webdriver.common.by import By
+        self.driver.switch_to.frame(self.driver.find_element(By.ID, "run"))
+        for button in self.driver.find_elements(By.CSS_SELECTOR, 'button[data-view="dials"]'):
+            button.click()
+        self.driver.switch_to.default_content()
+
     def click_on_picture(self, card, x, y):
         """A click at (x, y), in the picture's own pixels, of the card's calibration picture,
         however it is zoomed: the picture's box scrolled to bring the point into view."""
@@ -1124,6 +1132,7 @@ class InTheBrowser(BrowserTest):
         rows = b.view()["gauges"][0]["rows"]
         self.assertIn([80, 172.5], rows)
         # The tick of 100 km/h dragged a quarter turn on the dial.
+        b.show_dials()
         b.driver.switch_to.frame(b.driver.find_element(By.ID, "run"))
         tick = b.driver.find_element(By.CSS_SELECTOR, 'svg.dial[data-gauge="0"] line.tick[data-value="100"]')
         ActionChains(b.driver).click_and_hold(tick).move_by_offset(-60, 60).release().perform()
@@ -1363,6 +1372,7 @@ class SweepInTheBrowser(BrowserTest):
                     self.assertEqual(values[times.index(10000)], rows[-1][0])
                     self.assertEqual(values[-1], rows[0][0])
             # The ammeter (gauge 3, no tremble): its readout at each end shows the table's angle.
+            b.show_dials()
             ammeter = sorted(view["gauges"][3]["rows"])
             for ms, row in ((0, ammeter[0]), (10000, ammeter[-1])):
                 b.js("window.mirevaneStudio.frame().mirevaneDial.seek(arguments[0])", ms)
