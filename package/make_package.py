@@ -22,7 +22,7 @@ ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 
 # Documents that ship when they exist in docs/ (the key reference is generated).
 DOCS = ("configuration.md", "oval-dial.svg", "tool.md", "studio.md", "studio.png",
-        "studio-calibration.png")
+        "studio-calibration.png", "studio-cab.png", "studio-cab-calibration.png")
 
 
 def binaries(win32, win64):

@@ -5,6 +5,8 @@ from outside the page, and the saved cab against `mirevane check` and `mirevane 
     /usr/bin/python3 test_studio.py --tool build/native/mirevane --examples examples --out DIR
     ... [--emulator wine --wineprefix DIR]    the Windows tool under Wine (server tests only)
     ... --benchmark N                         time N edits in the browser and print the figures
+    ... --first-view N                        time N loads of the page until its view is painted
+    ... --no-panel                            the benchmarks without the cab's panel
     ... --race N                              an outside writer against N saves: the figures
 
 Exits 77 (skipped) when Selenium, ChromeDriver or Chromium is missing and the browser tests
@@ -29,6 +31,7 @@ import tempfile
 import threading
 import time
 import unittest
+import urllib.parse
 
 from tool_runner import Tool
 
@@ -44,13 +47,15 @@ class Studio:
     """A studio on a fresh copy of the example cab, in a folder of its own."""
 
     def __init__(self, cab=None, scenario=None, fps="30", extra=(), env=None, sweep=False,
-                 browser_env=None):
+                 browser_env=None, prepare=None):
         self.env = env or TOOL.env
         self.browser_env = browser_env  # an environment to open a browser in; None: none opened
         self.folder = tempfile.mkdtemp(prefix="mirevane-studio-test-")
         shutil.copytree(cab or os.path.join(EXAMPLES, "cab"), os.path.join(self.folder, "cab"))
         shutil.copy(scenario or os.path.join(EXAMPLES, "scenarios", "run.csv"),
                     os.path.join(self.folder, "run.csv"))
+        if prepare:  # the copy changed before the studio reads it
+            prepare(self.folder)
         self.fps = fps
         self.extra = list(extra)
         self.sweep = sweep  # no --scenario: the studio's own sweep of every gauge's table
@@ -193,6 +198,197 @@ class HostileRequests(unittest.TestCase):
             with self.subTest(size=size):
                 status, payload = s.request("POST", "/api/edit", b"x" * size)
                 self.assertEqual(status, 413, payload[:300])
+
+
+def png_pixels(data):
+    """The pixels of an 8-bit, non-interlaced RGB or RGBA PNG: (width, height, [RGBA rows])."""
+    import struct
+    import zlib
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", data[:16]
+    at, idat, header = 8, b"", None
+    while at < len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        body = data[at + 8:at + 8 + length]
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+        at += 12 + length
+    width, height, depth, colour, _, _, interlace = header
+    assert depth == 8 and colour in (2, 6) and interlace == 0, header
+    size = 4 if colour == 6 else 3
+    raw, stride, rows, previous = zlib.decompress(idat), width * size, [], bytearray(width * size)
+    for y in range(height):
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - size] if i >= size else 0
+            b, c = previous[i], previous[i - size] if i >= size else 0
+            if kind == 1:
+                line[i] = (line[i] + a) & 255
+            elif kind == 2:
+                line[i] = (line[i] + b) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        previous = line
+        rows.append([tuple(line[x * size:(x + 1) * size]) + ((255,) if size == 3 else ())
+                     for x in range(width)])
+    return width, height, rows
+
+
+def write_bmp(path, rows):
+    """A 24-bit BMP of RGB rows, top row first (stored bottom up, rows padded to 4 bytes)."""
+    import struct
+    width, height = len(rows[0]), len(rows)
+    pad = (4 - width * 3 % 4) % 4
+    pixels = b"".join(bytes(v for r, g, b in row for v in (b, g, r)) + b"\0" * pad
+                      for row in reversed(rows))
+    with open(path, "wb") as f:
+        f.write(b"BM" + struct.pack("<IHHI", 54 + len(pixels), 0, 0, 54) +
+                struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835,
+                            0, 0) + pixels)
+
+
+def write_rgba_png(path, rows):
+    """An RGBA PNG of rows of (r, g, b, a)."""
+    import struct
+    import zlib
+
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    raw = b"".join(b"\0" + bytes(v for p in row for v in p) for row in rows)
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" +
+                chunk(b"IHDR", struct.pack(">IIBBBBB", len(rows[0]), len(rows), 8, 6, 0, 0, 0)) +
+                chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
+
+
+BLUE, RED, GREEN, WHITE = (0, 0, 255), (200, 40, 10), (0, 255, 0), (255, 255, 255)
+
+
+class PanelPictureRequests(unittest.TestCase):
+    """The studio serves a picture only when its panel file names it and it lies inside the
+    cab's folder, drawn as the host draws it (transparent colour cut, tinted), behind the same
+    token, Host and Origin checks as every request; it reads the pictures and writes none."""
+
+    BACKGROUND = [[RED, BLUE, WHITE, BLUE], [BLUE, GREEN, RED, WHITE]]
+    NEEDLE = [[(100, 200, 50, 255), (0, 255, 0, 255), (40, 40, 40, 128)]]
+    PANEL = ("; a panel beside the library\n[This]\nDaytimeImage = back.bmp\n\n"
+             "[Needle]\nSubject = ats20\nLocation = 2, 1\nDaytimeImage = needle.png\n"
+             "Color = #FF8000\nTransparentColor = #00FF00\n"
+             "Minimum = 0\nMaximum = 360000\nInitialAngle = 0\nLastAngle = 360\n\n"
+             "[Needle]\nSubject = ats21\nDaytimeImage = link.png\n\n"
+             "[PilotLamp]\nSubject = ats22\nDaytimeImage = ../outside.png\n\n"
+             "[Needle]\nSubject = ats23\nDaytimeImage = missing.png\n")
+
+    @classmethod
+    def prepare(cls, folder):
+        cab = os.path.join(folder, "cab")
+        for name in os.listdir(cab):  # the example's own panel, if any, makes way for this one
+            if not name.lower().endswith((".ini", ".csv")):
+                os.remove(os.path.join(cab, name)) if os.path.isfile(os.path.join(cab, name)) \
+                    else shutil.rmtree(os.path.join(cab, name))
+        with open(os.path.join(cab, "panel2.cfg"), "w") as f:
+            f.write(cls.PANEL)
+        write_bmp(os.path.join(cab, "back.bmp"), cls.BACKGROUND)
+        write_rgba_png(os.path.join(cab, "needle.png"), cls.NEEDLE)
+        write_rgba_png(os.path.join(folder, "outside.png"), [[(9, 9, 9, 255)] * 5])
+        os.symlink(os.path.join(folder, "outside.png"), os.path.join(cab, "link.png"))
+
+    def setUp(self):
+        self.studio = Studio(prepare=self.prepare)
+
+    def tearDown(self):
+        self.studio.stop()
+
+    def picture(self, name, **request):
+        return self.studio.request("GET", "/api/picture?name=" + urllib.parse.quote(name),
+                                   **request)
+
+    def test_a_named_picture_is_served_as_the_host_draws_it(self):
+        status, payload = self.picture("back.bmp")
+        self.assertEqual(status, 200, payload[:300])
+        width, height, rows = png_pixels(payload)
+        self.assertEqual((width, height), (4, 2))
+        for got_row, want_row in zip(rows, self.BACKGROUND):
+            for got, want in zip(got_row, want_row):
+                # The panel's transparent colour is the default blue.
+                if want == BLUE:
+                    self.assertEqual(got[3], 0)
+                else:
+                    self.assertEqual(got, want + (255,))
+        status, payload = self.picture("needle.png")
+        self.assertEqual(status, 200, payload[:300])
+        _, _, rows = png_pixels(payload)
+        r, g, b, a = rows[0][0]
+        self.assertEqual((a, b), (255, 0))  # tinted by #FF8000: blue gone, red kept
+        self.assertAlmostEqual(r, 100, delta=1)
+        self.assertAlmostEqual(g, 200 * 128 / 255, delta=1)
+        self.assertEqual(rows[0][1][3], 0)  # its transparent colour, green, cut
+        self.assertEqual(rows[0][2][3], 128)  # the picture's own alpha kept
+        view = json.loads(self.studio.request("GET", "/api/view")[1])
+        self.assertIn("panel2.cfg", view["panel"]["said"])
+        self.assertEqual(view["panel"]["picture"], "back.bmp")
+
+    def test_everything_else_is_refused_and_nothing_written(self):
+        s = self.studio
+        good = "/api/picture?name=back.bmp"
+        foreign = {"Origin": "http://evil.example"}
+        cases = [
+            ("a name the panel does not name", "GET", "/api/picture?name=other.bmp", {}, True, None,
+             (404,)),
+            ("the name in another letter case", "GET", "/api/picture?name=BACK.BMP", {}, True, None,
+             (404,)),
+            ("the panel file itself", "GET", "/api/picture?name=panel2.cfg", {}, True, None, (404,)),
+            ("a profile of the cab", "GET", "/api/picture?name=Mirevane.ini", {}, True, None, (404,)),
+            ("a path with ..", "GET", "/api/picture?name=..%2Fcab%2Fback.bmp", {}, True, None,
+             (404,)),
+            ("an absolute path", "GET", "/api/picture?name=%2Fetc%2Fpasswd", {}, True, None, (404,)),
+            ("a named .. path out of the folder", "GET", "/api/picture?name=..%2Foutside.png", {},
+             True, None, (403,)),
+            ("a named link leading out", "GET", "/api/picture?name=link.png", {}, True, None,
+             (403,)),
+            ("a named picture that is missing", "GET", "/api/picture?name=missing.png", {}, True,
+             None, (404,)),
+            ("no name", "GET", "/api/picture", {}, True, None, (400,)),
+            ("a broken escape", "GET", "/api/picture?name=back%2", {}, True, None, (400,)),
+            ("by POST", "POST", good, {}, True, None, (405,)),
+            ("no token", "GET", good, {}, False, None, (403,)),
+            ("a wrong token", "GET", good, {"X-Mirevane-Token": "0" * 64}, True, None, (403,)),
+            ("a wrong token in the query", "GET", good + "&token=abc", {}, False, None, (403,)),
+            ("another Host", "GET", good, {}, True, "evil.example:%d" % s.port, (403,)),
+            ("a foreign Origin", "GET", good, foreign, True, None, (403,)),
+            ("a null Origin", "GET", good, {"Origin": "null"}, True, None, (403,)),
+        ]
+        for name, method, path, headers, token, host, expected in cases:
+            with self.subTest(name):
+                status, payload = s.request(method, path, None, headers, token, host)
+                self.assertIn(status, expected, payload[:300])
+                self.assertNotIn(b"\x89PNG", payload)
+        # The token in the query, as an address carries it, is as good as the header.
+        status, payload = s.request("GET", good + "&token=" + s.token, token=False)
+        self.assertEqual(status, 200, payload[:300])
+        self.assertEqual(s.hashes(), s.originals)
+        self.assertEqual(sorted(os.listdir(s.path("cab"))), sorted(s.originals))
+
+    def test_without_the_panel_no_picture_is_served(self):
+        studio = Studio(extra=["--no-panel"])
+        try:
+            view = json.loads(studio.request("GET", "/api/view")[1])
+            self.assertEqual(view["panel"], {"said": "panel: none (--no-panel)", "notes": [],
+                                             "picture": None})
+            self.assertFalse(any("needle" in g for g in view["gauges"]))
+            status, payload = studio.request("GET", "/api/picture?name=images%2Fpanel.png")
+            self.assertEqual(status, 404, payload[:300])
+            status, payload = studio.request(
+                "POST", "/api/calibrate", {"gauge": 0, "panel": True, "marks": [], "rim": []})
+            self.assertEqual(status, 422, payload[:300])
+        finally:
+            studio.stop()
 
 
 def hidden_save_files(folder):
@@ -866,6 +1062,42 @@ class Browser:
         for value, point in marks:
             self.mark(card, value, point, middle)
 
+    def show_dials(self):
+        """The run's abstract dials, a click away from the cab."""
+        from selenium.webdriver.common.by import By
+        self.driver.switch_to.frame(self.driver.find_element(By.ID, "run"))
+        for button in self.driver.find_elements(By.CSS_SELECTOR, 'button[data-view="dials"]'):
+            button.click()
+        self.driver.switch_to.default_content()
+
+    def click_on_picture(self, card, x, y):
+        """A click at (x, y), in the picture's own pixels, of the card's calibration picture,
+        however it is zoomed: the picture's box scrolled to bring the point into view."""
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.by import By
+        svg = self.driver.find_element(By.CSS_SELECTOR, card + "svg.picture")
+        at = self.js("""const svg = arguments[0], box = svg.parentElement;
+            svg.scrollIntoView({block: 'center'});
+            const scale = () => svg.getBoundingClientRect().width / svg.viewBox.baseVal.width;
+            const r = svg.getBoundingClientRect(), b = box.getBoundingClientRect();
+            box.scrollBy(r.left + arguments[1] * scale() - b.left - box.clientWidth / 2,
+                         r.top + arguments[2] * scale() - b.top - box.clientHeight / 2);
+            const s = svg.getBoundingClientRect();
+            return [s.left + arguments[1] * scale(), s.top + arguments[2] * scale()];""", svg, x, y)
+        actions = ActionChains(self.driver)
+        actions.w3c_actions.pointer_action.move_to_location(round(at[0]), round(at[1]))
+        actions.w3c_actions.pointer_action.click()
+        actions.perform()
+        self.wait_idle()
+
+    def mark_on_picture(self, card, value, point):
+        from selenium.webdriver.common.by import By
+        from selenium.webdriver.common.keys import Keys
+        self.click_on_picture(card, *point)
+        field = self.driver.find_element(By.CSS_SELECTOR, card + "table.marks input.pending")
+        field.send_keys(str(value), Keys.TAB)
+        self.wait_idle()
+
     def close(self):
         self.driver.quit()
         shutil.rmtree(self.profile, ignore_errors=True)
@@ -900,6 +1132,7 @@ class InTheBrowser(BrowserTest):
         rows = b.view()["gauges"][0]["rows"]
         self.assertIn([80, 172.5], rows)
         # The tick of 100 km/h dragged a quarter turn on the dial.
+        b.show_dials()
         b.driver.switch_to.frame(b.driver.find_element(By.ID, "run"))
         tick = b.driver.find_element(By.CSS_SELECTOR, 'svg.dial[data-gauge="0"] line.tick[data-value="100"]')
         ActionChains(b.driver).click_and_hold(tick).move_by_offset(-60, 60).release().perform()
@@ -941,6 +1174,9 @@ class InTheBrowser(BrowserTest):
     def test_damping_ratio_changes_the_response_and_undo_restores_it(self):
         b = self.browser
         before = b.view()
+        # The first view's frames are in the page it loaded, not in its parts.
+        before["run"]["data"] = b.js("return window.mirevaneStudio.frame().document"
+                                     ".getElementById('dial-data').textContent.trim()")
         # Every plot and dial of the page, marked: an edit redraws only the gauge it changed.
         b.js("const d = window.mirevaneStudio.frame().document;"
              "for (const e of d.querySelectorAll('g.gauge-plot, figure.gauge')) e.kept = true;")
@@ -1123,7 +1359,9 @@ class SweepInTheBrowser(BrowserTest):
         try:
             b.open(studio)
             view = b.view()
-            data = json.loads(view["run"]["data"])
+            # The first view's frames are in the page it loaded.
+            data = b.js("return JSON.parse(window.mirevaneStudio.frame().document"
+                        ".getElementById('dial-data').textContent)")
             times = expand(data["t"])
             for g, shown in zip(view["gauges"], data["gauges"]):
                 with self.subTest(g["title"]):
@@ -1134,6 +1372,7 @@ class SweepInTheBrowser(BrowserTest):
                     self.assertEqual(values[times.index(10000)], rows[-1][0])
                     self.assertEqual(values[-1], rows[0][0])
             # The ammeter (gauge 3, no tremble): its readout at each end shows the table's angle.
+            b.show_dials()
             ammeter = sorted(view["gauges"][3]["rows"])
             for ms, row in ((0, ammeter[0]), (10000, ammeter[-1])):
                 b.js("window.mirevaneStudio.frame().mirevaneDial.seek(arguments[0])", ms)
@@ -1281,7 +1520,7 @@ class CalibrationInTheBrowser(BrowserTest):
             self.assertEqual(len(c["marks"]), 3)
             rows = {r[0]: r[1] for r in b.view()["gauges"][0]["rows"]}
 
-            args = ["calibrate", os.path.join("cab", "Mirevane.dll"), "--gauge", "0",
+            args = ["calibrate", os.path.join("cab", "Mirevane.dll"), "--gauge", "0", "--no-panel",
                     "--hub", "%g,%g" % tuple(c["hub"])]
             for m in c["marks"]:
                 args += ["--mark", "%g@%g,%g" % (m["value"], m["x"], m["y"])]
@@ -1357,7 +1596,7 @@ class OvalCalibrationInTheBrowser(BrowserTest):
             gauge = b.view()["gauges"][1]
             settings = {s["key"]: s["written"] for s in gauge["settings"]}
             rows = {r[0]: r[1] for r in gauge["rows"]}
-            args = ["calibrate", os.path.join("cab", "Mirevane.dll"), "--gauge", "1",
+            args = ["calibrate", os.path.join("cab", "Mirevane.dll"), "--gauge", "1", "--no-panel",
                     "--hub", "%g,%g" % tuple(c["hub"])]
             for m in c["marks"]:
                 args += ["--mark", "%g@%g,%g" % (m["value"], m["x"], m["y"])]
@@ -1426,6 +1665,248 @@ class OvalCalibrationInTheBrowser(BrowserTest):
                           b.driver.find_element(By.CSS_SELECTOR, card + "p.calibrate-sense").text)
         finally:
             studio.stop()
+
+
+def panel_sections(path):
+    """The sections of a panel file in order: (name, {lower-case key: value})."""
+    sections = []
+    with open(path, encoding="latin-1") as f:
+        for line in f:
+            line = line.split(";")[0].strip()
+            if line.startswith("[") and line.endswith("]"):
+                sections.append((line[1:-1].strip().lower(), {}))
+            elif "=" in line and sections:
+                key, value = line.split("=", 1)
+                sections[-1][1].setdefault(key.strip().lower(), value.strip())
+    return sections
+
+
+class PanelNeedle:
+    """A [Needle] of the panel as the host draws it: screen angle InitialAngle + (value -
+    Minimum) * (LastAngle - InitialAngle) / (Maximum - Minimum), degrees clockwise from up,
+    about Location (pixels of the panel's picture)."""
+
+    def __init__(self, keys):
+        self.location = tuple(float(v) for v in keys["location"].split(","))
+        self.minimum = float(keys.get("minimum", 0))
+        self.maximum = float(keys.get("maximum", 1000))
+        self.initial = float(keys.get("initialangle", -120))
+        self.last = float(keys.get("lastangle", 120))
+
+    @classmethod
+    def of_entry(cls, panel, entry):
+        for name, keys in panel_sections(panel):
+            if name == "needle" and keys.get("subject", "").lower() == "ats%d" % entry:
+                return cls(keys)
+        raise AssertionError("no needle on ats%d" % entry)
+
+    def point(self, value, length):
+        s = math.radians(self.initial + (value - self.minimum) * (self.last - self.initial) /
+                         (self.maximum - self.minimum))
+        return (self.location[0] + length * math.sin(s), self.location[1] - length * math.cos(s))
+
+
+class PanelCalibrationRequests(unittest.TestCase):
+    """Calibration on the cab picture through the studio's request, on a needle whose mapping
+    is not the default convention (angle 0 down, growing anticlockwise): the studio takes the
+    hub and the convention from the needle, as `mirevane calibrate` does, and gives its rows."""
+
+    NEEDLE = {"location": "300, 250", "minimum": "0", "maximum": "360000",
+              "initialangle": "180", "lastangle": "-180"}
+    MARKS = [(0, 20.0), (80, 150.0), (160, 290.0)]  # value, table angle
+
+    @classmethod
+    def prepare(cls, folder):
+        with open(os.path.join(folder, "cab", "panel2.cfg"), "w") as f:
+            f.write("[This]\nDaytimeImage = images/panel.png\n[Needle]\nSubject = ats20\n" +
+                    "".join("%s = %s\n" % item for item in cls.NEEDLE.items()))
+
+    def test_the_needle_gives_hub_and_convention_and_the_commands_rows(self):
+        studio = Studio(prepare=self.prepare)
+        try:
+            needle = PanelNeedle(self.NEEDLE)
+            marks = [[v] + [round(c, 3) for c in needle.point((a + 180.0) * 1000.0, 90.0)]
+                     for v, a in self.MARKS]
+            status, payload = studio.request("POST", "/api/calibrate", {
+                "gauge": 0, "panel": True, "marks": marks, "rim": [], "replace": True})
+            self.assertEqual(status, 200, payload[:300])
+            answer = json.loads(payload)
+            self.assertIsNone(answer["refused"])
+            got = {v: a for v, a in answer["rows"]}
+            for value, angle in self.MARKS:
+                self.assertAlmostEqual(got[value], angle, delta=0.01)
+            args = ["calibrate", os.path.join("cab", "Mirevane.dll"), "--gauge", "0", "--replace"]
+            for v, x, y in marks:
+                args += ["--mark", "%r@%r,%r" % (v, x, y)]
+            result = TOOL.run(args, cwd=studio.folder)
+            self.assertEqual(result.returncode, 0, result.stderr_text)
+            printed = [list(map(float, line.split(","))) for line in
+                       result.stdout_text.splitlines() if not line.startswith(";")]
+            self.assertEqual(printed, answer["rows"])
+            # A hub in the request is not read: the needle's is.
+            status, again = studio.request("POST", "/api/calibrate", {
+                "gauge": 0, "panel": True, "hub": [0, 0], "marks": marks, "rim": [],
+                "replace": True})
+            self.assertEqual(json.loads(again)["rows"], answer["rows"])
+            # The oval gauges' images have no needle here: refused at the panel file, rows none.
+            status, payload = studio.request("POST", "/api/calibrate", {
+                "gauge": 1, "panel": True, "marks": marks, "rim": []})
+            refused = json.loads(payload)["refused"]
+            self.assertEqual(refused["code"], "calibrate-panel-needle")
+            self.assertRegex(refused["message"], r"panel2\.cfg: error: gauge 1 writes ats30")
+            self.assertIsNone(json.loads(payload)["rows"])
+        finally:
+            studio.stop()
+
+
+class CabInTheBrowser(BrowserTest):
+    """The example cab with its panel: the studio opens on the cab picture, says which panel
+    it uses, a click on a needle selects its gauge, and calibration on the cab picture (no hub,
+    no convention: the needle's) gives the rows and the oval's fit `mirevane calibrate` gives
+    for the same clicks."""
+
+    def setUp(self):
+        self.studio = Studio()
+        self.browser.open(self.studio)
+        self.panel = self.studio.path("cab", "panel2.cfg")
+
+    def tearDown(self):
+        self.browser.driver.switch_to.default_content()
+        self.studio.stop()
+
+    def test_the_cab_is_the_first_view_and_its_panel_is_named(self):
+        from selenium.webdriver.common.by import By
+        b = self.browser
+        said = b.driver.find_element(By.ID, "panel").text
+        self.assertRegex(said, r"^panel: .*panel2\.cfg")
+        needles = [s for s, _ in panel_sections(self.panel) if s == "needle"]
+        b.driver.switch_to.frame(b.driver.find_element(By.ID, "run"))
+        figure = b.driver.find_elements(By.CSS_SELECTOR, ".cab-needle")
+        self.assertEqual(len(figure), len(needles))
+        self.assertTrue(figure[0].is_displayed())
+        # The cab comes first: its picture's top above every abstract dial's.
+        top = b.js("return document.querySelector('.cab-needle').closest('svg')"
+                   ".getBoundingClientRect().top")
+        for dial in b.driver.find_elements(By.CSS_SELECTOR, "svg.dial"):
+            if dial.is_displayed():
+                self.assertLess(top, dial.rect["y"])
+        b.driver.switch_to.default_content()
+        b.driver.save_screenshot(os.path.join(OUT, "studio-cab.png"))
+        # The abstract dials one click away.
+        b.driver.switch_to.frame(b.driver.find_element(By.ID, "run"))
+        b.driver.find_element(By.CSS_SELECTOR, 'button[data-view="dials"]').click()
+        dials = b.driver.find_elements(By.CSS_SELECTOR, "svg.dial")
+        self.assertEqual(len(dials), len(b.js("return window.mirevaneDial.state().gauges")))
+        self.assertTrue(all(d.is_displayed() for d in dials))
+
+    def test_a_click_on_a_needle_selects_its_gauge(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.by import By
+        b = self.browser
+        motion = b.js("return window.mirevaneStudio.frame().mirevaneDial.state().cab")
+        b.driver.switch_to.frame(b.driver.find_element(By.ID, "run"))
+        chosen = {}  # gauge -> a needle of it whose middle is its own to click
+        for index, needle in enumerate(motion):
+            gauge = needle["gauge"]
+            if gauge < 0 or gauge in chosen:
+                continue
+            element = b.driver.find_element(By.CSS_SELECTOR, '.cab-needle[data-needle="%d"]' % index)
+            on_top = b.js("""const r = arguments[0].getBoundingClientRect();
+                const hit = document.elementFromPoint(r.left + r.width / 2, r.top + r.height / 2);
+                return !!hit && hit.closest('.cab-needle') === arguments[0];""", element)
+            if on_top:
+                chosen[gauge] = element
+        self.assertGreaterEqual(len(chosen), 2, "needles of two gauges to click")
+        for gauge, element in sorted(chosen.items(), reverse=True):
+            with self.subTest(gauge=gauge):
+                ActionChains(b.driver).move_to_element(element).click().perform()
+                b.driver.switch_to.default_content()
+                self.assertEqual(b.js("return window.mirevaneStudio.selected()"), gauge)
+                cards = b.driver.find_elements(By.CSS_SELECTOR, "section.gauge-editor.selected")
+                self.assertEqual([int(c.get_attribute("data-gauge")) for c in cards], [gauge])
+                self.assertTrue(b.js("const r = arguments[0].getBoundingClientRect();"
+                                     "return r.top >= 0 && r.top < window.innerHeight;", cards[0]))
+                b.driver.switch_to.frame(b.driver.find_element(By.ID, "run"))
+
+    def open_calibration(self, gauge):
+        from selenium.webdriver.common.by import By
+        b = self.browser
+        card = 'section[data-gauge="%d"] ' % gauge
+        summary = b.driver.find_element(By.CSS_SELECTOR, card + "details.calibrate summary")
+        self.assertEqual(summary.text, "Calibrate on the cab picture")
+        b.js("arguments[0].scrollIntoView({block: 'center'})", summary)
+        summary.click()
+        deadline = time.time() + 30  # the cab picture fetched once opened
+        while not b.driver.find_elements(By.CSS_SELECTOR, card + "svg.picture"):
+            self.assertLess(time.time(), deadline, "the cab picture in the calibration")
+            time.sleep(0.05)
+        b.wait_idle()
+        self.assertEqual(b.driver.find_elements(By.CSS_SELECTOR, card + 'button[data-mode="hub"]'), [])
+        return card
+
+    def command(self, gauge, c, *extra):
+        """`mirevane calibrate` with the page's clicks, the panel found beside the library."""
+        args = ["calibrate", os.path.join("cab", "Mirevane.dll"), "--gauge", str(gauge)]
+        for m in c["marks"]:
+            args += ["--mark", "%r@%r,%r" % (m["value"], m["x"], m["y"])]
+        for x, y in c["rim"]:
+            args += ["--rim", "%r,%r" % (x, y)]
+        result = TOOL.run(args + list(extra), cwd=self.studio.folder)
+        self.assertEqual(result.returncode, 0, result.stderr_text)
+        self.assertRegex(result.stderr_text, r"(?m)^panel: .*panel2\.cfg")
+        return result.stdout_text
+
+    def test_marks_clicked_on_the_cab_give_the_commands_rows(self):
+        from selenium.webdriver.common.by import By
+        b = self.browser
+        gauge = b.view()["gauges"][0]
+        needle = PanelNeedle.of_entry(self.panel, gauge["entries"][0])
+        card = self.open_calibration(0)
+        c = b.js("return window.mirevaneStudio.calibration(0)")
+        self.assertEqual(c["hub"], list(needle.location))
+        marks = [(0, 20.0), (80, 150.0), (160, 290.0)]  # value, table angle
+        for value, angle in marks:
+            b.mark_on_picture(card, value, needle.point((angle + 180.0) * 1000.0, 60.0))
+        c = b.js("return window.mirevaneStudio.calibration(0)")
+        self.assertEqual(len(c["marks"]), 3)
+        rows = {r[0]: r[1] for r in b.view()["gauges"][0]["rows"]}
+        printed = self.command(0, c)
+        self.assertIn("on the panel picture", printed)
+        for line in printed.splitlines():
+            if not line.startswith(";"):
+                value, angle = map(float, line.split(","))
+                self.assertEqual(rows[value], angle, "the row of %g" % value)
+                self.assertAlmostEqual(angle, dict(marks)[value], delta=3.0)  # clicks, zoomed out
+        for m in c["marks"]:  # each needle drawn from the hub through its mark
+            line = b.driver.find_element(
+                By.CSS_SELECTOR, card + 'svg.picture line.needle[data-value="%g"]' % m["value"])
+            self.assertAlmostEqual(float(line.get_attribute("x2")), m["x"], delta=0.01)
+            self.assertAlmostEqual(float(line.get_attribute("y2")), m["y"], delta=0.01)
+        b.driver.save_screenshot(os.path.join(OUT, "studio-cab-calibration.png"))
+
+    def test_an_oval_rim_is_fitted_on_the_cab_picture(self):
+        from selenium.webdriver.common.by import By
+        b = self.browser
+        number = next(g["number"] for g in b.view()["gauges"] if g["elliptic"])
+        gauge = b.view()["gauges"][number]
+        settings = {s["key"]: float(s["effective"]) for s in gauge["settings"]
+                    if s["key"] in ("Flattening", "RotateAngle")}
+        needle = PanelNeedle.of_entry(self.panel, gauge["entries"][0])
+        card = self.open_calibration(number)
+        flattening, rotate = settings["Flattening"], settings["RotateAngle"]
+        b.driver.find_element(By.CSS_SELECTOR, card + 'button[data-mode="rim"]').click()
+        b.wait_idle()
+        for k in range(8):
+            t = math.radians(k * 45.0 + 10.0)
+            along, across = math.cos(t), (1.0 - flattening) * math.sin(t)
+            frame = math.degrees(math.atan2(across, along)) + rotate
+            b.click_on_picture(card, *needle.point(frame * 1000.0, 70.0 * math.hypot(along, across)))
+        c = b.js("return window.mirevaneStudio.calibration(%d)" % number)
+        fit = c["result"]["fit"]
+        self.assertAlmostEqual(fit["flattening"], flattening, delta=0.05)
+        printed = self.command(number, c)
+        fitted = dict(re.findall(r"^(Flattening|RotateAngle) = (\S+)$", printed, re.M))
+        self.assertEqual(fit["settings"], fitted)
 
 
 class PictureChosenInTheBrowser(BrowserTest):
@@ -1513,10 +1994,10 @@ class PictureChosenInTheBrowser(BrowserTest):
             studio.stop()
 
 
-def benchmark(edits, cab, scenario, fps):
+def benchmark(edits, cab, scenario, fps, extra):
     """Edit-to-needle: a table point typed in, until the browser has painted the new needles
     and plots; the median and the 95th percentile over `edits` edits."""
-    studio = Studio(cab, scenario, fps)
+    studio = Studio(cab, scenario, fps, extra=extra)
     browser = Browser()
     try:
         browser.open(studio)
@@ -1544,6 +2025,50 @@ def benchmark(edits, cab, scenario, fps):
         studio.stop()
 
 
+def first_view(loads, cab, scenario, fps, extra):
+    """The studio's first view: the page loaded afresh, from the start of its navigation until
+    the browser has painted the view with every picture of the dial page decoded (on a cab
+    with a panel, the cab picture and its needles); the median and the 95th percentile over
+    `loads` loads, and the size of the view's answer."""
+    studio = Studio(cab, scenario, fps, extra=extra)
+    browser = Browser()
+    try:
+        status, payload = studio.request("GET", "/api/view")
+        assert status == 200, payload[:300]
+        times = []
+        for _ in range(loads):
+            browser.driver.get("about:blank")
+            browser.driver.get(studio.address)
+            times.append(browser.driver.execute_async_script("""
+                const done = arguments[arguments.length - 1];
+                const shown = () => {
+                  const studio = window.mirevaneStudio;
+                  const frame = studio && studio.view() && studio.frame();
+                  return frame && frame.mirevaneDial && frame.document.readyState === "complete";
+                };
+                const painted = async () => {
+                  const doc = window.mirevaneStudio.frame().document;
+                  const hrefs = Array.from(doc.querySelectorAll("image"), (i) => i.getAttribute("href"));
+                  await Promise.all(hrefs.map((href) => {
+                    const image = new Image();
+                    image.src = href;
+                    return image.decode().catch(() => {});
+                  }));
+                  await new Promise((r) => requestAnimationFrame(() => setTimeout(r)));
+                  done([performance.now(), doc.querySelectorAll(".cab-needle").length]);
+                };
+                const wait = () => (shown() ? painted() : setTimeout(wait, 5));
+                wait();"""))
+        ms = sorted(t for t, _ in times)
+        print("first view over %d loads: median %.0f ms, 95th percentile %.0f ms, %d cab needles "
+              "drawn; the view's answer %.2f MB" % (
+                  len(ms), statistics.median(ms), ms[int(round(0.95 * (len(ms) - 1)))],
+                  times[0][1], len(payload) / 1e6))
+    finally:
+        browser.close()
+        studio.stop()
+
+
 def main():
     global TOOL, EXAMPLES, OUT
     parser = argparse.ArgumentParser()
@@ -1553,6 +2078,9 @@ def main():
     parser.add_argument("--emulator")
     parser.add_argument("--wineprefix")
     parser.add_argument("--benchmark", type=int)
+    parser.add_argument("--first-view", type=int, help="time N loads of the first view")
+    parser.add_argument("--no-panel", action="store_true",
+                        help="--first-view and --benchmark without the cab's panel")
     parser.add_argument("--race", type=int, help="an outside writer against N saves: the figures")
     parser.add_argument("--cab", help="the benchmark's cab folder (default: the example's)")
     parser.add_argument("--scenario", help="the benchmark's scenario")
@@ -1568,15 +2096,21 @@ def main():
     except ImportError:
         browser = False
     if args.benchmark:
-        benchmark(args.benchmark, args.cab, args.scenario, args.fps)
+        benchmark(args.benchmark, args.cab, args.scenario, args.fps,
+                  ["--no-panel"] if args.no_panel else [])
+        return 0
+    if args.first_view:
+        first_view(args.first_view, args.cab, args.scenario, args.fps,
+                   ["--no-panel"] if args.no_panel else [])
         return 0
     if args.race:
         race(args.race)
         return 0
     suite = unittest.TestSuite()
     loader = unittest.TestLoader()
-    for case in (HostileRequests, SaveChecksEveryFileRead, GaugeNamedTheWindowsWay, SlowClients,
-                 ExclusivePort, BrowserOpening):
+    for case in (HostileRequests, PanelPictureRequests, PanelCalibrationRequests,
+                 SaveChecksEveryFileRead,
+                 GaugeNamedTheWindowsWay, SlowClients, ExclusivePort, BrowserOpening):
         suite.addTests(loader.loadTestsFromTestCase(case))
     if TOOL.windows:
         TOOL.keep_wine_running()  # the server's own tests: the browser's are the native's
@@ -1586,6 +2120,7 @@ def main():
         suite.addTests(loader.loadTestsFromTestCase(InTheBrowser))
         suite.addTests(loader.loadTestsFromTestCase(CalibrationInTheBrowser))
         suite.addTests(loader.loadTestsFromTestCase(OvalCalibrationInTheBrowser))
+        suite.addTests(loader.loadTestsFromTestCase(CabInTheBrowser))
         for case in (DialogsInTheBrowser, SweepInTheBrowser, EditorDetailsInTheBrowser,
                      PictureChosenInTheBrowser):
             suite.addTests(loader.loadTestsFromTestCase(case))

@@ -104,6 +104,16 @@ const Refusal kRefusals[] = {
     {"turns in words", "POST", "/api/calibrate",
      R"({"gauge": 0, "hub": [0, 0], "marks": [], "rim": [], "turns": "one"})", 400,
      "'turns' is not a finite number"},
+    {"the panel in words", "POST", "/api/calibrate",
+     R"({"gauge": 0, "panel": "yes", "marks": [], "rim": []})", 400, "'panel' is true or false"},
+    {"the panel of a studio without one", "POST", "/api/calibrate",
+     R"({"gauge": 0, "panel": true, "marks": [], "rim": []})", 422, "has no panel file"},
+    {"a picture by POST", "POST", "/api/picture?name=a.png", "{}", 405, "use GET for /api/picture"},
+    {"a picture without its name", "GET", "/api/picture?names=a.png", "", 400, "no name="},
+    {"a picture's name with a broken escape", "GET", "/api/picture?name=a%2", "", 400,
+     "broken %-escape"},
+    {"a picture of a studio without a panel", "GET", "/api/picture?name=Cab.csv", "", 404,
+     "serves no picture"},
 };
 
 class StudioApiTest : public testing::Test {

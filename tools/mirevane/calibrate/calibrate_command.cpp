@@ -2,15 +2,21 @@
 
 #include "calibrate/calibration.h"
 #include "calibrate/ellipse_fit.h"
+#include "calibrate/gauge_needle.h"
+#include "common/gauge_entries.h"
 #include "common/number_text.h"
 #include "common/tool_error.h"
 #include "gauges/c_mirevane.h"
 #include "workspace/workspace.h"
 
+#include <cmath>
 #include <iostream>
 
 namespace mirevane::tool {
 namespace {
+
+// A --hub that agrees with the panel's Location: the same point, as typed.
+constexpr double kSamePixel = 1e-6;
 
 InputError Bad(const std::string& option, const std::string& text, const std::string& why) {
     return InputError(option, 0, 0, "'" + text + "': " + why, "calibrate-option");
@@ -51,22 +57,26 @@ const char* CodeOf(RefusalReason reason) {
     return "cab-file-refused";
 }
 
-// What the options ask for: the marks and rim in picture pixels, and the rim about the hub as
-// the fit takes it (empty: no --rim).
+// What the options ask for: the marks and rim in picture pixels; the hub and the convention
+// when given (a panel's needle gives them otherwise).
 struct Asked {
-    AngleConvention convention;
+    std::optional<Point> hub;
+    std::optional<AngleConvention> convention;
     CalibrationRequest request;
-    std::vector<Point> rim;
 };
 
 Asked ReadOptions(const CalibrateOptions& o) {
-    const std::optional<AngleConvention> convention = AngleConvention::Parse(o.angles);
-    if (!convention) {
-        throw Bad("--angles", o.angles, std::string("not ") + AngleConvention::kHelp);
+    Asked asked;
+    if (!o.angles.empty()) {
+        asked.convention = AngleConvention::Parse(o.angles);
+        if (!asked.convention) {
+            throw Bad("--angles", o.angles, std::string("not ") + AngleConvention::kHelp);
+        }
     }
-    Asked asked{*convention, {}, {}};
+    if (!o.hub.empty()) {
+        asked.hub = ReadPoint("--hub", o.hub);
+    }
     CalibrationRequest& request = asked.request;
-    request.hub = ReadPoint("--hub", o.hub);
     request.replace = o.replace;
     request.turns = o.turns;
     for (const std::string& text : o.marks) {
@@ -80,26 +90,72 @@ Asked ReadOptions(const CalibrateOptions& o) {
     }
     for (const std::string& text : o.rim) {
         request.rim.push_back(ReadPoint("--rim", text));
-        asked.rim.push_back(
-            {request.rim.back().x - request.hub.x, request.rim.back().y - request.hub.y});
     }
-    if (!asked.rim.empty() && asked.rim.size() < 5) {
+    if (!request.rim.empty() && request.rim.size() < 5) {
         throw InputError("--rim", 0, 0,
                          "an ellipse needs five or more points on the rim, " +
-                             std::to_string(asked.rim.size()) + " given",
+                             std::to_string(request.rim.size()) + " given",
                          "calibrate-option");
     }
     return asked;
+}
+
+// Where the hub and the convention come from, for the output's first line.
+struct Frame {
+    AngleConvention convention;
+    std::string said;
+};
+
+// With a panel the gauge's needle gives the hub and the convention; a --hub or --angles given
+// as well is taken only when it agrees, so that a script that names them keeps working and a
+// picture of another size is not read as the panel's.
+Frame FromPanel(Workspace& workspace, const CalibrateOptions& o, const std::string& panelPath,
+                Asked& asked) {
+    workspace.LayOut();
+    CMirevane gauges;
+    gauges.Load(workspace.shadowPluginPath());
+    const GaugeNeedle needle =
+        FindGaugeNeedle(ReadPanelFile(panelPath), o.gauge, EntriesWrittenBy(gauges, o.gauge));
+    const std::string instead =
+        ": leave it out, or give --no-panel to calibrate on another picture";
+    if (asked.hub && (std::fabs(asked.hub->x - needle.hub.x) > kSamePixel ||
+                      std::fabs(asked.hub->y - needle.hub.y) > kSamePixel)) {
+        throw Bad("--hub", o.hub, "the gauge turns about " + needle.Said() + instead);
+    }
+    if (asked.convention && !SameConvention(*asked.convention, needle.convention)) {
+        throw Bad("--angles", o.angles, "the gauge is drawn by " + needle.Said() + instead);
+    }
+    asked.hub = needle.hub;
+    asked.convention = needle.convention;
+    return {needle.convention, "on the panel picture, hub and convention from " + needle.Said()};
+}
+
+Frame FromOptions(const CalibrateOptions& o, Asked& asked) {
+    if (!asked.hub) {
+        throw InputError("--hub", 0, 0,
+                         "where the needle turns is not known: give --hub X,Y, or the cab's "
+                         "panel file with --panel FILE, whose needle gives it",
+                         "calibrate-option");
+    }
+    if (!asked.convention) {
+        asked.convention = AngleConvention::Parse(AngleConvention::kDefault);
+    }
+    return {*asked.convention, "hub " + o.hub + ", --angles " +
+                                   (o.angles.empty() ? AngleConvention::kDefault : o.angles)};
 }
 
 // The oval's settings from the rim, put into the workspace so that the marks are read through
 // the fitted ellipse, as the plug-in will draw them.
 std::optional<EllipseFit> FitRim(Workspace& workspace, int gauge, const Asked& asked,
                                  EllipseSettingsText& settings) {
-    if (asked.rim.empty()) {
+    if (asked.request.rim.empty()) {
         return std::nullopt;
     }
-    const std::optional<EllipseFit> fit = FitEllipse(asked.rim, asked.convention);
+    std::vector<Point> aboutHub;
+    for (const Point& p : asked.request.rim) {
+        aboutHub.push_back({p.x - asked.hub->x, p.y - asked.hub->y});
+    }
+    const std::optional<EllipseFit> fit = FitEllipse(aboutHub, *asked.convention);
     if (!fit) {
         throw InputError("--rim", 0, 0, "the rim points lie on no ellipse about the hub",
                          "calibrate-option");
@@ -111,25 +167,25 @@ std::optional<EllipseFit> FitRim(Workspace& workspace, int gauge, const Asked& a
 }
 
 // The marks read through the gauge as the plug-in loads the workspace.
-Calibration CalibrateGauge(Workspace& workspace, int gauge, const Asked& asked) {
+Calibration CalibrateGauge(Workspace& workspace, int gauge, Asked& asked) {
     workspace.LayOut();
     CMirevane gauges;
     gauges.Load(workspace.shadowPluginPath());
     const DialGeometry dial(gauges, gauge);
+    asked.request.hub = *asked.hub;
     try {
-        return Calibrate(dial, asked.convention, TableRows(workspace.tableOf(gauge).current),
+        return Calibrate(dial, *asked.convention, TableRows(workspace.tableOf(gauge).current),
                          asked.request);
     } catch (const CalibrationRefused& e) {
         throw InputError(e.note().option, 0, 0, e.note().message, e.note().code);
     }
 }
 
-void Print(const CalibrateOptions& o, const Workspace& workspace, const Calibration& calibration,
-           const std::optional<EllipseFit>& fit, const EllipseSettingsText& settings,
-           std::size_t rimPoints) {
+void Print(const CalibrateOptions& o, const Workspace& workspace, const Frame& frame,
+           const Calibration& calibration, const std::optional<EllipseFit>& fit,
+           const EllipseSettingsText& settings, std::size_t rimPoints) {
     std::cout << "; gauge " << o.gauge << ", table " << workspace.tableOf(o.gauge).path << ": "
-              << calibration.reading.angles.size() << " marks, hub " << o.hub << ", --angles "
-              << o.angles << "\n";
+              << calibration.reading.angles.size() << " marks, " << frame.said << "\n";
     for (const MarkAngle& a : calibration.reading.angles) {
         std::cout << Shortest(a.value) << "," << Shortest(RowAngle(a.angle)) << "\n";
     }
@@ -188,7 +244,13 @@ void Write(int gauge, Workspace& workspace, const Calibration& calibration) {
 } // namespace
 
 int CalibrateCommand(const CalibrateOptions& o) {
-    const Asked asked = ReadOptions(o);
+    Asked asked = ReadOptions(o);
+    // Said first: standard output is the rows.
+    const PanelChoice panel = ChoosePanel(o.pluginPath, o.panel);
+    std::cerr << panel.said << "\n";
+    for (const std::string& note : panel.notes) {
+        std::cerr << note << "\n";
+    }
     try {
         Workspace workspace(o.pluginPath);
         if (o.gauge < 0 || o.gauge >= workspace.gaugeCount()) {
@@ -197,10 +259,12 @@ int CalibrateCommand(const CalibrateOptions& o) {
                                  " (it has " + std::to_string(workspace.gaugeCount()) + ")",
                              "calibrate-option");
         }
+        const Frame frame =
+            panel.path.empty() ? FromOptions(o, asked) : FromPanel(workspace, o, panel.path, asked);
         EllipseSettingsText settings;
         const std::optional<EllipseFit> fit = FitRim(workspace, o.gauge, asked, settings);
         const Calibration calibration = CalibrateGauge(workspace, o.gauge, asked);
-        Print(o, workspace, calibration, fit, settings, asked.rim.size());
+        Print(o, workspace, frame, calibration, fit, settings, asked.request.rim.size());
         if (o.write) {
             Write(o.gauge, workspace, calibration);
         }

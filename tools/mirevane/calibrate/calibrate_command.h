@@ -4,6 +4,7 @@
 #pragma once
 
 #include "dial/angle_convention.h"
+#include "panel/panel_discovery.h"
 
 #include <optional>
 #include <string>
@@ -15,8 +16,9 @@ struct CalibrateOptions {
     std::string argument;   // PATH as given, for messages
     std::string pluginPath; // the path the host would hand the plug-in
     int gauge = 0;
-    std::string hub; // "X,Y"
-    std::string angles = AngleConvention::kDefault;
+    std::string hub;                // "X,Y"; empty: not given (the panel's needle gives it)
+    std::string angles;             // empty: not given (the panel's needle, or the default up-cw)
+    PanelOptions panel;             // --panel, --no-panel
     std::vector<std::string> marks; // "VALUE@X,Y"
     std::vector<std::string> rim;   // "X,Y"
     bool replace = false;           // the marks make the whole table

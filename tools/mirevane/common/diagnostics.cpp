@@ -355,6 +355,17 @@ const std::vector<DiagnosticKind>& Diagnostics() {
          "add a mark between the two, or give the scale's sweep from its first mark to its "
          "last with --turns N (the studio's 'sweep in turns')",
          "calibrate"},
+        {"calibrate-panel-needle", S::kError,
+         "calibration on the panel picture cannot take the hub and the screen convention from "
+         "the gauge's needle: no needle reads its entries, a needle is drawn by a Function or "
+         "does not turn 1 degree per 1000 units, or the needles of an oval gauge turn about "
+         "different points or by different mappings",
+         "a [Needle] on ats20 with Maximum = 1000 and LastAngle = 120, or Ellipse images whose "
+         "Location differ",
+         "wire the needle to turn 1 degree per 1000 units (Minimum = 0, Maximum = 360000, "
+         "InitialAngle = 0, LastAngle = 360, or another offset), one Location for every image "
+         "of a gauge; or calibrate on another picture with --no-panel, --hub and --angles",
+         "calibrate"},
         {"save-refused", S::kError,
          "calibrate --write saved nothing: a file changed on disk, an older backup differs, or "
          "a studio is saving the cab",

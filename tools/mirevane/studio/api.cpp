@@ -4,6 +4,8 @@
 #include "studio/request_guard.h"
 #include "studio/session.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -118,9 +120,21 @@ Point PointOf(const json& v, const std::string& what) {
     return {Number(v[0], what + "'s x"), Number(v[1], what + "'s y")};
 }
 
+bool Flag(const json& body, const char* name) {
+    if (!body.contains(name)) {
+        return false;
+    }
+    if (!body.at(name).is_boolean()) {
+        throw BadRequest{400, std::string("'") + name + "' is true or false"};
+    }
+    return body.at(name).get<bool>();
+}
+
 json Calibrate(Session& session, const json& body) {
     const int gauge = Integer(body, "gauge");
-    const Point hub = PointOf(Field(body, "hub"), "'hub'");
+    // On the panel's picture the gauge's needle gives the hub.
+    const bool onPanel = Flag(body, "panel");
+    const Point hub = onPanel ? Point{} : PointOf(Field(body, "hub"), "'hub'");
     std::vector<DialMark> marks;
     std::vector<Point> rim;
     const json& markList = Field(body, "marks");
@@ -138,17 +152,62 @@ json Calibrate(Session& session, const json& body) {
     for (const json& p : rimList) {
         rim.push_back(PointOf(p, "a rim point"));
     }
-    CalibrationRequest request{hub, std::move(marks), std::move(rim), false, std::nullopt};
-    if (body.contains("replace")) {
-        if (!body.at("replace").is_boolean()) {
-            throw BadRequest{400, "'replace' is true or false"};
-        }
-        request.replace = body.at("replace").get<bool>();
-    }
+    CalibrationRequest request{hub, std::move(marks), std::move(rim), Flag(body, "replace"),
+                               std::nullopt};
     if (body.contains("turns") && !body.at("turns").is_null()) {
         request.turns = Number(body.at("turns"), "'turns'");
     }
-    return session.Calibrate(gauge, request);
+    return session.Calibrate(gauge, std::move(request), onPanel);
+}
+
+// The value of `key` in a query string (key=value&...), its %XX and + decoded; nothing when
+// absent. A broken escape is refused rather than read some other way.
+std::optional<std::string> QueryValue(const std::string& query, const std::string& key) {
+    std::size_t start = 0;
+    while (start <= query.size()) {
+        const std::size_t end = std::min(query.find('&', start), query.size());
+        const std::string pair = query.substr(start, end - start);
+        start = end + 1;
+        if (pair.compare(0, key.size() + 1, key + "=") != 0) {
+            continue;
+        }
+        std::string value;
+        for (std::size_t i = key.size() + 1; i < pair.size(); ++i) {
+            if (pair[i] == '+') {
+                value += ' ';
+            } else if (pair[i] != '%') {
+                value += pair[i];
+            } else {
+                const auto digit = [&](std::size_t k) {
+                    const char c = k < pair.size() ? pair[k] : '\0';
+                    const char* at =
+                        c == '\0' ? nullptr : std::strchr("0123456789abcdef", std::tolower(c));
+                    return at == nullptr ? -1 : static_cast<int>(at - "0123456789abcdef");
+                };
+                const int high = digit(i + 1);
+                const int low = digit(i + 2);
+                if (high < 0 || low < 0) {
+                    throw BadRequest{400, "the query has a broken %-escape"};
+                }
+                value += static_cast<char>(high * 16 + low);
+                i += 2;
+            }
+        }
+        return value;
+    }
+    return std::nullopt;
+}
+
+ApiReply PictureReply(Session& session, const std::string& query) {
+    const std::optional<std::string> name = QueryValue(query, "name");
+    if (!name) {
+        throw BadRequest{400, "the request has no name=: the picture as the panel file names it"};
+    }
+    ServedPicture picture = session.ServePicture(*name);
+    if (picture.status != 200) {
+        throw BadRequest{picture.status, picture.message};
+    }
+    return {200, std::move(picture.png), "image/png"};
 }
 
 // The picture goes into an attribute of the dial's SVG as it is, so it must be exactly a
@@ -249,15 +308,21 @@ ApiReply Reply(int status, const std::string& message) {
 
 } // namespace
 
-ApiReply HandleApi(Session& session, const std::string& method, const std::string& path,
+ApiReply HandleApi(Session& session, const std::string& method, const std::string& target,
                    const std::string& body) {
     try {
         if (body.size() > kMostRequestBytes) {
             return Reply(413, "the request is larger than the studio reads");
         }
-        if (path == "/api/view") {
-            return method == "GET" ? ApiReply{200, Dump(session.View(true))}
-                                   : Reply(405, "use GET for " + path);
+        const std::size_t question = target.find('?');
+        const std::string path = target.substr(0, question);
+        const std::string query = question == std::string::npos ? "" : target.substr(question + 1);
+        if (path == "/api/view" || path == "/api/picture") {
+            if (method != "GET") {
+                return Reply(405, "use GET for " + path);
+            }
+            return path == "/api/view" ? ApiReply{200, Dump(session.View(true))}
+                                       : PictureReply(session, query);
         }
         const bool known = path == "/api/edit" || path == "/api/save" || path == "/api/reload" ||
                            path == "/api/angle" || path == "/api/calibrate" || path == "/api/face";

@@ -1,6 +1,8 @@
 // The studio's page: it shows what the server's engine computed after every edit (the dial
-// page of the run, each gauge's settings and table as written, the check, the step response)
-// and sends edits back. It computes no needle itself. window.mirevaneStudio serves the tests.
+// page of the run, with the cab first where a panel is known; each gauge's settings and table
+// as written, the check, the step response) and sends edits back. A needle clicked in the cab
+// selects its gauge; a gauge is calibrated on the cab picture with its needle's hub. It
+// computes no needle and no angle itself. window.mirevaneStudio serves the tests.
 "use strict";
 /* global mirevanePage -- dial/page_helpers.js, which CMake puts before this script */
 (function () {
@@ -116,8 +118,19 @@
     cards = next;
   }
 
+  // The gauge chosen by a click on its needle in the cab picture; null: none.
+  let selected = null;
+  function selectGauge(number) {
+    selected = number;
+    for (const card of editors.querySelectorAll("section.gauge-editor"))
+      card.classList.toggle("selected", +card.dataset.gauge === number);
+    const card = editors.querySelector('section.gauge-editor[data-gauge="' + number + '"]');
+    if (card) card.scrollIntoView({ block: "start" });
+  }
+
   function editorCard(g, mine) {
     const card = element("section", { class: "gauge-editor", "data-gauge": g.number });
+    if (g.number === selected) card.classList.add("selected");
     card.append(element("h2", {}, g.title));
     card.append(element("p", { class: "files" }, g.profile + "  \u00b7  " + g.table));
     card.append(settingsTable(g, mine));
@@ -209,17 +222,51 @@
     return point.matrixTransform(svg.getScreenCTM().inverse());
   }
 
+  // The panel's picture, fetched once for every gauge calibrated on it: {picture: a data:
+  // URI, width, height}, or {error}.
+  let panelPicture = null;
+  async function loadPanelPicture() {
+    if (panelPicture) return panelPicture;
+    const name = encodeURIComponent(view.panel.picture);
+    const response = await fetch("/api/picture?name=" + name, {
+      headers: { "X-Mirevane-Token": token },
+    });
+    if (!response.ok) {
+      panelPicture = { error: (await response.text()).trim() };
+      return panelPicture;
+    }
+    const blob = await response.blob();
+    const picture = await new Promise((resolve) => {
+      const reader = new FileReader();
+      reader.onload = () => resolve(reader.result);
+      reader.readAsDataURL(blob);
+    });
+    const image = new Image();
+    await new Promise((resolve) => {
+      image.onload = resolve;
+      image.src = picture;
+    });
+    panelPicture = { picture, width: image.naturalWidth, height: image.naturalHeight };
+    return panelPicture;
+  }
+
+  // A gauge whose needle the panel draws is calibrated on the panel's picture, unless it was
+  // given a picture of its own (--dial): there the needle's Location is the hub.
+  const onPanel = (g) => !!(g.needle && g.needle.hub && view.panel.picture);
+
   function calibrationOf(g) {
     if (!calibrations[g.number]) {
       const face = g.face;
+      const panel = !face && onPanel(g);
       calibrations[g.number] = {
+        panel, // on the panel's picture: no hub to click
         picture: face ? face.picture : null,
         width: face ? face.width : 0,
         height: face ? face.height : 0,
-        hub: face ? face.hub.slice() : null,
+        hub: face ? face.hub.slice() : panel ? g.needle.hub.slice() : null,
         marks: [], // {value, x, y}
         rim: [], // [x, y]
-        mode: face ? "mark" : "hub",
+        mode: face || panel ? "mark" : "hub",
         zoom: 1,
         replace: false, // the marks make the whole table
         turns: null, // the scale's sweep, where the marks cannot tell it
@@ -238,7 +285,7 @@
     if (!c.hub) return;
     const { status, data } = await call("/api/calibrate", {
       gauge: number,
-      hub: c.hub,
+      ...(c.panel ? { panel: true } : { hub: c.hub }),
       marks: readyMarks(c),
       rim: c.rim,
       replace: c.replace,
@@ -325,6 +372,7 @@
         const image = new Image();
         image.onload = () => {
           Object.assign(c, {
+            panel: false,
             picture: reader.result,
             width: image.naturalWidth,
             height: image.naturalHeight,
@@ -353,31 +401,75 @@
     const c = calibrationOf(g);
     const details = element("details", { class: "calibrate" });
     details.open = c.open;
-    details.addEventListener("toggle", () => (c.open = details.open));
-    details.append(element("summary", {}, "Calibrate from the dial picture"));
+    details.addEventListener("toggle", () => {
+      c.open = details.open;
+      // The cab picture is fetched when first opened, not with the first view.
+      if (c.open && c.panel && !c.picture) queue(() => panelPictureInto(c));
+    });
+    details.append(
+      element(
+        "summary",
+        {},
+        c.panel ? "Calibrate on the cab picture" : "Calibrate from the dial picture",
+      ),
+    );
     details.append(calibrationTools(g, c));
+    if (g.needle && g.needle.refused) {
+      details.append(element("p", { class: "hint needle-refused" }, g.needle.refused));
+    }
+    if (c.panel && !c.picture) {
+      const text = c.pictureError || "Reading the cab picture\u2026";
+      details.append(element("p", { class: c.pictureError ? "hint error" : "hint" }, text));
+      return details;
+    }
     if (!c.picture) {
       const hint = "Choose a picture of the dial (or start the studio with --dial).";
       details.append(element("p", { class: "hint" }, hint));
       return details;
     }
-    details.append(...calibrationHints(c));
+    details.append(...calibrationHints(g, c));
     const box = element("div", { class: "picture-box" });
     box.append(calibrationPicture(g, c));
+    // Where the picture was scrolled to stays across redraws, each click being one.
+    box.addEventListener("scroll", () => (c.scroll = [box.scrollLeft, box.scrollTop]));
+    if (c.scroll) requestAnimationFrame(() => box.scrollTo(c.scroll[0], c.scroll[1]));
     details.append(box, marksTable(g, c), calibrationNotes(g, c));
     if (c.rim.length > 0) details.append(fitLine(g, c));
     return details;
   }
 
-  // The picture's file, what a click on the picture sets, and the zoom.
+  // The cab picture into a gauge's calibration, fitted to the width of its box.
+  async function panelPictureInto(c) {
+    const p = await loadPanelPicture();
+    if (c.picture) return;
+    if (p.error) c.pictureError = p.error;
+    else {
+      Object.assign(c, { picture: p.picture, width: p.width, height: p.height });
+      c.zoom = Math.min(1, Math.max(0.25, (editors.clientWidth - 40) / p.width));
+    }
+    await show(view);
+  }
+
+  // The picture's file, what a click on the picture sets, and the zoom. On the cab picture
+  // the needle's Location is the hub: there is none to set.
   function calibrationTools(g, c) {
     const tools = element("div", { class: "calibrate-tools" });
     tools.append(picturePicker(g, c));
-    for (const [mode, label] of [
+    if (onPanel(g) && !c.panel) {
+      const back = element("button", { type: "button", class: "cab-picture" }, "The cab picture");
+      back.addEventListener("click", () => {
+        delete calibrations[g.number];
+        calibrationOf(g).open = true;
+        show(view);
+      });
+      tools.append(back);
+    }
+    const modes = [
       ["hub", "Set the hub"],
       ["mark", "Add marks"],
       ["rim", "Add rim points"],
-    ]) {
+    ];
+    for (const [mode, label] of modes.filter((m) => !(c.panel && m[0] === "hub"))) {
       const b = element("button", { type: "button", "data-mode": mode }, label);
       if (c.mode === mode) b.classList.add("active");
       b.addEventListener("click", () => {
@@ -401,7 +493,7 @@
   }
 
   // What a click does now, and for a picture chosen in the page, how it shows under the dial.
-  function calibrationHints(c) {
+  function calibrationHints(g, c) {
     const hints = [
       element(
         "p",
@@ -413,6 +505,11 @@
             : "Click five or more points on the dial's rim.",
       ),
     ];
+    if (c.panel && g.needle.hub) {
+      hints.push(
+        element("p", { class: "hint needle-said" }, "Hub and angles from " + g.needle.said + "."),
+      );
+    }
     if (c.chosen) {
       const r = c.hub ? faceRadius(c) : null;
       hints.push(
@@ -699,6 +796,10 @@
         style.textContent = tickStyle;
         doc.head.append(style);
         makeTicksDraggable(doc);
+        // A needle clicked in the cab: its gauge's editor.
+        doc.addEventListener("mirevane-gauge", (e) => {
+          if (e.detail.gauge >= 0) selectGauge(e.detail.gauge);
+        });
         resolve();
       };
       frame.srcdoc = view.page;
@@ -712,6 +813,9 @@
     const again = next === view;
     view = next;
     document.getElementById("cab").textContent = view.cab + "  \u00b7  " + view.scenario;
+    document.getElementById("panel").textContent = [view.panel.said, ...view.panel.notes].join(
+      "  ",
+    );
     drawEditors(again);
     drawDiagnostics();
     drawButtons();
@@ -838,6 +942,7 @@
     save,
     dropTick,
     calibration: (gauge) => calibrations[gauge],
+    selected: () => selected,
     frame: () => frame.contentWindow,
   };
   queue(async () => {

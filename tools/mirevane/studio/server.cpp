@@ -114,12 +114,13 @@ void RoutePageAndApi(StudioServer& server, Session& session, std::mutex& engine)
     const auto api = [&session, &engine](const httplib::Request& request, const std::string& body,
                                          httplib::Response& response) {
         std::lock_guard<std::mutex> lock(engine);
-        const ApiReply reply = HandleApi(session, request.method, request.path, body);
+        // The target with its query: a picture is asked for by its name there.
+        const ApiReply reply = HandleApi(session, request.method, request.target, body);
         response.status = reply.status;
-        // Not "application/json" alone: the library would compress that for a browser that
-        // accepts it, and brotli on a view of a megabyte takes over a second on loopback,
-        // where it saves nothing.
-        response.set_content(reply.body, "application/json; charset=utf-8");
+        // JSON as "application/json; charset=utf-8", not "application/json" alone: the library
+        // would compress that for a browser that accepts it, and brotli on a view of a
+        // megabyte takes over a second on loopback, where it saves nothing.
+        response.set_content(reply.body, reply.type);
     };
     server.Get(R"(/api/.*)", [api](const httplib::Request& request, httplib::Response& response) {
         api(request, request.body, response);

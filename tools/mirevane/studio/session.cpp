@@ -1,9 +1,11 @@
 #include "studio/session.h"
 
 #include "calibrate/ellipse_fit.h"
+#include "calibrate/gauge_needle.h"
 #include "check/check.h"
 #include "check/gauge_titles.h"
 #include "common/diagnostic_line.h"
+#include "common/gauge_entries.h"
 #include "common/number_text.h"
 #include "common/tool_error.h"
 #include "dynamics/angle_units.h"
@@ -34,14 +36,17 @@ constexpr std::pair<const char*, const char*> kEditedKeys[] = {
     {"Ellipse", "StandbyAngle"},
 };
 
-// Keeps each gauge's dial geometry as Load built it.
+// Keeps each gauge's dial geometry and panel entries as Load built them.
 class GeometryKeeper : public FrameConsumer {
 public:
-    explicit GeometryKeeper(std::vector<DialGeometry>& dials) : dials_(dials) {}
+    GeometryKeeper(std::vector<DialGeometry>& dials, std::vector<std::vector<int32_t>>& entries)
+        : dials_(dials), entries_(entries) {}
     void Begin(const RunHeader& run) override {
         dials_.clear();
+        entries_.clear();
         for (int32_t g = 0; run.gaugeSet != nullptr && g < run.gaugeSet->gaugeCount(); ++g) {
             dials_.emplace_back(*run.gaugeSet, g);
+            entries_.push_back(EntriesWrittenBy(*run.gaugeSet, g));
         }
     }
     void Take(const FrameRecord&) override {}
@@ -49,7 +54,29 @@ public:
 
 private:
     std::vector<DialGeometry>& dials_;
+    std::vector<std::vector<int32_t>>& entries_;
 };
+
+// The panel the studio uses, for the page to say: {"said", "notes", "picture": the name of
+// the panel's picture as written, or null}.
+json PanelJson(const PanelChoice& choice, const std::optional<PanelFile>& panel) {
+    json picture = nullptr;
+    if (panel && !panel->dayImage.name.empty()) {
+        picture = panel->dayImage.name;
+    }
+    return {{"said", choice.said}, {"notes", choice.notes}, {"picture", picture}};
+}
+
+// The gauge's needle on the panel picture, where calibration there takes its hub and
+// convention: {"hub": [x, y], "said"}, or {"refused": the diagnostic line saying why not}.
+json NeedleJson(const PanelFile& panel, int gauge, const std::vector<int32_t>& entries) {
+    try {
+        const GaugeNeedle needle = FindGaugeNeedle(panel, gauge, entries);
+        return {{"hub", {needle.hub.x, needle.hub.y}}, {"said", needle.Said()}};
+    } catch (const InputError& e) {
+        return {{"refused", e.Line()}};
+    }
+}
 
 // Without a scenario: twenty seconds at 30 frames a second in which every gauge's source (a
 // vehicle quantity, a panel or a sound entry) sweeps over the tables of the gauges that read
@@ -183,7 +210,9 @@ json DiagnosticsJson(const Workspace& workspace, const CheckReport& report) {
 }
 
 // The dial page's parts of the run, named by the cab's own paths.
-json RunJson(const Workspace& workspace, const DialPageWriter& page) {
+// The whole page holds the frames' data already: a view that carries the page leaves it out
+// of the parts (a third of the first view's bytes on the example cab).
+json RunJson(const Workspace& workspace, const DialPageWriter& page, bool withData) {
     const DialPageParts& parts = page.parts();
     const DialPagePlots plots = page.Plots();
     const auto shown = [&](const std::vector<std::string>& pieces) {
@@ -193,27 +222,50 @@ json RunJson(const Workspace& workspace, const DialPageWriter& page) {
         }
         return list;
     };
-    return {{"note", workspace.ShownPath(parts.note)},
-            {"dials", shown(parts.dials)},
-            {"plotsHead", workspace.ShownPath(plots.head)},
-            {"plots", shown(plots.gauges)},
-            {"plotsTail", plots.tail},
-            {"data", workspace.ShownPath(parts.data)}};
+    json run = {{"note", workspace.ShownPath(parts.note)},
+                {"dials", shown(parts.dials)},
+                {"plotsHead", workspace.ShownPath(plots.head)},
+                {"plots", shown(plots.gauges)},
+                {"plotsTail", plots.tail}};
+    if (withData) {
+        run["data"] = workspace.ShownPath(parts.data);
+    }
+    return run;
+}
+
+} // namespace
+
+namespace {
+
+std::optional<PanelFile> ReadChosenPanel(const PanelChoice& choice) {
+    if (choice.path.empty()) {
+        return std::nullopt;
+    }
+    return ReadPanelFile(choice.path);
+}
+
+// The dial page of the studio's runs shows the cab of the panel chosen.
+DialPageRequest WithPanel(DialPageRequest request, const PanelChoice& choice) {
+    request.panel = choice.path;
+    return request;
 }
 
 } // namespace
 
 Session::Session(const StudioOptions& options)
-    : options_(options), workspace_(options.pluginPath),
+    : options_(options), panelChoice_(ChoosePanel(options.pluginPath, options.panel)),
+      pictures_(ReadChosenPanel(panelChoice_)), workspace_(options.pluginPath),
       scenario_(options.scenario.empty()
                     ? Scenario::Parse(SweepScenario(RunCheck(options.pluginPath)),
                                       "(a sweep of every gauge's range)",
                                       options.fps.value_or(30.0))
                     : Scenario::Read(options.scenario, options.fps)),
-      page_(ReadDialPageRequest(options.page)) {}
+      page_(ReadDialPageRequest(WithPanel(options.page, panelChoice_))) {}
 
 // {
 //   "cab": PATH as given, "scenario": its name, "dirty": any unsaved edit,
+//   "panel": {"said": which panel file is used, or that none is, "notes": [...],
+//             "picture": the name of the panel's picture (GET /api/picture), or null},
 //   "files": [{"path", "editable", "dirty"}],
 //   "gauges": [{"number", "title", "profile", "table", "elliptic", "tableEdited",
 //               "settings": [{"section", "key", "unit", "meaning", "file", "line",
@@ -223,12 +275,15 @@ Session::Session(const StudioOptions& options)
 //               "rowsEdited": [[value edited, angle edited], ...] against the file on disk,
 //               "step": [[seconds, fraction], ...] (empty: no damping),
 //               "face": {"picture": data URI, "width", "height", "hub": [x, y], "radius"}
-//                       (only for a gauge given --dial or a picture by /api/face)}],
+//                       (only for a gauge given --dial or a picture by /api/face),
+//               "entries": the panel entries it writes,
+//               "needle": with a panel, the gauge's needle on its picture: {"hub": [x, y],
+//                         "said"}, or {"refused": why calibration there cannot be}}],
 //   "diagnostics": [{"file", "line", "column", "severity", "code", "message",
 //                    "text": the line as check writes it}],
 //   "errors", "warnings", "summary": "1 error, 2 warnings",
 //   "run": the dial page's parts of the run: {"note", "dials": [...], "plotsHead",
-//          "plots": [...], "plotsTail", "data"} (dial/page.h),
+//          "plots": [...], "plotsTail", "data"} (dial/page.h; "data" only without "page"),
 //   "page": the dial page of the run, as HTML (only when asked for)
 // }
 nlohmann::json Session::View(bool wholePage) {
@@ -242,7 +297,7 @@ nlohmann::json Session::View(bool wholePage) {
     content.title = title;
     content.gaugeTitles = titles;
     DialPageWriter page(nullptr, std::move(content), plot);
-    GeometryKeeper geometry(dials_);
+    GeometryKeeper geometry(dials_, entries_);
     // The plot and the page take the frames on a second core while the engine makes them,
     // and end side by side: the page is asked for its plots only after both ended.
     ConsumerThread drawing({&plot, &page});
@@ -253,18 +308,24 @@ nlohmann::json Session::View(bool wholePage) {
     view["cab"] = options_.argument;
     view["scenario"] = scenario_.path();
     view["dirty"] = workspace_.dirty();
+    view["panel"] = PanelJson(panelChoice_, pictures_.panel());
     view["files"] = FilesJson(workspace_);
     view["gauges"] = json::array();
     std::map<const CabFile*, ProfileScan> scans; // each file scanned once per view
     for (const GaugeSummary& g : report.gauges) {
-        view["gauges"].push_back(
-            GaugeJson(workspace_, g, titles[static_cast<std::size_t>(g.number)], page_, scans));
+        const auto n = static_cast<std::size_t>(g.number);
+        json& gauge =
+            view["gauges"].emplace_back(GaugeJson(workspace_, g, titles[n], page_, scans));
+        gauge["entries"] = n < entries_.size() ? entries_[n] : std::vector<int32_t>();
+        if (pictures_.panel() && n < entries_.size()) {
+            gauge["needle"] = NeedleJson(*pictures_.panel(), g.number, entries_[n]);
+        }
     }
     view["diagnostics"] = DiagnosticsJson(workspace_, report);
     view["errors"] = report.errors();
     view["warnings"] = report.warnings();
     view["summary"] = DiagnosticCounts(report.errors(), report.warnings());
-    view["run"] = RunJson(workspace_, page);
+    view["run"] = RunJson(workspace_, page, !wholePage);
     if (wholePage) {
         view["page"] = workspace_.ShownPath(page.Html());
     }
@@ -279,9 +340,20 @@ const DialGeometry& Session::DialOf(int gauge) const {
     return dials_[static_cast<std::size_t>(gauge)];
 }
 
+AngleConvention Session::ConventionOf(int gauge) const {
+    if (page_.cab != nullptr) {
+        if (const std::optional<AngleConvention> own =
+                ConventionOfEntries(*page_.cab, entries_[static_cast<std::size_t>(gauge)])) {
+            return *own;
+        }
+    }
+    return page_.convention;
+}
+
 double Session::TableAngleAt(int gauge, double x, double y, double near) const {
-    const double frame = page_.convention.FrameDegrees(Point{x, y});
-    return DialOf(gauge).AngleDrawnAt(frame, near + 180.0) - 180.0;
+    const DialGeometry& dial = DialOf(gauge);
+    const double frame = ConventionOf(gauge).FrameDegrees(Point{x, y});
+    return dial.AngleDrawnAt(frame, near + 180.0) - 180.0;
 }
 
 nlohmann::json Session::ShowFace(int gauge, DialFace face) {
@@ -298,9 +370,9 @@ nlohmann::json Session::ShowFace(int gauge, DialFace face) {
 //  "fit": null or {"flattening", "rotateAngle", "residual" (px), "major": semi-axis (px),
 //                  "outline": [[x, y], ...],
 //                  "settings": {"Flattening", "RotateAngle"} as the profile takes them}}
-nlohmann::json Session::Calibrate(int gauge, const CalibrationRequest& request) const {
+nlohmann::json Session::Calibrate(int gauge, CalibrationRequest request, bool onPanel) const {
     const DialGeometry& dial = DialOf(gauge);
-    const AngleConvention& convention = page_.convention;
+    AngleConvention convention = ConventionOf(gauge);
     const auto note = [](const CalibrationNote& n) {
         return json{{"option", n.option}, {"code", n.code}, {"message", n.message}};
     };
@@ -311,6 +383,23 @@ nlohmann::json Session::Calibrate(int gauge, const CalibrationRequest& request) 
     result["kept"] = json::array();
     result["refused"] = nullptr;
     result["warnings"] = json::array();
+    result["fit"] = nullptr;
+    if (onPanel) {
+        // As `calibrate --panel`: the needle's Location is the hub, its mapping the convention.
+        if (!pictures_.panel()) {
+            throw EditRefused(RefusalReason::kBadValue, "the studio has no panel file");
+        }
+        try {
+            const GaugeNeedle needle = FindGaugeNeedle(*pictures_.panel(), gauge,
+                                                       entries_[static_cast<std::size_t>(gauge)]);
+            request.hub = needle.hub;
+            convention = needle.convention;
+        } catch (const InputError& e) {
+            result["refused"] = {
+                {"option", "--panel"}, {"code", "calibrate-panel-needle"}, {"message", e.Line()}};
+            return result;
+        }
+    }
     try {
         const tool::Calibration c = tool::Calibrate(
             dial, convention, TableRows(workspace_.tableOf(gauge).current), request);
@@ -339,7 +428,6 @@ nlohmann::json Session::Calibrate(int gauge, const CalibrationRequest& request) 
     } catch (const CalibrationRefused& e) {
         result["refused"] = note(e.note());
     }
-    result["fit"] = nullptr;
     std::vector<Point> relative;
     for (const Point& p : request.rim) {
         relative.push_back({p.x - request.hub.x, p.y - request.hub.y});

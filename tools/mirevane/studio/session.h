@@ -7,7 +7,9 @@
 #include "calibrate/calibration.h"
 #include "dial/geometry.h"
 #include "dial/page.h"
+#include "panel/panel_discovery.h"
 #include "replay/scenario.h"
+#include "studio/served_pictures.h"
 #include "workspace/workspace.h"
 
 #include <nlohmann/json.hpp>
@@ -24,6 +26,7 @@ struct StudioOptions {
     std::string scenario;   // empty: a sweep of every quantity over its gauges' tables
     std::optional<double> fps;
     DialPageRequest page; // --dial, --angles
+    PanelOptions panel;   // --panel, --no-panel
 };
 
 class Session {
@@ -43,7 +46,12 @@ public:
     // that shows it and the direction the host draws it in on the picture; the sense taken,
     // the table the marks make with the gauge's present one, refusals and warnings; with five
     // or more rim points the ellipse about the hub that fits them (format in the .cpp).
-    nlohmann::json Calibrate(int gauge, const CalibrationRequest& request) const;
+    // onPanel: the marks are on the panel's picture, and the gauge's needle in the panel file
+    // gives the hub and the convention (request.hub is not read), as `calibrate --panel`.
+    nlohmann::json Calibrate(int gauge, CalibrationRequest request, bool onPanel) const;
+
+    // A picture the panel file names, as the page draws it (ServedPictures).
+    ServedPicture ServePicture(const std::string& name) { return pictures_.Serve(name); }
 
     // The picture drawn under gauge's needles on the dial page of the run from now on, as
     // --dial draws one; the cab is not changed. Answers with the new view.
@@ -54,12 +62,18 @@ public:
 private:
     // The gauge's dial as the last run built it; throws EditRefused for no such gauge.
     const DialGeometry& DialOf(int gauge) const;
+    // How the run's dial page turns the gauge's dial: as its needle in the panel turns, or by
+    // --angles (the gauge checked by DialOf first).
+    AngleConvention ConventionOf(int gauge) const;
 
     StudioOptions options_;
+    PanelChoice panelChoice_;
+    ServedPictures pictures_; // holds the panel file read, if any
     Workspace workspace_;
     Scenario scenario_;
     DialPageContent page_;
-    std::vector<DialGeometry> dials_; // of the last run, for DialOf
+    std::vector<DialGeometry> dials_;           // of the last run, for DialOf
+    std::vector<std::vector<int32_t>> entries_; // each gauge's panel entries, of the last run
 };
 
 } // namespace mirevane::tool

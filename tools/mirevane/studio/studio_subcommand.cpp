@@ -4,6 +4,7 @@
 #include "common/fps_option.h"
 #include "common/path_argument.h"
 #include "dial/dial_options.h"
+#include "panel/panel_option.h"
 #include "studio/server.h"
 
 #include <memory>
@@ -23,6 +24,11 @@ layout and comments, each original kept once as NAME.bak; a file changed on disk
 studio read it is never overwritten. Without --scenario what every gauge reads (a vehicle
 quantity, a panel or a sound entry) sweeps over the whole of its gauges' tables, from the
 lowest value to the highest in 10 s and back in 10 s more.
+Where the cab's panel file is known (--panel FILE, or found beside the library or up to two
+folders above it; --no-panel leaves it out), the studio opens on the cab as the host draws
+it: the panel's picture with every needle on its own picture. A click on a needle opens its
+gauge's editor, and each gauge is calibrated by clicking its marks on that picture: the
+needle gives the hub and the screen convention. The page says which panel it uses.
 
 Examples:
   mirevane studio Cab/Mirevane.dll --scenario run.csv --fps 30
@@ -62,6 +68,7 @@ Subcommand AddStudioSubcommand(CLI::App& app) {
         ->type_name("FILE");
     a->fps.AddTo(command);
     AddDialOptions(command, a->options.page);
+    AddPanelOptions(command, a->options.panel);
     command
         ->add_option("--port", a->serve.port,
                      "Listen on this port of 127.0.0.1 (default: any free).")
