@@ -93,6 +93,10 @@ std::pair<int, int> CheckedSize(const std::string& bytes) {
     // A bitmap stored top row first gives its height negative.
     width = std::abs(width);
     height = std::abs(height);
+    if (width == 0 || height == 0) {
+        throw std::runtime_error("the picture is " + std::to_string(width) + " x " +
+                                 std::to_string(height) + " pixels: it has none to draw");
+    }
     if (width > kLongestSide || height > kLongestSide ||
         static_cast<long long>(width) * height > kMostPixels) {
         throw std::runtime_error("the picture is " + std::to_string(width) + " x " +
