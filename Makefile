@@ -23,7 +23,7 @@ native win32 win64 sanitize: deps
 # New inputs collect in build/fuzz/corpus/<target>, findings in build/fuzz/findings/, logs in
 # build/fuzz/logs/; a finding fails the run (once fixed, its input joins the seeds, which every
 # build's tests replay). `make test` runs each for FUZZ_SMOKE_SECONDS from the seeds alone.
-FUZZ_TARGETS := subject table profile load scenario check studio
+FUZZ_TARGETS := subject table profile load scenario check studio panel
 FUZZ_SECONDS ?= 600
 FUZZ_SMOKE_SECONDS ?= 30
 FUZZ_JOBS ?= 1

@@ -98,6 +98,40 @@ TEST(PanelDiscovery, FindsThePanelBesideOrAboveTheLibrary) {
     }
 }
 
+// The paths said are the ones the user's path leads to, as short as it was written.
+TEST(PanelDiscovery, SaysPathsAsTheUserWroteThem) {
+    test::TempDir folder;
+    folder.Write("Train/panel2.cfg", "");
+    folder.Write("Train/ats.cfg", "Plugin\\Mirevane.dll");
+    folder.Write("Train/Plugin/Mirevane.dll", "MZ");
+    const std::filesystem::path before = std::filesystem::current_path();
+    struct Case {
+        std::string workingFolder; // relative to the temporary folder
+        std::string library;
+        std::string said;
+    };
+    const Case cases[] = {
+        {"", "Train/Plugin/Mirevane.dll",
+         "panel: Train/panel2.cfg (found: Train/ats.cfg names this library; --no-panel leaves "
+         "it out)"},
+        {"Train/Plugin", "./Mirevane.dll",
+         "panel: ../panel2.cfg (found: ../ats.cfg names this library; --no-panel leaves it "
+         "out)"},
+        {"Train/Plugin", "Mirevane.dll",
+         "panel: ../panel2.cfg (found: ../ats.cfg names this library; --no-panel leaves it "
+         "out)"},
+        {"Train", "Plugin/../Plugin/Mirevane.dll",
+         "panel: Plugin/../panel2.cfg (found: Plugin/../ats.cfg names this library; "
+         "--no-panel leaves it out)"},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::current_path(folder.path() / c.workingFolder);
+        const PanelChoice choice = ChoosePanel(c.library, {});
+        std::filesystem::current_path(before);
+        EXPECT_EQ(choice.said, c.said) << c.library;
+    }
+}
+
 TEST(PanelDiscovery, LooksNoFurtherThanTwoFoldersAbove) {
     test::TempDir folder;
     folder.Write("panel2.cfg", "");

@@ -85,11 +85,10 @@ void AppendBytes(void* context, void* data, int size) {
     static_cast<std::string*>(context)->append(static_cast<const char*>(data), size);
 }
 
-// The same bytes read as a bitmap stored top row first: a negative height.
-std::string TopRowFirst(std::string bitmap, int32_t height = 0) {
-    const int32_t stored = static_cast<uint8_t>(bitmap[22]) | static_cast<uint8_t>(bitmap[23]) << 8;
+// A bitmap's height field rewritten: negative for rows stored top first.
+std::string WithHeight(std::string bitmap, int32_t height) {
     std::string field;
-    Put32(field, static_cast<uint32_t>(height != 0 ? height : -stored));
+    Put32(field, static_cast<uint32_t>(height));
     return bitmap.replace(22, 4, field);
 }
 
@@ -143,7 +142,7 @@ TEST(PanelPicture, DecodesEveryFormatOfACab) {
          {{10, 20, 30, 128}, {0, 0, 255, 0}}},
         {"GIF, first frame", TwoFrameGif(), 2, 1, {{255, 0, 0, 255}, {0, 255, 0, 255}}},
         {"BMP stored top row first",
-         TopRowFirst(Bitmap(2, 2, 24, {red, blue, grey, green})),
+         WithHeight(Bitmap(2, 2, 24, {red, blue, grey, green}), -2),
          2,
          2,
          {{90, 100, 110, 255}, {0, 255, 0, 255}, {255, 0, 0, 255}, {0, 0, 255, 255}}},
@@ -191,7 +190,8 @@ TEST(PanelPicture, RefusesWhatItCannotReadWithTheDecodersReason) {
         {"empty", "", ""},
         {"over 16384 a side", wide, "20000 x 8"},
         {"over 64 million pixels", large, "9000 x 9000"},
-        {"a huge bitmap stored top row first", TopRowFirst(bitmap, -16777214), "4 x 16777214"},
+        {"a bitmap of no rows", WithHeight(bitmap, 0), "4 x 0"},
+        {"a huge bitmap stored top row first", WithHeight(bitmap, -16777214), "4 x 16777214"},
     };
     for (const Case& c : cases) {
         try {

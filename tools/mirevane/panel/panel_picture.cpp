@@ -7,6 +7,26 @@
 #include <memory>
 #include <stdexcept>
 
+namespace mirevane::tool {
+namespace {
+
+// The most one allocation of the decoder may take: the rows of a picture of the most pixels
+// (64 million) at 16 bits a channel, with a filter byte each. Beyond it the decoder is told
+// there is no memory: a PNG of a few bytes can claim chunks of gigabytes, which the decoder
+// would reserve before finding that the file holds nothing of them.
+constexpr std::size_t kMostDecoderBytes = (std::size_t{64} << 20) * 8 + (std::size_t{16} << 20);
+
+void* BoundedAllocation(std::size_t size) {
+    return size <= kMostDecoderBytes ? std::malloc(size) : nullptr;
+}
+
+void* BoundedReallocation(void* memory, std::size_t size) {
+    return size <= kMostDecoderBytes ? std::realloc(memory, size) : nullptr;
+}
+
+} // namespace
+} // namespace mirevane::tool
+
 // stb_image decodes from memory only, and only the formats a cab's pictures come in; its
 // messages are the readable ones. Its code is compiled here and nowhere else.
 #define STBI_NO_STDIO
@@ -15,6 +35,9 @@
 #define STBI_ONLY_GIF
 #define STBI_ONLY_JPEG
 #define STBI_FAILURE_USERMSG
+#define STBI_MALLOC(size) mirevane::tool::BoundedAllocation(size)
+#define STBI_REALLOC(memory, size) mirevane::tool::BoundedReallocation(memory, size)
+#define STBI_FREE(memory) std::free(memory)
 #define STB_IMAGE_IMPLEMENTATION
 #include <stb/stb_image.h>
 #define STBI_WRITE_NO_STDIO
@@ -93,6 +116,10 @@ std::pair<int, int> CheckedSize(const std::string& bytes) {
     // A bitmap stored top row first gives its height negative.
     width = std::abs(width);
     height = std::abs(height);
+    if (width == 0 || height == 0) {
+        throw std::runtime_error("the picture is " + std::to_string(width) + " x " +
+                                 std::to_string(height) + " pixels: it has none to draw");
+    }
     if (width > kLongestSide || height > kLongestSide ||
         static_cast<long long>(width) * height > kMostPixels) {
         throw std::runtime_error("the picture is " + std::to_string(width) + " x " +
