@@ -21,8 +21,9 @@ from pe_version import read_version
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 
 # Documents that ship when they exist in docs/ (the key reference is generated).
-DOCS = ("configuration.md", "oval-dial.svg", "tool.md", "studio.md", "studio.png",
-        "studio-calibration.png", "studio-cab.png", "studio-cab-calibration.png")
+DOCS = ("configuration.md", "oval-dial.svg", "tool.md", "panel.md", "studio.md", "studio.png",
+        "studio-calibration.png", "studio-cab.png", "studio-cab-calibration.png",
+        "dial-page.png", "dial-page-cab.png")
 
 
 def binaries(win32, win64):
