@@ -404,6 +404,30 @@ def edit_all(studio, edits):
         assert status == 200, payload[:300]
 
 
+class WiringInTheStudio(unittest.TestCase):
+    """The check under the studio's page reads the cab's panel file as `check` does: an edit
+    that moves a gauge off the entry its needle reads is found at once, with its cause."""
+
+    def test_an_edit_off_the_wired_entry_is_found(self):
+        studio = Studio()
+        try:
+            def panel_codes():
+                status, payload = studio.request("GET", "/api/view")
+                self.assertEqual(status, 200, payload[:300])
+                return sorted((d["code"], os.path.basename(d["file"]))
+                              for d in json.loads(payload)["diagnostics"]
+                              if d["code"].startswith("panel-"))
+
+            self.assertEqual(panel_codes(), [])
+            ammeter = 3  # the main profile's gauge, then Gauge0..Gauge3: bc, mr, ammeter
+            edit_all(studio, [{"gauge": ammeter, "section": "PanelIndex", "key": "Needle",
+                               "value": "24"}])
+            self.assertEqual(panel_codes(), [("panel-entry-foreign", "panel2.cfg"),
+                                             ("panel-entry-undrawn", "ammeter.ini")])
+        finally:
+            studio.stop()
+
+
 class KilledMidSave(unittest.TestCase):
     """The studio killed at any moment of a save of several files: once the next studio has
     started on the cab, every file is as it was or every file is as saved, and no hidden file

@@ -220,7 +220,7 @@ void Checker::CheckGauge(const CMirevane& gauges, int32_t g, const Profile& prof
     }
 }
 
-void Checker::Run(const std::string& path) {
+void Checker::Run(const std::string& path, const PanelReading& panel) {
     report_.path = path;
     CMirevane gauges;
     LoadRecord record(*this);
@@ -261,7 +261,7 @@ void Checker::Run(const std::string& path) {
         CheckGauge(gauges, g, profiles_[static_cast<std::size_t>(g)]);
     }
     CheckGaugeSet(gauges, profiles_.front());
-    CheckPanel(gauges);
+    CheckPanel(gauges, panel);
 
     // In file order, then line by line, as an editor would walk through them; the panel file
     // last, after the profiles whose entries it draws.
@@ -316,9 +316,13 @@ CheckReport RunCheck(const std::string& path) {
 }
 
 CheckReport RunCheck(const std::string& path, const PanelChoice& panel) {
+    return RunCheck(path, ReadPanel(panel));
+}
+
+CheckReport RunCheck(const std::string& path, const PanelReading& panel) {
     CheckReport report;
-    report.panel = panel;
-    Checker(report).Run(path);
+    report.panel = panel.choice;
+    Checker(report).Run(path, panel);
     return report;
 }
 

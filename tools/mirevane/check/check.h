@@ -6,8 +6,11 @@
 #include "common/gauge_description.h"
 #include "config/settings_model.h"
 #include "panel/panel_discovery.h"
+#include "panel/panel_file.h"
+#include "panel/panel_images.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -84,11 +87,22 @@ struct CheckReport {
     int notes() const;
 };
 
+// The chosen panel file and its pictures, read once for as many checks as need them (the
+// studio checks the cab after every edit; the panel is only ever read).
+struct PanelReading {
+    PanelChoice choice;
+    std::optional<PanelFile> file; // nothing: none chosen, or it cannot be read (error says)
+    PanelPictures pictures;
+    std::string error;
+};
+PanelReading ReadPanel(const PanelChoice& choice);
+
 // path: the library or its main profile (both name the same base). Without a panel choice no
 // panel file is read.
 CheckReport RunCheck(const std::string& path);
 // The same, and the wiring of the chosen panel file (none when its path is empty).
 CheckReport RunCheck(const std::string& path, const PanelChoice& panel);
+CheckReport RunCheck(const std::string& path, const PanelReading& panel);
 
 // Throws InputError (not-a-profile) when the PATH a command was given is a folder: the
 // plug-in's library or its main profile is named, not the cab's folder.

@@ -61,7 +61,7 @@ class Checker {
 public:
     explicit Checker(CheckReport& report) : report_(report) {}
 
-    void Run(const std::string& path);
+    void Run(const std::string& path, const PanelReading& panel);
 
 private:
     friend class LoadRecord;
@@ -124,7 +124,7 @@ private:
 
     // panel.cpp
     // The chosen panel file: read, its own problems, its pictures, then its wiring.
-    void CheckPanel(const CMirevane& gauges);
+    void CheckPanel(const CMirevane& gauges, const PanelReading& reading);
     void CheckPanelPictures(const PanelFile& panel, const PanelPictures& pictures);
     // wiring.cpp
     // The entries the gauges write against the elements that read them.

@@ -64,23 +64,36 @@ void Checker::CheckPanelPictures(const PanelFile& panel, const PanelPictures& pi
     }
 }
 
-void Checker::CheckPanel(const CMirevane& gauges) {
-    if (report_.panel.path.empty()) {
+void Checker::CheckPanel(const CMirevane& gauges, const PanelReading& reading) {
+    if (reading.choice.path.empty()) {
         return;
     }
-    PanelFile panel;
-    try {
-        panel = ReadPanelFile(report_.panel.path);
-    } catch (const InputError& error) {
-        Add("panel-unreadable", report_.panel.path, 0, error.what());
+    if (!reading.file) {
+        Add("panel-unreadable", reading.choice.path, 0, reading.error);
         return;
     }
+    const PanelFile& panel = *reading.file;
     for (const PanelFile::Problem& problem : panel.problems) {
         Add("panel-syntax", At(panel, problem.spot), problem.message);
     }
-    const PanelPictures pictures = LoadPanelPictures(panel);
-    CheckPanelPictures(panel, pictures);
-    CheckWiring(gauges, panel, pictures);
+    CheckPanelPictures(panel, reading.pictures);
+    CheckWiring(gauges, panel, reading.pictures);
+}
+
+PanelReading ReadPanel(const PanelChoice& choice) {
+    PanelReading reading;
+    reading.choice = choice;
+    if (choice.path.empty()) {
+        return reading;
+    }
+    try {
+        reading.file = ReadPanelFile(choice.path);
+    } catch (const InputError& error) {
+        reading.error = error.what();
+        return reading;
+    }
+    reading.pictures = LoadPanelPictures(*reading.file);
+    return reading;
 }
 
 } // namespace mirevane::tool

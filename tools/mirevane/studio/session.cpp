@@ -254,7 +254,8 @@ DialPageRequest WithPanel(DialPageRequest request, const PanelChoice& choice) {
 
 Session::Session(const StudioOptions& options)
     : options_(options), panelChoice_(ChoosePanel(options.pluginPath, options.panel)),
-      pictures_(ReadChosenPanel(panelChoice_)), workspace_(options.pluginPath),
+      panelReading_(ReadPanel(panelChoice_)), pictures_(ReadChosenPanel(panelChoice_)),
+      workspace_(options.pluginPath),
       scenario_(options.scenario.empty()
                     ? Scenario::Parse(SweepScenario(RunCheck(options.pluginPath)),
                                       "(a sweep of every gauge's range)",
@@ -288,7 +289,7 @@ Session::Session(const StudioOptions& options)
 // }
 nlohmann::json Session::View(bool wholePage) {
     workspace_.LayOut();
-    const CheckReport report = RunCheck(workspace_.shadowPluginPath());
+    const CheckReport report = RunCheck(workspace_.shadowPluginPath(), panelReading_);
 
     const std::string title = "Mirevane studio: " + scenario_.path() + " on " + options_.argument;
     const std::vector<std::string> titles = GaugeTitles(report);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "calibrate/calibration.h"
+#include "check/check.h"
 #include "dial/geometry.h"
 #include "dial/page.h"
 #include "panel/panel_discovery.h"
@@ -68,7 +69,8 @@ private:
 
     StudioOptions options_;
     PanelChoice panelChoice_;
-    ServedPictures pictures_; // holds the panel file read, if any
+    PanelReading panelReading_; // the panel as every edit's check reads it, read once
+    ServedPictures pictures_;   // holds the panel file read, if any
     Workspace workspace_;
     Scenario scenario_;
     DialPageContent page_;
