@@ -247,10 +247,7 @@ int CalibrateCommand(const CalibrateOptions& o) {
     Asked asked = ReadOptions(o);
     // Said first: standard output is the rows.
     const PanelChoice panel = ChoosePanel(o.pluginPath, o.panel);
-    std::cerr << panel.said << "\n";
-    for (const std::string& note : panel.notes) {
-        std::cerr << note << "\n";
-    }
+    SayPanelChoice(std::cerr, panel);
     try {
         Workspace workspace(o.pluginPath);
         if (o.gauge < 0 || o.gauge >= workspace.gaugeCount()) {

@@ -44,15 +44,6 @@ std::string Point(const PanelPoint& p) {
     return Plain(p.x) + ", " + Plain(p.y);
 }
 
-const PanelElement* FirstNeedleOn(const PanelFile& panel, int32_t entry) {
-    for (const PanelElement& element : panel.elements) {
-        if (element.kind == PanelElementKind::kNeedle && element.subject.entry == entry) {
-            return &element;
-        }
-    }
-    return nullptr;
-}
-
 // An elliptic gauge's divisions that draw, with the first needle of the panel on each entry.
 struct OvalImage {
     int32_t division = 0;
@@ -68,7 +59,7 @@ std::vector<OvalImage> OvalImages(const CMirevane& gauges, int32_t g, const Pane
     std::vector<OvalImage> images;
     for (std::size_t k = 0; k < count; ++k) {
         const int32_t entry = ellipse.panelIndices()[k];
-        const PanelElement* needle = FirstNeedleOn(panel, entry);
+        const PanelElement* needle = panel.NeedleOn(entry);
         if (needle != nullptr && std::binary_search(written.begin(), written.end(), entry)) {
             images.push_back({static_cast<int32_t>(k), entry, needle});
         }

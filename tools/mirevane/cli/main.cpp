@@ -10,8 +10,8 @@
 #include "common/tool_error.h"
 #include "config/text.h"
 #include "reference/commands.h"
-#include "sections/panel_subcommand.h"
 #include "run/run_subcommand.h"
+#include "sections/panel_subcommand.h"
 #include "studio/studio_subcommand.h"
 
 #include <CLI/CLI.hpp>
@@ -66,8 +66,8 @@ void DescribeTool(CLI::App& app) {
 
 // The commands in the order the help lists them.
 std::vector<Subcommand> AddCommands(CLI::App& app) {
-    return {AddCheckSubcommand(app),     AddRunSubcommand(app),     AddStudioSubcommand(app),
-            AddCalibrateSubcommand(app), AddPanelSubcommand(app),   AddExplainSubcommand(app),
+    return {AddCheckSubcommand(app),     AddRunSubcommand(app),   AddStudioSubcommand(app),
+            AddCalibrateSubcommand(app), AddPanelSubcommand(app), AddExplainSubcommand(app),
             AddDocsSubcommand(app)};
 }
 

@@ -5,6 +5,7 @@
 #include "panel/panel_text.h"
 
 #include <filesystem>
+#include <ostream>
 
 namespace mirevane::tool {
 namespace {
@@ -217,6 +218,13 @@ PanelChoice ChoosePanel(const std::string& libraryPath, const PanelOptions& opti
                   "; --no-panel leaves it out)";
     NoteOtherLibrary(choice, *train, libraryPath);
     return choice;
+}
+
+void SayPanelChoice(std::ostream& out, const PanelChoice& choice) {
+    out << choice.said << "\n";
+    for (const std::string& note : choice.notes) {
+        out << note << "\n";
+    }
 }
 
 } // namespace mirevane::tool

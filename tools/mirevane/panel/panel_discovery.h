@@ -3,6 +3,7 @@
 // library. Said in one line wherever a command reports.
 #pragma once
 
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -27,5 +28,9 @@ struct PanelChoice {
 
 // libraryPath: the plug-in's library (or its main profile), as the commands take it.
 PanelChoice ChoosePanel(const std::string& libraryPath, const PanelOptions& options);
+
+// The choice as a command whose standard output is data says it on standard error: the line
+// said, then each note.
+void SayPanelChoice(std::ostream& out, const PanelChoice& choice);
 
 } // namespace mirevane::tool

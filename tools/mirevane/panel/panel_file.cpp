@@ -316,6 +316,15 @@ bool PanelElement::HostDamps() const noexcept {
     return naturalFrequency && dampingRatio && *naturalFrequency >= 0 && *dampingRatio >= 0;
 }
 
+const PanelElement* PanelFile::NeedleOn(int32_t entry) const {
+    for (const PanelElement& element : elements) {
+        if (element.kind == PanelElementKind::kNeedle && element.subject.entry == entry) {
+            return &element;
+        }
+    }
+    return nullptr;
+}
+
 PanelFile ParsePanelText(const std::string& path, const std::string& bytes) {
     std::string_view text(bytes);
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {

@@ -132,6 +132,10 @@ struct PanelFile {
         std::string message;
     };
     std::vector<Problem> problems;
+
+    // The first [Needle] on panel entry `entry` (the one a reader of the file meets first), or
+    // nullptr.
+    const PanelElement* NeedleOn(int32_t entry) const;
 };
 
 // Reads a panel file's text (UTF-8, or code page 932: names are decoded to UTF-8).

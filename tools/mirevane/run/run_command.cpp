@@ -148,10 +148,7 @@ int RunCommand(const RunOptions& o) {
     // Which panel: said on standard error, as standard output is the trace. Only the page draws
     // it; without one the file is still read, so that a panel named wrong is never passed over.
     const PanelChoice panel = ChoosePanel(path, o.panel);
-    std::cerr << panel.said << "\n";
-    for (const std::string& note : panel.notes) {
-        std::cerr << note << "\n";
-    }
+    SayPanelChoice(std::cerr, panel);
     DialPageContent page;
     if (!o.page.path.empty()) {
         DialPageRequest request = o.page;

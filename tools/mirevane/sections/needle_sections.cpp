@@ -16,15 +16,7 @@ namespace {
 constexpr double kWholeTurn = 360000.0;
 
 const PanelElement* NeedleOn(const std::optional<PanelFile>& panel, int32_t entry) {
-    if (!panel) {
-        return nullptr;
-    }
-    for (const PanelElement& element : panel->elements) {
-        if (element.kind == PanelElementKind::kNeedle && element.subject.entry == entry) {
-            return &element;
-        }
-    }
-    return nullptr;
+    return panel ? panel->NeedleOn(entry) : nullptr;
 }
 
 // A whole turn over 0..360000 from the convention's direction of angle 0, in its sense.

@@ -42,10 +42,7 @@ int PrintSections(const PanelArguments& a) {
     }
     SectionsRequest request{PluginPath(a.path), a.path, *convention, a.angles, std::nullopt};
     const PanelChoice choice = ChoosePanel(request.pluginPath, a.panel);
-    std::cerr << choice.said << "\n";
-    for (const std::string& note : choice.notes) {
-        std::cerr << note << "\n";
-    }
+    SayPanelChoice(std::cerr, choice);
     if (!choice.path.empty()) {
         request.panel = ReadPanelFile(choice.path);
     }
