@@ -15,10 +15,10 @@ PanelFile Parse(const std::string& text) {
     return ParsePanelText("Train/panel2.cfg", text);
 }
 
-const PanelElement& OnlyElement(const PanelFile& file) {
+// A copy: the file is often a temporary that ends with the statement.
+PanelElement OnlyElement(const PanelFile& file) {
     EXPECT_EQ(file.elements.size(), 1u);
-    static const PanelElement none;
-    return file.elements.empty() ? none : file.elements.front();
+    return file.elements.empty() ? PanelElement{} : file.elements.front();
 }
 
 TEST(PanelFile, ReadsANeedleWithEveryKey) {
