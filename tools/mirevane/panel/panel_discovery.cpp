@@ -33,17 +33,20 @@ std::string Joined(const std::string& folder, const std::string& name) {
     return last == '/' || last == '\\' ? folder + name : folder + "/" + name;
 }
 
-// The file of this name in the folder: the exact name first, else the first in another case.
+// The file of this name in the folder as the folder spells it: the exact name first, else the
+// first in another case (read from the folder, since a Windows file system finds any case).
 std::string NameInFolder(const fs::path& folder, const std::string& lowerName) {
     std::error_code error;
-    if (fs::is_regular_file(folder / lowerName, error)) {
-        return lowerName;
-    }
     std::string found;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         const std::string name = it->path().filename().u8string();
-        if (LowerAscii(name) == lowerName && it->is_regular_file(error) &&
-            (found.empty() || name < found)) {
+        if (LowerAscii(name) != lowerName || !it->is_regular_file(error)) {
+            continue;
+        }
+        if (name == lowerName) {
+            return name;
+        }
+        if (found.empty() || name < found) {
             found = name;
         }
     }

@@ -3,6 +3,7 @@
 #include "common/number_text.h"
 #include "common/tool_error.h"
 #include "config/text.h"
+#include "panel/file_bytes.h"
 #include "panel/panel_text.h"
 
 #include <algorithm>
@@ -426,7 +427,7 @@ PanelFile ReadPanelFile(const std::string& path) {
         throw InputError(path, 0, 0, "is a folder, not a panel file", "panel-unreadable");
     }
     std::string text;
-    if (!ReadWholeFile(path, text)) {
+    if (!ReadFileBytes(std::filesystem::u8path(path), text)) {
         throw InputError(path, 0, 0, "cannot read the panel file", "panel-unreadable");
     }
     return ParsePanelText(path, text);

@@ -1,6 +1,7 @@
 #include "panel/panel_images.h"
 
 #include "config/text.h"
+#include "panel/file_bytes.h"
 
 #include <filesystem>
 #include <map>
@@ -85,18 +86,27 @@ private:
             if (text.empty() || text == "/" || text == ".") {
                 continue;
             }
-            if (text == ".." || fs::exists(path / part, error)) {
+            if (text == "..") {
                 path /= part;
                 continue;
             }
+            // The folder's own names, not exists(): a Windows file system finds any letter
+            // case, and the other case is worth saying there too.
             const std::string lower = LowerAscii(text);
             std::optional<fs::path> match;
+            bool exact = false;
             for (fs::directory_iterator it(path, error), end; !error && it != end;
                  it.increment(error)) {
                 const fs::path entry = it->path().filename();
-                if (LowerAscii(entry.u8string()) == lower && (!match || entry < *match)) {
+                if (entry.u8string() == text) {
+                    exact = true;
+                } else if (LowerAscii(entry.u8string()) == lower && (!match || entry < *match)) {
                     match = entry;
                 }
+            }
+            if (exact) {
+                path /= part;
+                continue;
             }
             if (!match) {
                 return std::nullopt;
@@ -118,7 +128,7 @@ private:
         std::error_code error;
         if (fs::is_directory(real, error)) {
             decoded.reason = "a folder, not a picture";
-        } else if (!ReadWholeFile(key, bytes)) {
+        } else if (!ReadFileBytes(real, bytes)) {
             decoded.reason = "the file cannot be read";
         } else {
             try {
