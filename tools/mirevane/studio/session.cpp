@@ -237,11 +237,12 @@ json RunJson(const Workspace& workspace, const DialPageWriter& page, bool withDa
 
 namespace {
 
-std::optional<PanelFile> ReadChosenPanel(const PanelChoice& choice) {
-    if (choice.path.empty()) {
-        return std::nullopt;
+// The panel file as the check read it; one that cannot be read stops the studio's start.
+std::optional<PanelFile> ReadablePanel(const PanelReading& reading) {
+    if (!reading.error.empty()) {
+        throw InputError(reading.choice.path, 0, 0, reading.error, "panel-unreadable");
     }
-    return ReadPanelFile(choice.path);
+    return reading.file;
 }
 
 // The dial page of the studio's runs shows the cab of the panel chosen.
@@ -254,7 +255,7 @@ DialPageRequest WithPanel(DialPageRequest request, const PanelChoice& choice) {
 
 Session::Session(const StudioOptions& options)
     : options_(options), panelChoice_(ChoosePanel(options.pluginPath, options.panel)),
-      panelReading_(ReadPanel(panelChoice_)), pictures_(ReadChosenPanel(panelChoice_)),
+      panelReading_(ReadPanel(panelChoice_)), pictures_(ReadablePanel(panelReading_)),
       workspace_(options.pluginPath),
       scenario_(options.scenario.empty()
                     ? Scenario::Parse(SweepScenario(RunCheck(options.pluginPath)),
